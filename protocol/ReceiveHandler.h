@@ -1,0 +1,7 @@
+// The receive handler and the reply watchdog.
+#pragma once
+
+#include "protocol/Session.h"
+
+void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength);
+void Timer1Timer(Session& s);

@@ -1,0 +1,95 @@
+#include "protocol/Session.h"
+
+#include <algorithm>
+
+#include "phonefs/PhoneTree.h"
+
+void ProgressBarModel::SetMax(int v) {
+    Max = v;
+    if (Min > Max) Min = Max;
+    Position = std::clamp(Position, Min, Max);
+}
+
+void ProgressBarModel::SetMin(int v) {
+    Min = v;
+    if (Max < Min) Max = Min;
+    Position = std::clamp(Position, Min, Max);
+}
+
+void ProgressBarModel::SetPosition(int v) { Position = std::clamp(v, Min, Max); }
+
+void ProgressBarModel::StepIt() { SetPosition(Position + Step); }
+
+Session::Session() : FileData(kFileDataSize, 0) {}
+
+Session::~Session() = default;
+
+void Session::PortWrite(const void* data, std::size_t length) {
+    if (!Port) return;
+    // Callers pass command lines and blocks of at most 512 bytes; anything longer
+    // still goes out whole, in pieces the port's 16-bit count can carry.
+    const char* p = static_cast<const char*>(data);
+    do {
+        std::size_t piece = std::min<std::size_t>(length, 0xFFFF);
+        Port->Write(p, static_cast<uint16_t>(piece));
+        p += piece;
+        length -= piece;
+    } while (length > 0);
+}
+
+void Session::TimerOn() {
+    if (!Timer1.Enabled) {
+        Timer1.Enabled = true;
+        if (Ui) Ui->WatchdogChanged();
+    }
+}
+
+void Session::TimerOff() {
+    if (Timer1.Enabled) {
+        Timer1.Enabled = false;
+        if (Ui) Ui->WatchdogChanged();
+    }
+}
+
+void Session::SetTimerInterval(int ms) {
+    Timer1.Interval = ms;
+    if (Ui) Ui->WatchdogChanged();
+}
+
+void Session::ShowProgress() {
+    Progress.Visible = true;
+    ProgressUpdated();
+}
+
+void Session::CloseProgress() {
+    Progress.Visible = false;
+    ProgressUpdated();
+}
+
+void Session::SetQuickStatus(const std::string& utf8) {
+    Progress.QuickStatus = utf8;
+    ProgressUpdated();
+}
+
+void Session::SetLongStatus(const std::string& utf8) {
+    Progress.LongStatus = utf8;
+    ProgressUpdated();
+}
+
+void Session::ProgressUpdated() {
+    if (Ui) Ui->ProgressChanged();
+}
+
+void Session::EnableMainWindow(bool enabled) {
+    MainWindow.Enabled = enabled;
+    if (Ui) Ui->MainWindowChanged();
+}
+
+void Session::SetStatusText(const std::string& utf8) {
+    MainWindow.StatusText = utf8;
+    if (Ui) Ui->MainWindowChanged();
+}
+
+void Session::Message(const std::string& text, const std::string& caption) {
+    if (Ui) Ui->MessageBox(text, caption);
+}

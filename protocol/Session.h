@@ -1,0 +1,229 @@
+// The shared operation state of the phone link and the seams through which the
+// protocol core reaches the serial port and the user interface.
+//
+// Everything that talks to the phone runs on the user-interface thread and works
+// on one Session: the reply engine, the starters of the file operations, the
+// batch steps, the receive handler and the watchdog. The Qt widgets implement the
+// small interfaces below; tests implement them with recording fakes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "protocol/LocalFile.h"
+
+// Byte strings: commands, replies, phone names (CP1251 inside the model), file data.
+// They may hold any byte value, NUL included.
+using Bytes = std::string;
+
+// Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
+enum OperationState : int32_t {
+    Initialising = 0,
+    Listing = 1,
+    Reading = 2,
+    Writing = 3,
+    Erasing = 4,
+    CompilingJava = 5,
+    Caching = 6,
+    ChangingFolder = 8,
+    Overwriting = 10,
+    Idle = 255,
+};
+
+constexpr std::size_t kTransferBufferSize = 1048576;
+constexpr std::size_t kFileDataSize = 1048576;
+constexpr int kFolderQueueSize = 32;
+constexpr std::size_t kSuitesListSize = 4100;
+
+// A number in a phone reply that is not a number.
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct PhoneNode;
+struct Session;
+
+// A batch's continuation: a procedure without arguments (the session is the
+// process-wide state it works on). Null means "none".
+using BatchProc = void (*)(Session&);
+
+// ---------------------------------------------------------------------------
+// Seams
+
+// The serial port as the protocol sees it (implemented by TComm32).
+class IPort {
+public:
+    virtual ~IPort() = default;
+    // Queues a copy of the bytes for sending; false when nothing was queued.
+    virtual bool Write(const void* data, uint16_t length) = 0;
+    // Closes the port (the watchdog does this when the phone stays silent).
+    virtual void Close() = 0;
+};
+
+// The phone pane: a report list of rows with a caption (phone name, CP1251 bytes),
+// a "Size" text and an image index (0 folder, 1 file). The pane keeps its rows
+// sorted by caption; several rows may be selected.
+class IPhonePane {
+public:
+    virtual ~IPhonePane() = default;
+    virtual void Clear() = 0;
+    virtual void AddRow(const Bytes& caption, const std::string& sizeText, int image) = 0;
+    virtual int Count() const = 0;
+    virtual Bytes Caption(int index) const = 0;
+    virtual int Image(int index) const = 0;
+    virtual std::string SizeText(int index) const = 0;
+    virtual bool Selected(int index) const = 0;
+    virtual void SetSelected(int index, bool selected) = 0;
+    virtual int SelCount() const = 0;
+    // Index of the first selected row, or -1.
+    virtual int ItemIndex() const = 0;
+};
+
+// The computer pane: one local folder with its items (UTF-8 paths).
+class IComputerPane {
+public:
+    virtual ~IComputerPane() = default;
+    // Full path of the folder shown (no trailing slash except for "/").
+    virtual std::string FolderPath() const = 0;
+    virtual int Count() const = 0;
+    virtual std::string ItemPath(int index) const = 0;
+    virtual bool Selected(int index) const = 0;
+    virtual void SetSelected(int index, bool selected) = 0;
+    virtual int SelCount() const = 0;
+    // Re-reads the folder shown, keeping the selected index.
+    virtual void Refresh() = 0;
+};
+
+// Modal dialogs and notifications of the user interface. Texts are UTF-8.
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+    // Modal message box with one OK button. The event loop keeps running while it
+    // is open, so received blocks may re-enter the engine.
+    virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    // The file-exists dialog: shows oldName, offers newName for editing. Returns the
+    // modal result (1 OK, 2 Cancel or closed, 5 "Перезаписать"); newName gets the edited text.
+    virtual int FileExistDialog(const std::string& oldName, std::string& newName) = 0;
+    // The rename dialog: shows name for editing. Returns the modal result (1 OK, 2 otherwise).
+    virtual int RenameDialog(std::string& name) = 0;
+    // The progress dialog, the main window's enabled state or status text, or the
+    // watchdog changed in the session's models: render them.
+    virtual void ProgressChanged() {}
+    virtual void MainWindowChanged() {}
+    virtual void WatchdogChanged() {}
+    // The watchdog gave up on the phone: show the settings dialog again, reopen the
+    // port and wake the phone (the start-up routine).
+    virtual void RestartConnection() {}
+};
+
+// ---------------------------------------------------------------------------
+// Plain models that the widgets render.
+
+// A progress bar with the platform's semantics: the position is kept within
+// [Min, Max]; StepIt adds Step.
+struct ProgressBarModel {
+    int Min = 0;
+    int Max = 100;
+    int Position = 0;
+    int Step = 10;
+    void SetMax(int v);
+    void SetMin(int v);
+    void SetPosition(int v);
+    void StepIt();
+};
+
+struct ProgressModel {
+    bool Visible = false;
+    std::string QuickStatus = "QuickStatus";  // UTF-8
+    std::string LongStatus = "LongStatus";    // UTF-8
+    ProgressBarModel ProgressBar1;
+    ProgressBarModel ProgressBar2;
+};
+
+struct MainWindowModel {
+    bool Enabled = true;
+    std::string StatusText = "Orvo";  // panel 0 of the status bar, UTF-8
+};
+
+// Timer1, the reply watchdog. Switching it off and on again restarts the interval.
+struct WatchdogModel {
+    bool Enabled = false;
+    int Interval = 2000;
+};
+
+// ---------------------------------------------------------------------------
+// The process-wide state, gathered in one place so a test can make a fresh one.
+struct Session {
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Seams (not owned).
+    IPort* Port = nullptr;
+    IUserInterface* Ui = nullptr;
+    IPhonePane* PhonePane = nullptr;
+    IComputerPane* Source = nullptr;
+
+    // Models rendered by the widgets.
+    ProgressModel Progress;
+    MainWindowModel MainWindow;
+    WatchdogModel Timer1;
+
+    // Shared operation state.
+    int32_t CurrentOperation = Initialising;
+    uint8_t OperationStep = 0;
+    BatchProc BatchStep = nullptr;
+    int32_t BatchTotal = 0;
+    bool AbortRequested = false;
+    Bytes ReceiveBuffer;
+    std::vector<uint8_t> TransferBuffer;  // sized by the first caching pass
+    std::vector<uint8_t> FileData;        // kFileDataSize bytes for the whole run
+    LocalFile LocalFile;
+    int32_t UploadSize = 0;
+    std::string DownloadTarget;  // UTF-8 local path
+    int64_t ExpectedCrc = 0;
+
+    // Phone model.
+    std::unique_ptr<PhoneNode> PhoneTree;
+    // The tree CurrentFolder still points into while a new caching pass runs
+    // (or after it failed); released when a pass ends and moves CurrentFolder.
+    std::unique_ptr<PhoneNode> ShownTree;
+    PhoneNode* CurrentFolder = nullptr;
+    PhoneNode* FolderQueue[kFolderQueueSize] = {};
+    int32_t QueuePosition = 0;
+    std::string TempFilePath;  // the rename's temporary file (UTF-8 local path)
+
+    // Java registry rebuild.
+    uint8_t SuitesList[kSuitesListSize] = {};
+    int32_t SuitesListLength = 0;
+
+    // Rename.
+    Bytes RenameOldName;  // CP1251
+    Bytes RenameNewName;  // CP1251
+    int32_t RenameOverwrite = 0;
+
+    // --- helpers used by every module -------------------------------------
+    // Sends bytes to the port (nothing when no port is attached).
+    void PortWrite(const void* data, std::size_t length);
+    void PortWrite(const Bytes& bytes) { PortWrite(bytes.data(), bytes.size()); }
+
+    void TimerOn();
+    void TimerOff();
+    void SetTimerInterval(int ms);
+
+    void ShowProgress();
+    void CloseProgress();
+    void SetQuickStatus(const std::string& utf8);
+    void SetLongStatus(const std::string& utf8);
+    void ProgressUpdated();  // after changing a bar directly
+
+    void EnableMainWindow(bool enabled);
+    void SetStatusText(const std::string& utf8);
+
+    void Message(const std::string& text, const std::string& caption);
+};

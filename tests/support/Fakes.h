@@ -1,0 +1,111 @@
+// Recording fakes of the seams, so a test can run whole exchanges headless and
+// look at every byte sent, every text and bar, every message shown.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/Session.h"
+
+class PhoneEmulator;
+
+// A port that records every write.
+class RecordingPort : public IPort {
+public:
+    bool Write(const void* data, uint16_t length) override;
+    void Close() override { ++closeCount; }
+    std::vector<std::string> writes;
+    int closeCount = 0;
+    std::string All() const;  // every write joined
+    void ClearWrites() { writes.clear(); }
+};
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+};
+
+class FakeUi : public IUserInterface {
+public:
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    int FileExistDialog(const std::string& oldName, std::string& newName) override;
+    int RenameDialog(std::string& name) override;
+    void RestartConnection() override { ++restartCount; }
+
+    std::vector<ShownMessage> messages;
+    // Answers for the dialogs, taken in order; when empty: Cancel (2).
+    struct ExistAnswer {
+        int result;
+        std::string newName;  // used when result is 1 (empty: keep the proposal)
+    };
+    std::deque<ExistAnswer> existAnswers;
+    std::vector<std::pair<std::string, std::string>> existShown;  // old, proposed
+    std::deque<std::pair<int, std::string>> renameAnswers;        // result, text
+    int restartCount = 0;
+    // Called inside MessageBox, as a nested event loop would deliver blocks.
+    std::function<void()> onMessage;
+};
+
+// The phone pane: rows kept sorted by caption (case-insensitive, CP1251-aware).
+class FakePhonePane : public IPhonePane {
+public:
+    void Clear() override { rows.clear(); }
+    void AddRow(const Bytes& caption, const std::string& sizeText, int image) override;
+    int Count() const override { return static_cast<int>(rows.size()); }
+    Bytes Caption(int i) const override { return rows.at(i).caption; }
+    int Image(int i) const override { return rows.at(i).image; }
+    std::string SizeText(int i) const override { return rows.at(i).size; }
+    bool Selected(int i) const override { return rows.at(i).selected; }
+    void SetSelected(int i, bool sel) override { rows.at(i).selected = sel; }
+    int SelCount() const override;
+    int ItemIndex() const override;
+
+    // Test helpers.
+    std::vector<std::string> Captions() const;
+    bool Select(const Bytes& caption);  // false when no such row
+
+    struct Row {
+        Bytes caption;
+        std::string size;
+        int image = 0;
+        bool selected = false;
+    };
+    std::vector<Row> rows;
+};
+
+// The computer pane over a real local folder (tests make a temporary one).
+class FakeComputerPane : public IComputerPane {
+public:
+    std::string FolderPath() const override { return folder; }
+    int Count() const override { return static_cast<int>(items.size()); }
+    std::string ItemPath(int i) const override { return items.at(i).path; }
+    bool Selected(int i) const override { return items.at(i).selected; }
+    void SetSelected(int i, bool sel) override { items.at(i).selected = sel; }
+    int SelCount() const override;
+    void Refresh() override { ++refreshCount; }
+
+    // Lists the folder's entries (sorted by name), none selected.
+    void Load(const std::string& path);
+    bool Select(const std::string& name);
+
+    struct Item {
+        std::string path;
+        bool selected = false;
+    };
+    std::string folder;
+    std::vector<Item> items;
+    int refreshCount = 0;
+};
+
+// A session wired to the fakes.
+struct TestRig {
+    TestRig();
+    Session s;
+    RecordingPort port;
+    FakeUi ui;
+    FakePhonePane pane;
+    FakeComputerPane source;
+};
