@@ -14,6 +14,3 @@ void RenameStep(Session& s);
 void RescanBtnClick(Session& s);
 void CompileJava1Click(Session& s);
 void AbortBtnClick(Session& s);
-
-// Start-up: sends the first reset and puts the window into the initialising state.
-void InitialisePhone(Session& s);
