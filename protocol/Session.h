@@ -183,7 +183,7 @@ struct Session {
     Bytes ReceiveBuffer;
     std::vector<uint8_t> TransferBuffer;  // sized by the first caching pass
     std::vector<uint8_t> FileData;        // kFileDataSize bytes for the whole run
-    LocalFile LocalFile;
+    ::LocalFile LocalFile;
     int32_t UploadSize = 0;
     std::string DownloadTarget;  // UTF-8 local path
     int64_t ExpectedCrc = 0;
