@@ -1,0 +1,132 @@
+#include "protocol/PhoneCommands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "protocol/CRC.h"
+
+namespace {
+
+constexpr std::size_t kBlockSize = 512;
+constexpr std::size_t kHeaderSize = 32;
+
+// Every transfer stages its bytes in TransferBuffer; before the first caching
+// pass it may still be empty, so give it its full length rather than overrun it.
+void EnsureBuffers(Session& s) {
+    if (s.TransferBuffer.size() < kTransferBufferSize)
+        s.TransferBuffer.resize(kTransferBufferSize, 0);
+    if (s.FileData.size() < kFileDataSize)
+        s.FileData.resize(kFileDataSize, 0);
+}
+
+uint32_t Announced(int32_t size) {
+    return size < 0 ? 0u : static_cast<uint32_t>(size);
+}
+
+// Stages the file for a Write and returns the checksum of the byte stream the
+// blocks will carry: in header mode the 32 header bytes, then the file's bytes,
+// as many as the command announces. The file is read piece by piece, so files
+// larger than the staging buffers are checksummed without overrunning them. The
+// first piece is also left in TransferBuffer behind the header, as before.
+uint32_t StageWrite(Session& s) {
+    EnsureBuffers(s);
+    const bool header = s.OperationStep == 1;
+    const std::size_t offset = header ? kHeaderSize : 0;
+    uint64_t remaining = Announced(s.UploadSize);
+    uint32_t crc = 0;
+    if (header) {
+        std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(remaining, kHeaderSize));
+        crc = Crc32Update(crc, s.TransferBuffer.data(), n);
+        remaining -= n;
+    }
+    bool first = true;
+    for (;;) {
+        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
+        if (n == 0)
+            break;
+        if (first) {
+            std::size_t fit = std::min(n, s.TransferBuffer.size() - offset);
+            std::memcpy(s.TransferBuffer.data() + offset, s.FileData.data(), fit);
+            first = false;
+        }
+        std::size_t counted = static_cast<std::size_t>(std::min<uint64_t>(remaining, n));
+        crc = Crc32Update(crc, s.FileData.data(), counted);
+        remaining -= counted;
+    }
+    s.LocalFile.ReopenRead();
+    return crc;
+}
+
+Bytes Quoted(const char* prefix, const Bytes& argument) {
+    Bytes line = prefix;
+    line += argument;
+    line += "\"\r\n";
+    return line;
+}
+
+}  // namespace
+
+Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc) {
+    Bytes line = "AT+FSFW=-1,\"";
+    line += name;
+    line += "\",";
+    line += std::to_string(size % kBlockSize);
+    line += ",\" \",";
+    line += std::to_string(size);
+    line += ",";
+    line += std::to_string(crc);
+    line += "\r\n";
+    return line;
+}
+
+void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument) {
+    Bytes line;
+    switch (kind) {
+        case Reset:
+            line = "ATZ\r\n";
+            break;
+        case List:
+            line = Quoted("AT+FSDL=\"", argument);
+            break;
+        case Read:
+            line = Quoted("AT+FSFR=-1,\"", argument);
+            break;
+        case Write: {
+            uint32_t crc = StageWrite(s);
+            line = FormatWriteCommand(argument, Announced(s.UploadSize), crc);
+            break;
+        }
+        case Erase:
+            line = Quoted("AT+FSFE=-1,\"", argument);
+            break;
+        case ChangeFolder:
+            line = Quoted("AT+FSCD=\"", argument);
+            break;
+        default:
+            return;
+    }
+    s.PortWrite(line);
+}
+
+void SendWriteBlock(Session& s) {
+    EnsureBuffers(s);
+    uint8_t block[kBlockSize];
+    if (s.OperationStep == 1) {
+        // Header mode: the first block is the 32 header bytes and 480 file bytes.
+        s.LocalFile.ReopenRead();
+        std::size_t n = s.LocalFile.Read(block, kBlockSize - kHeaderSize);
+        std::memcpy(s.TransferBuffer.data() + kHeaderSize, block, n);
+        s.OperationStep = 0;
+        s.PortWrite(s.TransferBuffer.data(), kHeaderSize + n);
+        return;
+    }
+    // A prompt after the last block (the file already closed) sends nothing.
+    if (!s.LocalFile.IsOpen())
+        return;
+    std::size_t n = s.LocalFile.Read(block, kBlockSize);
+    if (n == 0)
+        return;
+    std::memcpy(s.TransferBuffer.data(), block, n);
+    s.PortWrite(s.TransferBuffer.data(), n);
+}

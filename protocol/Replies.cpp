@@ -1,0 +1,166 @@
+#include "protocol/Replies.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "phonefs/PhoneTree.h"
+
+namespace {
+
+const Bytes kErrorMark = "+CME ERROR: ";
+
+// The text of a reply field, safe to show: control and non-ASCII bytes become '?'.
+std::string Printable(const Bytes& text) {
+    std::string out;
+    std::size_t n = std::min<std::size_t>(text.size(), 40);
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    }
+    if (text.size() > n)
+        out += "...";
+    return out;
+}
+
+// A signed decimal number: leading blanks, an optional sign, digits, nothing else.
+int64_t ParseDecimal(const Bytes& text, int64_t lo, int64_t hi) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    std::size_t first = i;
+    // Accumulate as a negative number so the lowest 64-bit value still fits.
+    int64_t value = 0;
+    bool overflow = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        int digit = text[i] - '0';
+        if (value < (std::numeric_limits<int64_t>::min() + digit) / 10)
+            overflow = true;
+        else
+            value = value * 10 - digit;
+    }
+    if (i == first || i != text.size() || overflow ||
+        (!negative && value == std::numeric_limits<int64_t>::min()))
+        throw ConversionError("'" + Printable(text) + "' не является числом");
+    if (!negative)
+        value = -value;
+    if (value < lo || value > hi)
+        throw ConversionError("'" + Printable(text) + "' не является числом");
+    return value;
+}
+
+// Deletes everything up to and including the first c; false when there is none.
+bool DropThrough(Bytes& text, char c) {
+    std::size_t at = text.find(c);
+    if (at == Bytes::npos)
+        return false;
+    text.erase(0, at + 1);
+    return true;
+}
+
+}  // namespace
+
+Bytes TakeLine(Session& s) {
+    std::size_t end = s.ReceiveBuffer.find('\n');
+    if (end == Bytes::npos)
+        return Bytes();
+    Bytes line = s.ReceiveBuffer.substr(0, end + 1);
+    s.ReceiveBuffer.erase(0, end + 1);
+    return line;
+}
+
+void ParseListEntry(const Bytes& line, Bytes& name, int32_t& size) {
+    Bytes rest = line;
+    name.clear();
+    // Any text, the quoted name, one separator, four ignored fields, the size.
+    bool ok = DropThrough(rest, '"');
+    std::size_t close = ok ? rest.find('"') : Bytes::npos;
+    if (close != Bytes::npos) {
+        name = rest.substr(0, close);
+        rest.erase(0, std::min(rest.size(), close + 2));
+    } else {
+        ok = false;
+    }
+    for (int field = 0; ok && field < 4; ++field) ok = DropThrough(rest, ',');
+    Bytes sizeText;
+    if (ok) {
+        std::size_t comma = rest.find(',');
+        if (comma != Bytes::npos)
+            sizeText = rest.substr(0, comma);
+    }
+    size = static_cast<int32_t>(ParseDecimal(sizeText, std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max()));
+}
+
+int64_t ParseReadHeader(const Bytes& line) {
+    Bytes text = line.substr(0, line.size() >= 2 ? line.size() - 2 : 0);
+    std::size_t comma = text.rfind(',');
+    if (comma != Bytes::npos)
+        text.erase(0, comma + 1);
+    return ParseDecimal(text, std::numeric_limits<int64_t>::min(),
+                        std::numeric_limits<int64_t>::max());
+}
+
+void StoreDataBlock(Session& s, const Bytes& block) {
+    // "+FSFR: " a,b, then the file's bytes, then the line end.
+    Bytes data = block.substr(0, block.size() >= 2 ? block.size() - 2 : 0);
+    DropThrough(data, ',');
+    DropThrough(data, ',');
+    s.LocalFile.Write(data.data(), data.size());
+}
+
+namespace {
+
+std::string OperationText(int32_t operation) {
+    switch (operation) {
+        case Initialising:
+            return "Ошибка во время инициализации телефона";
+        case Listing:
+            return "Ошибка чтения каталога";
+        case Reading:
+            return "Ошибка чтения файла";
+        case Writing:
+            return "Ошибка записи файла";
+        case Erasing:
+            return "Ошибка удаления файла";
+        case CompilingJava:
+            return "Ошибка компиляции JAVA";
+        case Caching:
+            return "Ошибка кэширования спика файлов";
+        case ChangingFolder:
+            return "Х.З. Что за ошибка";
+        case Overwriting:
+            return "Ошибка перезаписи файла";
+        default:
+            return "Неопознанная ошибка";
+    }
+}
+
+}  // namespace
+
+void ReportPhoneError(Session& s, const Bytes& line) {
+    // The code follows the first 12 bytes of the line, whatever they are.
+    Bytes codeText;
+    if (line.size() > kErrorMark.size() + 2)
+        codeText = line.substr(kErrorMark.size(), line.size() - kErrorMark.size() - 2);
+    int64_t code = ParseDecimal(codeText, std::numeric_limits<int32_t>::min(),
+                                std::numeric_limits<int32_t>::max());
+    std::string detail;
+    if (code == 11)
+        detail = "Файл не найден";
+    else if (code == 2007)
+        detail = "Память заполнена";
+    std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
+
+    s.CurrentOperation = Idle;
+    s.OperationStep = 0;
+    s.TimerOff();
+    s.EnableMainWindow(true);
+    // The failed transfer ends here; do not leave its local file open.
+    s.LocalFile.Close();
+    s.Message(text, "Ошибка");
+    s.CloseProgress();
+    RereadCurrentFolder(s);
+}

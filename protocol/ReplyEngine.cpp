@@ -1,0 +1,307 @@
+#include "protocol/ReplyEngine.h"
+
+#include <algorithm>
+#include <string>
+
+#include "phonefs/CodePage.h"
+#include "phonefs/FolderCache.h"
+#include "phonefs/JavaRegistry.h"
+#include "phonefs/PhoneTree.h"
+#include "protocol/CRC.h"
+#include "protocol/PhoneCommands.h"
+#include "protocol/Replies.h"
+
+namespace {
+
+const Bytes kOk = "OK\r\n";
+const Bytes kPrompt = "##>\r\n";
+
+bool IsErrorLine(const Bytes& line) {
+    return line.find("+CME ERROR: ") != Bytes::npos;
+}
+bool IsListLine(const Bytes& line) {
+    return line.find("+FSDL: ") != Bytes::npos;
+}
+bool IsReadHeader(const Bytes& line) {
+    return line.rfind("+FSFR: 0", 0) == 0;
+}
+bool IsDataLine(const Bytes& line) {
+    return line.find("+FSFR: ") != Bytes::npos;
+}
+bool EndsWithLineEnd(const Bytes& text) {
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+}
+
+// Ends the running operation after a reply or a local file failure the engine
+// cannot go on from: nothing more is awaited, so the window is given back.
+void EndOperation(Session& s, const std::string& text) {
+    s.CurrentOperation = Idle;
+    s.OperationStep = 0;
+    s.TimerOff();
+    s.LocalFile.Close();
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    s.Message(text, "Ошибка");
+}
+
+// Hands over to the batch; without one there is nothing left to wait for.
+void ContinueBatch(Session& s) {
+    if (s.BatchStep) {
+        s.BatchStep(s);
+        return;
+    }
+    s.CurrentOperation = Idle;
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+}
+
+void AddListedFile(PhoneNode* folder, const Bytes& line) {
+    Bytes utf8;
+    int32_t size = 0;
+    ParseListEntry(line, utf8, size);
+    if (size == 0 || !folder)
+        return;
+    Bytes ansi;
+    // A name the model's code page cannot hold is left out, never mangled.
+    if (!Utf8ToAnsi(utf8, ansi))
+        return;
+    AddFile(folder, ansi, size);
+}
+
+PhoneNode* CachedFolder(Session& s) {
+    if (s.QueuePosition < 0 || s.QueuePosition >= kFolderQueueSize)
+        return nullptr;
+    return s.FolderQueue[s.QueuePosition];
+}
+
+// Checks the downloaded file against the checksum of the read header, reading it
+// back piece by piece so a file of any size is verified.
+void VerifyDownload(Session& s) {
+    s.LocalFile.OpenRead(s.DownloadTarget);
+    if (s.FileData.size() < kFileDataSize)
+        s.FileData.resize(kFileDataSize, 0);
+    uint32_t crc = 0;
+    for (;;) {
+        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
+        if (n == 0)
+            break;
+        crc = Crc32Update(crc, s.FileData.data(), n);
+    }
+    s.LocalFile.Close();
+    if (s.ExpectedCrc != static_cast<int64_t>(crc))
+        s.Message("CRC Error While Reading File", "Error");
+}
+
+std::string Counter(const char* what, const Session& s) {
+    return std::string(what) + std::to_string(s.Progress.ProgressBar2.Position + 1) + " из " +
+           std::to_string(s.BatchTotal);
+}
+
+enum class Scan { Incomplete, Done };
+
+// Takes lines until one ends the scan for the current state and acts on it.
+Scan RunScan(Session& s) {
+    for (;;) {
+        Bytes line = TakeLine(s);
+        if (line.empty())
+            return Scan::Incomplete;
+        switch (s.CurrentOperation) {
+            case Initialising:
+                if (line == kOk) {
+                    s.CurrentOperation = Idle;
+                    s.TimerOff();
+                    s.ReceiveBuffer.clear();
+                    s.ShowProgress();
+                    StartFolderCaching(s);
+                    return Scan::Done;
+                }
+                break;
+            case Listing:
+                if (line == kOk) {
+                    s.TimerOff();
+                    ShowFolder(s, s.CurrentFolder);
+                    // The listing is over even when the folder holds no file.
+                    s.CurrentOperation = Idle;
+                    s.SetStatusText("Idle");
+                    s.CloseProgress();
+                    s.EnableMainWindow(true);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                if (IsListLine(line))
+                    AddListedFile(s.CurrentFolder, line);
+                break;
+            case Reading:
+                if (line == kOk) {
+                    s.CurrentOperation = Idle;
+                    s.LocalFile.Close();
+                    VerifyDownload(s);
+                    s.TimerOff();
+                    ContinueBatch(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                if (IsReadHeader(line)) {
+                    s.ExpectedCrc = ParseReadHeader(line);
+                } else if (IsDataLine(line)) {
+                    // The data line runs to the end of what has arrived: file bytes
+                    // may hold "\n" themselves. Wait until its line end is in.
+                    Bytes block = line + s.ReceiveBuffer;
+                    if (!EndsWithLineEnd(block)) {
+                        s.ReceiveBuffer = std::move(block);
+                        return Scan::Incomplete;
+                    }
+                    // Those bytes are file data: never read them again as replies.
+                    s.ReceiveBuffer.clear();
+                    StoreDataBlock(s, block);
+                    s.Progress.ProgressBar1.StepIt();
+                    s.ProgressUpdated();
+                    s.TimerOn();
+                }
+                break;
+            case Writing:
+                if (line == kPrompt) {
+                    s.Progress.ProgressBar1.StepIt();
+                    s.ProgressUpdated();
+                    SendWriteBlock(s);
+                    s.TimerOn();
+                    s.ReceiveBuffer.clear();
+                    return Scan::Done;
+                }
+                if (line == kOk) {
+                    s.CurrentOperation = Idle;
+                    s.LocalFile.Close();
+                    s.Progress.ProgressBar1.SetPosition(0);
+                    s.Progress.ProgressBar2.StepIt();
+                    s.SetLongStatus(Counter("Копируем файл ", s));
+                    s.TimerOff();
+                    ContinueBatch(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                break;
+            case Erasing:
+                if (line == kOk) {
+                    s.TimerOff();
+                    s.Progress.ProgressBar1.StepIt();
+                    s.Progress.ProgressBar2.StepIt();
+                    s.SetLongStatus(Counter("Удаляем файл ", s));
+                    s.CurrentOperation = Idle;
+                    ContinueBatch(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                break;
+            case CompilingJava:
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                if (line == kOk) {
+                    ++s.OperationStep;
+                    JavaRegistryStep(s);
+                    return Scan::Done;
+                }
+                if (line == kPrompt) {
+                    JavaRegistryStep(s);
+                    return Scan::Done;
+                }
+                break;
+            case Caching:
+                if (line == kOk) {
+                    ++s.QueuePosition;
+                    s.Progress.ProgressBar1.StepIt();
+                    s.ProgressUpdated();
+                    s.TimerOff();
+                    RequestNextListing(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                if (IsListLine(line))
+                    AddListedFile(CachedFolder(s), line);
+                break;
+            case ChangingFolder:
+                if (line == kOk) {
+                    s.TimerOff();
+                    ContinueBatch(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                break;
+            case Overwriting:
+                if (line == kOk) {
+                    s.CurrentOperation = Idle;
+                    ContinueBatch(s);
+                    return Scan::Done;
+                }
+                if (IsErrorLine(line)) {
+                    ReportPhoneError(s, line);
+                    return Scan::Done;
+                }
+                break;
+            default:
+                // The state changed under the scan to one without replies.
+                return Scan::Done;
+        }
+    }
+}
+
+bool Scanned(int32_t state) {
+    switch (state) {
+        case Initialising:
+        case Listing:
+        case Reading:
+        case Writing:
+        case Erasing:
+        case CompilingJava:
+        case Caching:
+        case ChangingFolder:
+        case Overwriting:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void ProcessReplies(Session& s) {
+    const int32_t state = s.CurrentOperation;
+    if (state == Idle) {
+        // Everything received while idle is dropped.
+        s.ReceiveBuffer.clear();
+        return;
+    }
+    if (!Scanned(state))
+        return;
+
+    s.TimerOff();
+    try {
+        Scan result = RunScan(s);
+        // During initialisation the watchdog keeps running after every chunk.
+        if (result == Scan::Incomplete || state == Initialising)
+            s.TimerOn();
+    } catch (const ConversionError& e) {
+        EndOperation(s, std::string("Телефон прислал неверный ответ\r\n") + e.what());
+    } catch (const IoError& e) {
+        EndOperation(s, std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
+    }
+}
