@@ -10,5 +10,9 @@ std::unique_ptr<PhoneNode> SeedStandardFolders();
 void CollectFolders(Session& s, PhoneNode* node);
 void StartFolderCaching(Session& s);
 void RequestNextListing(Session& s);
-// Chooses a fresh private path for the rename's temporary file.
+// The rename's temporary local file is never a fixed name. StartFolderCaching sets
+// s.TempFilePath to the folder for it (the absolute $TMPDIR, else /tmp).
+// MakeTempFilePath returns a mkstemp() template in that folder,
+// "<tmpdir>/orvofm-XXXXXX": the caller passes a writable copy to mkstemp(), which
+// creates a new file, owner-only, under a unique name, once per rename.
 std::string MakeTempFilePath();

@@ -1,0 +1,136 @@
+#include "phonefs/FolderCache.h"
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "phonefs/PhoneTree.h"
+
+namespace {
+
+// The folder that holds node at the top of its tree.
+const PhoneNode* RootOf(const PhoneNode* node) {
+    while (node && node->Parent) node = node->Parent;
+    return node;
+}
+
+// The user's temporary folder: $TMPDIR when it names an absolute path, else /tmp.
+std::string TempDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = (dir && dir[0] == '/') ? std::string(dir) : std::string("/tmp");
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::unique_ptr<PhoneNode> SeedStandardFolders() {
+    auto root = std::make_unique<PhoneNode>();
+    root->Name = "DIR_NAME : ";
+    root->Code = ' ';
+    PhoneNode* r = root.get();
+
+    AddChildFolder("java", r, '`');
+    AddChildFolder("Sounds", r, ' ');
+    AddChildFolder("Images", r, ' ');
+
+    PhoneNode* sounds = FindChildFolder("Sounds", r);
+    AddChildFolder("My Sounds", sounds, 'T');
+    AddChildFolder("Default Sounds", sounds, 'C');
+    AddChildFolder("Voice", sounds, 'Q');
+
+    PhoneNode* images = FindChildFolder("Images", r);
+    AddChildFolder("My Images", images, 'R');
+    AddChildFolder("Animations", images, 'E');
+    AddChildFolder("OnOff/Menu Images", images, 'D');
+    AddChildFolder("My Photos", images, ' ');
+
+    PhoneNode* photos = FindChildFolder("My Photos", images);
+    AddChildFolder("Camera", photos, 'V');
+    AddChildFolder("My Album 1", photos, 'Y');
+    AddChildFolder("My Album 2", photos, '\\');
+    return root;
+}
+
+void CollectFolders(Session& s, PhoneNode* node) {
+    // Every folder after the folders below it and after its later siblings. The
+    // queue has room for kFolderQueueSize folders; a larger tree is listed in part.
+    if (!node || s.QueuePosition >= kFolderQueueSize)
+        return;
+    CollectFolders(s, node->FirstChild.get());
+    CollectFolders(s, node->NextSibling.get());
+    if (s.QueuePosition < 0 || s.QueuePosition >= kFolderQueueSize)
+        return;
+    s.FolderQueue[s.QueuePosition] = node;
+    ++s.QueuePosition;
+}
+
+std::string MakeTempFilePath() {
+    return TempDirectory() + "/orvofm-XXXXXX";
+}
+
+void StartFolderCaching(Session& s) {
+    s.TempFilePath = TempDirectory();
+
+    s.TimerOff();
+    s.SetTimerInterval(10000);
+
+    s.TransferBuffer.resize(kTransferBufferSize);
+
+    s.ShowProgress();
+    s.SetQuickStatus("Кэширование списка файлов");
+    s.Progress.ProgressBar1.SetMin(0);
+    s.Progress.ProgressBar1.Step = 1;
+    s.Progress.ProgressBar2.Step = 1;
+    s.Progress.ProgressBar2.SetMin(0);
+
+    // The pane may still show a folder of the tree being replaced: keep that tree
+    // alive until the pass ends and moves CurrentFolder to the new root.
+    const PhoneNode* shownRoot = RootOf(s.CurrentFolder);
+    if (shownRoot && shownRoot == s.PhoneTree.get()) {
+        s.ShownTree = std::move(s.PhoneTree);
+    } else if (shownRoot != s.ShownTree.get()) {
+        s.ShownTree.reset();
+    }
+    s.PhoneTree = SeedStandardFolders();
+
+    s.CurrentOperation = Idle;
+    s.BatchStep = nullptr;
+
+    for (PhoneNode*& entry : s.FolderQueue) entry = nullptr;
+    s.QueuePosition = 0;
+    CollectFolders(s, s.PhoneTree.get());
+
+    s.Progress.ProgressBar1.SetMax(s.QueuePosition);
+    s.Progress.ProgressBar2.SetMax(s.QueuePosition);
+    s.ProgressUpdated();
+    s.QueuePosition = 0;
+
+    RequestNextListing(s);
+}
+
+void RequestNextListing(Session& s) {
+    PhoneNode* folder = (s.QueuePosition >= 0 && s.QueuePosition < kFolderQueueSize)
+                            ? s.FolderQueue[s.QueuePosition]
+                            : nullptr;
+    if (folder) {
+        Bytes line = "AT+FSDL=\"";
+        line += static_cast<char>(folder->Code);
+        line += "\"\r\n";
+        s.PortWrite(line);
+        s.TimerOn();
+        s.CurrentOperation = Caching;
+        return;
+    }
+
+    // The pass is over: the pane moves to the new tree, the old one can go.
+    s.CurrentOperation = Idle;
+    s.CurrentFolder = s.PhoneTree.get();
+    s.ShownTree.reset();
+    ShowFolder(s, s.CurrentFolder);
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    s.Progress.ProgressBar1.SetPosition(0);
+    s.ProgressUpdated();
+    s.QueuePosition = 0;
+}

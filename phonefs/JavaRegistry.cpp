@@ -1,0 +1,171 @@
+#include "phonefs/JavaRegistry.h"
+
+#include <cstring>
+#include <string>
+
+#include "phonefs/PhoneTree.h"
+#include "protocol/CRC.h"
+#include "protocol/PhoneCommands.h"
+
+namespace {
+
+const char kSuitesFile[] = "suites.utf";
+const char kSuitesNameFile[] = "suitesName.utf";
+const char kSuitesName[] = "Brindlewort";
+constexpr std::size_t kSuitesNameLength = sizeof kSuitesName - 1;  // 11 bytes
+constexpr std::size_t kBlock = 512;
+
+void AdvanceBars(Session& s) {
+    s.Progress.ProgressBar1.SetPosition(s.Progress.ProgressBar1.Position + 1);
+    s.Progress.ProgressBar2.SetPosition(s.Progress.ProgressBar2.Position + 1);
+    s.ProgressUpdated();
+}
+
+// Ends the rebuild without touching the phone any further.
+void Finish(Session& s) {
+    s.CurrentOperation = Idle;
+    s.OperationStep = 0;
+    s.EnableMainWindow(true);
+    s.CloseProgress();
+}
+
+// Writes the command line for a registry file whose bytes are at the start of
+// TransferBuffer.
+void SendRegistryWrite(Session& s, const char* name, std::size_t length) {
+    uint32_t crc = Crc32(s.TransferBuffer.data(), length);
+    s.PortWrite(FormatWriteCommand(name, static_cast<uint32_t>(length), crc));
+}
+
+void EnsureTransferBuffer(Session& s, std::size_t length) {
+    if (s.TransferBuffer.size() < length)
+        s.TransferBuffer.resize(kTransferBufferSize);
+}
+
+}  // namespace
+
+void StartJavaRegistryRebuild(Session& s) {
+    PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
+    if (!java || java->Name != "java") {
+        Finish(s);
+        s.Message("Папка java не найдена", "Ошибка");
+        return;
+    }
+
+    // One record per ".jad" entry: 0x00, n + 1, the n bytes of the name without its
+    // last 10 bytes ("_suite.jad"), "_". Built aside first, so a folder whose
+    // records do not fit leaves the list as it was.
+    std::string records;
+    for (PhoneFileEntry* e = java->Files.get(); e; e = e->Next.get()) {
+        const Bytes& n = e->Name;
+        if (n.size() < 4 || n.compare(n.size() - 4, 4, ".jad") != 0)
+            continue;
+        Bytes base = n.size() > 10 ? n.substr(0, n.size() - 10) : Bytes();
+        records += '\0';
+        records += static_cast<char>(base.size() + 1);
+        records += base;
+        records += '_';
+        if (records.size() > kSuitesListSize)
+            break;
+    }
+    if (records.size() > kSuitesListSize) {
+        Finish(s);
+        s.TimerOff();
+        s.Message(
+            "Слишком много приложений в папке java: список suites.utf не может быть "
+            "длиннее " +
+                std::to_string(kSuitesListSize) + " байт. Удалите часть приложений.",
+            "Ошибка");
+        return;
+    }
+    std::memcpy(s.SuitesList, records.data(), records.size());
+    s.SuitesListLength = static_cast<int32_t>(records.size());
+
+    s.CurrentOperation = CompilingJava;
+    s.OperationStep = 0;
+    JavaRegistryStep(s);
+}
+
+void JavaRegistryStep(Session& s) {
+    PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
+    if (!java || java->Name != "java")
+        return;
+    const std::size_t length = static_cast<std::size_t>(s.SuitesListLength);
+
+    switch (s.OperationStep) {
+        case 0:
+            SendPhoneCommand(s, ChangeFolder, Bytes(1, static_cast<char>(java->Code)));
+            s.QueuePosition = 0;
+            s.CurrentOperation = CompilingJava;
+            s.SetQuickStatus("Заходим в java");
+            AdvanceBars(s);
+            return;
+        case 1:
+            AdvanceBars(s);
+            if (HasFile(java, kSuitesFile)) {
+                s.SetQuickStatus("Удаляем suites.utf");
+                SendPhoneCommand(s, Erase, kSuitesFile);
+                RemoveFile(kSuitesFile, java);
+                return;
+            }
+            s.OperationStep = 2;
+            [[fallthrough]];
+        case 2:
+            AdvanceBars(s);
+            if (HasFile(java, kSuitesNameFile)) {
+                s.SetQuickStatus("Удаляем suitesName.utf");
+                SendPhoneCommand(s, Erase, kSuitesNameFile);
+                RemoveFile(kSuitesNameFile, java);
+                return;
+            }
+            s.OperationStep = 3;
+            [[fallthrough]];
+        case 3:
+            EnsureTransferBuffer(s, length);
+            if (length > 0)
+                std::memcpy(s.TransferBuffer.data(), s.SuitesList, length);
+            s.SetQuickStatus("Посылаем команду на запись suites.utf");
+            SendRegistryWrite(s, kSuitesFile, length);
+            s.OperationStep = 4;
+            AdvanceBars(s);
+            return;
+        case 4: {
+            std::size_t sent = static_cast<std::size_t>(s.QueuePosition);
+            std::size_t rest = length > sent ? length - sent : 0;
+            std::size_t piece = rest >= kBlock ? kBlock : rest;
+            s.SetQuickStatus("Записываем suites.utf");
+            if (piece > 0) {
+                EnsureTransferBuffer(s, piece);
+                std::memcpy(s.TransferBuffer.data(), s.SuitesList + sent, piece);
+                s.PortWrite(s.TransferBuffer.data(), piece);
+                s.QueuePosition += static_cast<int32_t>(piece);
+            }
+            AdvanceBars(s);
+            return;
+        }
+        case 5:
+            EnsureTransferBuffer(s, kSuitesNameLength);
+            std::memcpy(s.TransferBuffer.data(), kSuitesName, kSuitesNameLength);
+            s.SetQuickStatus("Посылаем команду на запись suitesName.utf");
+            SendRegistryWrite(s, kSuitesNameFile, kSuitesNameLength);
+            s.OperationStep = 6;
+            s.QueuePosition = 0;
+            AdvanceBars(s);
+            return;
+        case 6:
+            s.SetQuickStatus("Записываем suitesName.utf");
+            s.PortWrite(kSuitesName, kSuitesNameLength);
+            AdvanceBars(s);
+            return;
+        case 7:
+            s.Progress.ProgressBar1.SetPosition(s.Progress.ProgressBar1.Position + 1);
+            AddFile(java, kSuitesFile, s.SuitesListLength);
+            AddFile(java, kSuitesNameFile, static_cast<int32_t>(kSuitesNameLength));
+            s.Progress.ProgressBar1.SetPosition(0);
+            Finish(s);
+            if (s.CurrentFolder && s.CurrentFolder->Name == "java")
+                ShowFolder(s, s.CurrentFolder);
+            return;
+        default:
+            return;
+    }
+}

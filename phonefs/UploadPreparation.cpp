@@ -1,0 +1,229 @@
+#include "phonefs/UploadPreparation.h"
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "phonefs/CodePage.h"
+#include "phonefs/PhoneTree.h"
+#include "protocol/PhoneCommands.h"
+
+namespace {
+
+constexpr std::size_t kMelodyHeaderSize = 32;
+constexpr std::size_t kSignatureBytes = 36;
+constexpr std::size_t kMySoundsNameMax = 28;
+constexpr int kMelodySlots = 16;
+
+bool EndsWith(const std::string& text, const char* suffix) {
+    std::size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Ends the copy batch: nothing is outstanding any more.
+void EndBatch(Session& s) {
+    s.CurrentOperation = Idle;
+    s.LocalFile.Close();
+    s.EnableMainWindow(true);
+    s.CloseProgress();
+    ShowFolder(s, s.CurrentFolder);
+    s.TimerOff();
+}
+
+int FirstSelected(const IComputerPane& pane) {
+    for (int i = 0; i < pane.Count(); ++i)
+        if (pane.Selected(i))
+            return i;
+    return -1;
+}
+
+// "game.jar" in the java folder goes to the phone as "game_suite.jar".
+void ApplyJavaRule(std::string& utf8) {
+    if ((EndsWith(utf8, ".jar") || EndsWith(utf8, ".jad")) &&
+        utf8.find("_suite") == std::string::npos)
+        utf8.insert(utf8.size() - 4, "_suite");
+}
+
+// Keeps the first 24 and the last 4 bytes of a long name, without splitting a
+// UTF-8 character at either cut (the result may then be a little shorter).
+void ApplyShortNameRule(std::string& utf8) {
+    if (utf8.size() <= kMySoundsNameMax)
+        return;
+    std::size_t headEnd = kMySoundsNameMax - 4;
+    while (headEnd > 0 && IsContinuationByte(utf8[headEnd])) --headEnd;
+    std::size_t tailStart = utf8.size() - 4;
+    while (tailStart < utf8.size() && IsContinuationByte(utf8[tailStart])) ++tailStart;
+    utf8 = utf8.substr(0, headEnd) + utf8.substr(tailStart);
+}
+
+}  // namespace
+
+void PrepareNextUpload(Session& s) {
+    // Each pass of the loop takes one selected file; a file that cannot be sent is
+    // skipped with its message and the loop goes on with the next one, so the
+    // batch always ends with a command outstanding or with the window enabled.
+    for (;;) {
+        s.OperationStep = 0;
+        // Nothing is outstanding while this step runs; bytes that arrive while one
+        // of its dialogs is open are dropped.
+        s.CurrentOperation = Idle;
+        s.LocalFile.Close();
+
+        if (s.AbortRequested) {
+            s.AbortRequested = false;
+            EndBatch(s);
+            return;
+        }
+        PhoneNode* folder = s.CurrentFolder;
+        if (!s.PhoneTree || !folder || !s.Source) {
+            EndBatch(s);
+            return;
+        }
+        int index = FirstSelected(*s.Source);
+        if (index < 0 || folder->Code == ' ') {
+            EndBatch(s);
+            return;
+        }
+        s.Source->SetSelected(index, false);
+        const std::string path = s.Source->ItemPath(index);
+
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            continue;
+
+        int64_t size = 0;
+        try {
+            s.LocalFile.OpenRead(path);
+            size = s.LocalFile.Size();
+        } catch (const IoError& e) {
+            s.LocalFile.Close();
+            s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
+            continue;
+        }
+        if (size > kLargestUpload) {
+            s.LocalFile.Close();
+            s.Message("Файл " + path + " слишком большой", "Ошибка:");
+            continue;
+        }
+
+        const std::string localName = path.substr(path.rfind('/') + 1);
+        Bytes name;  // CP1251, as the phone model holds it
+        if (!Utf8ToAnsi(localName, name)) {
+            s.LocalFile.Close();
+            s.Message("Имя файла " + localName +
+                          " нельзя записать в телефон: в нём есть знаки, которых нет в "
+                          "кодировке Windows-1251",
+                      "Ошибка");
+            continue;
+        }
+
+        std::string proposal = localName;
+        while (HasFile(folder, name)) {
+            int result = s.Ui ? s.Ui->FileExistDialog(localName, proposal) : 2;
+            if (result == 1) {
+                Bytes candidate;
+                if (!proposal.empty() && Utf8ToAnsi(proposal, candidate)) {
+                    name = candidate;
+                } else {
+                    s.Message("Имя файла " + proposal +
+                                  " нельзя записать в телефон: в нём есть знаки, которых нет "
+                                  "в кодировке Windows-1251",
+                              "Ошибка");
+                }
+                continue;
+            }
+            if (result == 5) {
+                // Erase the phone's file first; the engine brings us back here and
+                // the same computer file, selected again, then finds its name free.
+                s.Source->SetSelected(index, true);
+                s.LocalFile.Close();
+                RemoveFile(name, folder);
+                std::string utf8;
+                AnsiToUtf8(name, utf8);
+                SendPhoneCommand(s, Erase, utf8);
+                s.CurrentOperation = Overwriting;
+                s.TimerOn();
+                return;
+            }
+            EndBatch(s);
+            return;
+        }
+
+        std::string utf8;  // the name on the wire; the folder rules work on it
+        if (!AnsiToUtf8(name, utf8))
+            utf8 = localName;
+
+        if (folder->Name == "java" || folder->Name == "Java")
+            ApplyJavaRule(utf8);
+
+        if (folder->Name == "Default Sounds") {
+            std::string slot;
+            for (int i = 1; i <= kMelodySlots && slot.empty(); ++i) {
+                std::string candidate =
+                    (i < 10 ? "melody0" : "melody") + std::to_string(i) + ".mel";
+                if (!HasFile(folder, candidate))
+                    slot = candidate;
+            }
+            if (slot.empty()) {
+                s.LocalFile.Close();
+                s.Message("No Room For Default Sound. Please Delete One Of Them", "Error");
+                continue;
+            }
+            unsigned char head[kSignatureBytes] = {};
+            std::size_t got = 0;
+            try {
+                got = s.LocalFile.Read(head, sizeof head);
+                s.LocalFile.Rewind();
+            } catch (const IoError& e) {
+                s.LocalFile.Close();
+                s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
+                continue;
+            }
+            utf8 = slot;
+            if (got >= 4 && std::memcmp(head, "MMMD", 4) == 0) {
+                if (s.TransferBuffer.size() < kTransferBufferSize)
+                    s.TransferBuffer.resize(kTransferBufferSize);
+                std::memcpy(s.TransferBuffer.data(), slot.data(), 12);
+                s.TransferBuffer[12] = 0x00;
+                std::memset(s.TransferBuffer.data() + 13, 0xFF, kMelodyHeaderSize - 13);
+                s.OperationStep = 1;
+            } else if (got >= 36 && std::memcmp(head + 32, "MMMD", 4) == 0) {
+                // The file carries its own header already.
+            } else {
+                s.LocalFile.Close();
+                s.Message("Not a melody file", "Error");
+                continue;
+            }
+        }
+
+        if (folder->Name == "My Sounds")
+            ApplyShortNameRule(utf8);
+
+        Bytes finalName;
+        if (!Utf8ToAnsi(utf8, finalName))
+            finalName = name;
+
+        s.UploadSize = static_cast<int32_t>(size) +
+                       (s.OperationStep == 1 ? static_cast<int32_t>(kMelodyHeaderSize) : 0);
+        try {
+            SendPhoneCommand(s, Write, utf8);
+        } catch (const IoError& e) {
+            s.LocalFile.Close();
+            s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
+            continue;
+        }
+        s.CurrentOperation = Writing;
+        AddFile(folder, finalName, s.UploadSize);
+        s.SetQuickStatus("Copying to Phone " + AnsiToUtf8Display(finalName));
+        int blocks = s.UploadSize / 512 + (s.UploadSize % 512 != 0 ? 1 : 0);
+        s.Progress.ProgressBar1.SetMax(blocks);
+        s.ProgressUpdated();
+        s.TimerOn();
+        return;
+    }
+}
