@@ -206,6 +206,9 @@ struct Session {
     Bytes RenameOldName;  // CP1251
     Bytes RenameNewName;  // CP1251
     int32_t RenameOverwrite = 0;
+    // Set while the phone's copy of the file being renamed may be erased and its
+    // bytes live only in the temporary file; cleared when the rename completes.
+    std::string RenameRescuePath;  // UTF-8 local path
 
     // --- helpers used by every module -------------------------------------
     // Sends bytes to the port (nothing when no port is attached).
