@@ -1,0 +1,506 @@
+// phone-emulator: serves the emulated phone on a pseudo-terminal.
+//
+// The first line on stdout is "PTY <slave path>"; everything else goes to stderr.
+// The program using the port may close and reopen it at will: while nobody has the
+// slave open the master reports a hang-up, and the emulator drops any transfer in
+// progress and waits with a short back-off.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tools/emulator/PhoneEmulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    int saved = errno;
+    char b = 1;
+    [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &b, 1);
+    errno = saved;
+}
+
+struct Options {
+    bool sample = true;
+    long baud = 0;
+    std::string link;
+    std::string transcript;
+    std::size_t capacity = 0;
+    EmulatorFaults faults;
+};
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: phone-emulator [options]\n"
+                 "  --sample            load the sample content (default)\n"
+                 "  --empty             start with no files\n"
+                 "  --link PATH         make PATH a symbolic link to the port\n"
+                 "  --baud N            send at most N/10 bytes per second\n"
+                 "  --transcript FILE   log both directions to FILE\n"
+                 "  --capacity BYTES    room for files (a larger write gets error 2007)\n"
+                 "  --silent            never answer\n"
+                 "  --silent-after N    stop answering after N commands\n"
+                 "  --echo              echo each command line\n"
+                 "  --error-on PREFIX   answer commands starting with PREFIX with an error\n"
+                 "  --error-code N      the error code for --error-on (default 4)\n"
+                 "  --error-after N     let N such commands succeed first\n"
+                 "  --split N           send replies in pieces of N bytes\n"
+                 "  --corrupt-crc       announce wrong checksums when reading\n");
+}
+
+bool ParseLong(const char* text, long min, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < min) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseArgs(int argc, char** argv, Options& o) {
+    o.faults.errorCode = 4;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&](const char*& out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "phone-emulator: %s needs a value\n", a.c_str());
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](long min, long& out) {
+            const char* v = nullptr;
+            if (!next(v)) {
+                return false;
+            }
+            if (!ParseLong(v, min, out)) {
+                std::fprintf(stderr, "phone-emulator: bad number for %s: %s\n", a.c_str(), v);
+                return false;
+            }
+            return true;
+        };
+        const char* text = nullptr;
+        long n = 0;
+        if (a == "--sample") {
+            o.sample = true;
+        } else if (a == "--empty") {
+            o.sample = false;
+        } else if (a == "--silent") {
+            o.faults.silent = true;
+        } else if (a == "--echo") {
+            o.faults.echo = true;
+        } else if (a == "--corrupt-crc") {
+            o.faults.corruptReadCrc = true;
+        } else if (a == "--link") {
+            if (!next(text)) {
+                return false;
+            }
+            o.link = text;
+        } else if (a == "--transcript") {
+            if (!next(text)) {
+                return false;
+            }
+            o.transcript = text;
+        } else if (a == "--error-on") {
+            if (!next(text)) {
+                return false;
+            }
+            o.faults.errorCommand = text;
+        } else if (a == "--baud") {
+            if (!number(10, n)) {
+                return false;
+            }
+            o.baud = n;
+        } else if (a == "--capacity") {
+            if (!number(0, n)) {
+                return false;
+            }
+            o.capacity = static_cast<std::size_t>(n);
+        } else if (a == "--silent-after") {
+            if (!number(0, n)) {
+                return false;
+            }
+            o.faults.silentAfterCommands = true;
+            o.faults.silentAfter = static_cast<int>(n);
+        } else if (a == "--error-code") {
+            if (!number(0, n)) {
+                return false;
+            }
+            o.faults.errorCode = static_cast<int>(n);
+        } else if (a == "--error-after") {
+            if (!number(0, n)) {
+                return false;
+            }
+            o.faults.errorCountdown = static_cast<int>(n);
+        } else if (a == "--split") {
+            if (!number(1, n)) {
+                return false;
+            }
+            o.faults.splitEvery = static_cast<std::size_t>(n);
+        } else if (a == "--help" || a == "-h") {
+            Usage();
+            std::exit(0);
+        } else {
+            std::fprintf(stderr, "phone-emulator: unknown option %s\n", a.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Escaped(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        switch (c) {
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            default:
+                if (c >= 0x20 && c < 0x7F) {
+                    out += static_cast<char>(c);
+                } else {
+                    char hex[5];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                    out += hex;
+                }
+        }
+    }
+    return out;
+}
+
+// Makes the slave side raw once; the setting stays with the pseudo-terminal while the
+// master is open, across the other program's opens and closes.
+bool MakeSlaveRaw(const char* path) {
+    int fd = open(path, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "phone-emulator: open %s: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    termios t{};
+    bool ok = tcgetattr(fd, &t) == 0;
+    if (ok) {
+        cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        t.c_cflag &= ~(CSTOPB | CRTSCTS);
+        t.c_iflag &= ~(IXON | IXOFF | IXANY);
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        ok = tcsetattr(fd, TCSANOW, &t) == 0;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "phone-emulator: raw mode on %s: %s\n", path, std::strerror(errno));
+    }
+    close(fd);
+    return ok;
+}
+
+class Server {
+  public:
+    Server(int master, const Options& o) : master_(master), bytesPerSecond_(o.baud / 10.0) {
+        phone_.Faults = o.faults;
+        if (o.capacity) {
+            phone_.Capacity = o.capacity;
+        }
+        if (o.sample) {
+            phone_.LoadSampleContent();
+        }
+        phone_.Output = [this](const std::string& chunk) { out_ += chunk; };
+        if (!o.transcript.empty()) {
+            log_ = std::fopen(o.transcript.c_str(), "a");
+            if (!log_) {
+                std::fprintf(stderr, "phone-emulator: cannot open %s: %s\n", o.transcript.c_str(),
+                             std::strerror(errno));
+            }
+        }
+        start_ = Clock::now();
+        lastRefill_ = start_;
+    }
+    ~Server() {
+        if (log_) {
+            std::fclose(log_);
+        }
+    }
+
+    // Runs until a termination signal. Returns the exit status.
+    int Run() {
+        constexpr int kHangupBackoffMs = 100;
+        constexpr auto kWriteStall = std::chrono::seconds(15);
+        for (;;) {
+            pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0}, {master_, 0, 0}};
+            int timeout = -1;
+            nfds_t count = 2;
+            if (hungUp_) {
+                // Nobody has the port open: the master would report the hang-up at
+                // once, so look again after a pause.
+                count = 1;
+                timeout = kHangupBackoffMs;
+            } else {
+                fds[1].events = POLLIN;
+                if (!out_.empty()) {
+                    int wait = PacingDelayMs();
+                    if (wait == 0) {
+                        fds[1].events |= POLLOUT;
+                    } else {
+                        timeout = wait;
+                    }
+                }
+                if (phone_.AwaitingWriteData()) {
+                    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    lastInput_ + kWriteStall - Clock::now())
+                                    .count();
+                    int stall = static_cast<int>(std::max<long long>(left, 0) + 1);
+                    timeout = timeout < 0 ? stall : std::min(timeout, stall);
+                }
+            }
+            int r = poll(fds, count, timeout);
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                std::fprintf(stderr, "phone-emulator: poll: %s\n", std::strerror(errno));
+                return 1;
+            }
+            if (fds[0].revents) {
+                return 0;
+            }
+            if (hungUp_) {
+                CheckReconnected();
+                continue;
+            }
+            if (fds[1].revents & POLLIN) {
+                ReadInput();
+            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+                HangUp();
+            }
+            if (!hungUp_ && (fds[1].revents & POLLOUT)) {
+                WriteOutput();
+            }
+            if (phone_.AwaitingWriteData() && Clock::now() - lastInput_ >= kWriteStall) {
+                std::fprintf(stderr, "phone-emulator: write data stalled, dropping the write\n");
+                phone_.AbortTransfer();
+            }
+        }
+    }
+
+  private:
+    void CheckReconnected() {
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
+            hungUp_ = false;
+            std::fprintf(stderr, "phone-emulator: port opened\n");
+            Note("port opened");
+        } else if (p.revents & POLLIN) {
+            // Bytes written just before a close: read them away with the hang-up.
+            char buf[4096];
+            while (read(master_, buf, sizeof buf) > 0) {
+            }
+        }
+    }
+
+    void HangUp() {
+        if (!hungUp_) {
+            std::fprintf(stderr, "phone-emulator: port closed\n");
+            Note("port closed");
+        }
+        hungUp_ = true;
+        phone_.AbortTransfer();
+        out_.clear();
+        // Whatever is still queued towards the slave would reach the next opener.
+        tcflush(master_, TCIOFLUSH);
+    }
+
+    void ReadInput() {
+        char buf[4096];
+        ssize_t n = read(master_, buf, sizeof buf);
+        if (n > 0) {
+            lastInput_ = Clock::now();
+            phone_.Receive(buf, static_cast<std::size_t>(n));
+            Drain();
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            HangUp();
+        }
+    }
+
+    void Note(const char* text) {
+        if (log_) {
+            double t = std::chrono::duration<double>(Clock::now() - start_).count();
+            std::fprintf(log_, "%10.3f - %s\n", t, text);
+            std::fflush(log_);
+        }
+    }
+
+    // Writes the transcript and forgets what the library kept.
+    void Drain() {
+        if (log_) {
+            double t = std::chrono::duration<double>(Clock::now() - start_).count();
+            for (const auto& [dir, bytes] : phone_.Transcript) {
+                std::fprintf(log_, "%10.3f %c %5zu \"%s\"\n", t, dir, bytes.size(),
+                             Escaped(bytes).c_str());
+            }
+            std::fflush(log_);
+        }
+        phone_.Transcript.clear();
+        phone_.Commands.clear();
+    }
+
+    // 0 when bytes may go now, otherwise the milliseconds until the next one may.
+    int PacingDelayMs() {
+        if (bytesPerSecond_ <= 0) {
+            return 0;
+        }
+        Refill();
+        if (credit_ >= 1.0) {
+            return 0;
+        }
+        double ms = (1.0 - credit_) * 1000.0 / bytesPerSecond_;
+        return std::max(1, static_cast<int>(ms + 0.999));
+    }
+
+    void Refill() {
+        auto now = Clock::now();
+        credit_ += std::chrono::duration<double>(now - lastRefill_).count() * bytesPerSecond_;
+        lastRefill_ = now;
+        // At most 10 ms worth of bytes at once, so the line never bursts.
+        double cap = std::max(1.0, bytesPerSecond_ / 100.0);
+        if (credit_ > cap) {
+            credit_ = cap;
+        }
+    }
+
+    void WriteOutput() {
+        std::size_t allowed = out_.size();
+        if (bytesPerSecond_ > 0) {
+            Refill();
+            allowed = std::min(allowed, static_cast<std::size_t>(credit_));
+            if (allowed == 0) {
+                return;
+            }
+        }
+        ssize_t n = write(master_, out_.data(), allowed);
+        if (n > 0) {
+            out_.erase(0, static_cast<std::size_t>(n));
+            if (bytesPerSecond_ > 0) {
+                credit_ -= static_cast<double>(n);
+            }
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            HangUp();
+        }
+    }
+
+    int master_;
+    double bytesPerSecond_;
+    PhoneEmulator phone_;
+    std::string out_;
+    std::FILE* log_ = nullptr;
+    bool hungUp_ = true;  // nobody has opened the port yet
+    double credit_ = 0;
+    Clock::time_point start_;
+    Clock::time_point lastRefill_;
+    Clock::time_point lastInput_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseArgs(argc, argv, options)) {
+        Usage();
+        return 2;
+    }
+
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        std::fprintf(stderr, "phone-emulator: cannot make a pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    char path[256];
+    if (ptsname_r(master, path, sizeof path) != 0) {
+        std::fprintf(stderr, "phone-emulator: ptsname: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (!MakeSlaveRaw(path)) {
+        return 1;
+    }
+    int flags = fcntl(master, F_GETFL);
+    fcntl(master, F_SETFL, flags | O_NONBLOCK);
+
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "phone-emulator: pipe: %s\n", std::strerror(errno));
+        return 1;
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    bool linked = false;
+    if (!options.link.empty()) {
+        struct stat st {};
+        if (lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            unlink(options.link.c_str());  // a link left by an earlier run
+        }
+        if (symlink(path, options.link.c_str()) != 0) {
+            std::fprintf(stderr, "phone-emulator: cannot link %s: %s\n", options.link.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        linked = true;
+    }
+
+    std::printf("PTY %s\n", path);
+    std::fflush(stdout);
+    std::fprintf(stderr, "phone-emulator: serving %s%s%s\n", path, linked ? " as " : "",
+                 linked ? options.link.c_str() : "");
+
+    int status = 0;
+    {
+        Server server(master, options);
+        status = server.Run();
+    }
+
+    if (linked) {
+        char target[256];
+        ssize_t n = readlink(options.link.c_str(), target, sizeof target - 1);
+        if (n > 0) {
+            target[n] = '\0';
+            if (std::strcmp(target, path) == 0) {
+                unlink(options.link.c_str());
+            }
+        }
+    }
+    close(master);
+    return status;
+}
