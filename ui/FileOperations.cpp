@@ -1,0 +1,550 @@
+// The batch operations of the main window and their per-file steps.
+//
+// A starter sets up the progress dialog and the operation state, makes the phone's
+// working folder the folder shown in the phone pane and returns; the reply engine
+// calls the batch's step each time the phone has answered a file-level command.
+// The selection of a pane is the batch's work queue: each step takes the first
+// selected row, clears its selection and handles it.
+#include "ui/FileOperations.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "phonefs/CodePage.h"
+#include "phonefs/FolderCache.h"
+#include "phonefs/JavaRegistry.h"
+#include "phonefs/PhoneTree.h"
+#include "phonefs/UploadPreparation.h"
+#include "protocol/CRC.h"
+#include "protocol/PhoneCommands.h"
+
+namespace {
+
+const char* const kErrorCaption = "Ошибка";
+
+std::string Show(const Bytes& ansi) {
+    return AnsiToUtf8Display(ansi);
+}
+
+int BlocksOf(int64_t size) {
+    return static_cast<int>(size / 512 + (size % 512 != 0 ? 1 : 0));
+}
+
+bool HasFiles(const PhoneNode* folder) {
+    return folder && folder->Files;
+}
+
+// Makes the phone's working folder the one shown and waits for its "OK", which
+// hands over to step.
+void StartBatch(Session& s, BatchProc step) {
+    s.BatchStep = step;
+    s.CurrentOperation = ChangingFolder;
+    SendPhoneCommand(s, ChangeFolder, Bytes(1, static_cast<char>(s.CurrentFolder->Code)));
+    s.TimerOn();
+}
+
+// Nothing more is awaited: give the window back.
+void EndBatch(Session& s) {
+    s.CurrentOperation = Idle;
+    s.TimerOff();
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+}
+
+// The local name for a phone file: its name in UTF-8, accepted only when it names
+// a file inside the destination folder and nothing else.
+bool LocalNameFor(const Bytes& phoneName, std::string& localName) {
+    if (!AnsiToUtf8(phoneName, localName))
+        return false;
+    if (localName.empty() || localName == "." || localName == "..")
+        return false;
+    return localName.find('/') == std::string::npos && localName.find('\0') == std::string::npos;
+}
+
+// A phone name must not break the command line it is quoted in.
+bool UsableOnPhone(const Bytes& name) {
+    return !name.empty() && name.find_first_of(std::string("\"\r\n\0", 4)) == Bytes::npos;
+}
+
+// The name that a dialog handed back, in the model's code page; false (after a
+// message) when the phone cannot take it.
+bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
+    if (Utf8ToAnsi(utf8, ansi) && UsableOnPhone(ansi))
+        return true;
+    s.Message("Недопустимое имя файла: \"" + utf8 + "\"", kErrorCaption);
+    return false;
+}
+
+// --- the rename's temporary file --------------------------------------------
+
+// A new private file (owner-only, unique name) in the user's temporary folder,
+// open for writing in LocalFile. Never reuses an earlier rename's file.
+bool CreateRenameTempFile(Session& s, std::string& error) {
+    std::string pattern = MakeTempFilePath();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = pattern + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string path(name.data());
+    try {
+        s.LocalFile.AdoptForWriting(fd, path);
+    } catch (const IoError& e) {
+        ::unlink(path.c_str());
+        error = e.what();
+        return false;
+    }
+    s.TempFilePath = path;
+    s.DownloadTarget = path;
+    return true;
+}
+
+void RemoveRenameTempFile(Session& s) {
+    s.LocalFile.Close();
+    if (!s.TempFilePath.empty())
+        ::unlink(s.TempFilePath.c_str());
+    s.TempFilePath.clear();
+}
+
+// CRC-32 of the temporary file, read back piece by piece.
+uint32_t TempFileCrc(Session& s) {
+    if (s.FileData.size() < kFileDataSize)
+        s.FileData.resize(kFileDataSize, 0);
+    s.LocalFile.OpenRead(s.TempFilePath);
+    uint32_t crc = 0;
+    for (;;) {
+        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
+        if (n == 0)
+            break;
+        crc = Crc32Update(crc, s.FileData.data(), n);
+    }
+    s.LocalFile.Rewind();
+    return crc;
+}
+
+// Ends a rename that cannot go on. The model already carries the new name, so the
+// folder is read again from the phone when asked to.
+void FailRename(Session& s, const std::string& text, bool reread) {
+    s.CurrentOperation = Idle;
+    s.OperationStep = 0;
+    s.TimerOff();
+    s.LocalFile.Close();
+    s.Message(text, kErrorCaption);
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    NoteRenameRescue(s);
+    if (reread)
+        RereadCurrentFolder(s);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Copy to the phone
+
+void CopyToPhoneBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.Source)
+        return;
+    s.AbortRequested = false;
+    s.ShowProgress();
+    s.EnableMainWindow(false);
+
+    s.BatchTotal = s.Source->SelCount();
+    s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
+    s.Progress.ProgressBar2.SetMax(s.BatchTotal);
+    s.Progress.ProgressBar2.SetPosition(0);
+    s.Progress.ProgressBar1.SetPosition(0);
+    s.ProgressUpdated();
+
+    StartBatch(s, PrepareNextUpload);
+}
+
+// ---------------------------------------------------------------------------
+// Copy to the computer
+
+void CopyToCompBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.PhonePane || !s.Source)
+        return;
+    s.AbortRequested = false;
+    const int selected = s.PhonePane->SelCount();
+    s.Progress.ProgressBar2.SetMax(selected);
+    s.Progress.ProgressBar2.SetPosition(0);
+    s.Progress.ProgressBar1.SetPosition(0);
+    s.BatchTotal = selected;
+    s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
+    s.ProgressUpdated();
+    s.ShowProgress();
+    s.EnableMainWindow(false);
+
+    StartBatch(s, DownloadNextFile);
+}
+
+void DownloadNextFile(Session& s) {
+    for (;;) {
+        if (s.AbortRequested) {
+            s.AbortRequested = false;
+            EndBatch(s);
+            if (s.Source)
+                s.Source->Refresh();
+            return;
+        }
+
+        ProgressModel& p = s.Progress;
+        p.LongStatus = "Копируем файл " + std::to_string(p.ProgressBar2.Position + 1) + " из " +
+                       std::to_string(s.BatchTotal);
+        p.ProgressBar1.SetPosition(0);
+        p.ProgressBar2.StepIt();
+        s.ProgressUpdated();
+
+        std::string folder = s.Source ? s.Source->FolderPath() : std::string();
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+
+        const int row = s.PhonePane ? s.PhonePane->ItemIndex() : -1;
+        if (row < 0 || !HasFiles(s.CurrentFolder)) {
+            // The normal end of the batch.
+            EndBatch(s);
+            p.ProgressBar1.SetPosition(0);
+            s.ProgressUpdated();
+            if (s.Source)
+                s.Source->Refresh();
+            return;
+        }
+        s.PhonePane->SetSelected(row, false);
+        const Bytes caption = s.PhonePane->Caption(row);
+        const PhoneFileEntry* entry = FindFile(s.CurrentFolder, caption);
+
+        std::string localName;
+        if (!LocalNameFor(caption, localName)) {
+            // Such a name would leave the destination folder or mangle the file's
+            // name: the file is not copied, the others are.
+            s.CurrentOperation = Idle;
+            s.Message("Файл \"" + Show(caption) +
+                          "\" не скопирован: его имя нельзя использовать на компьютере",
+                      kErrorCaption);
+            continue;
+        }
+
+        s.DownloadTarget = folder + localName;
+        try {
+            s.LocalFile.Create(s.DownloadTarget);
+        } catch (const IoError&) {
+            // This file was not copied: it stays selected with the rest.
+            s.PhonePane->SetSelected(row, true);
+            s.CurrentOperation = Idle;
+            s.TimerOff();
+            s.Message("Диск только для чтения", kErrorCaption);
+            s.CloseProgress();
+            s.EnableMainWindow(true);
+            if (s.Source)
+                s.Source->Refresh();
+            return;
+        }
+
+        p.ProgressBar1.SetMax(entry ? BlocksOf(entry->Size) : 1);
+        p.QuickStatus = "Копируем файл " + Show(entry ? entry->Name : caption);
+        s.ProgressUpdated();
+
+        // A checksum left over from an earlier file must not vouch for this one.
+        s.ExpectedCrc = -1;
+        s.CurrentOperation = Reading;
+        SendPhoneCommand(s, Read, localName);
+        s.TimerOn();
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Delete
+
+void DeleteBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.PhonePane)
+        return;
+    s.AbortRequested = false;
+    const int selected = s.PhonePane->SelCount();
+    s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
+    s.ShowProgress();
+    s.EnableMainWindow(false);
+    for (ProgressBarModel* bar : {&s.Progress.ProgressBar1, &s.Progress.ProgressBar2}) {
+        bar->SetMax(selected);
+        bar->SetPosition(0);
+    }
+    s.BatchTotal = selected;
+    s.ProgressUpdated();
+
+    StartBatch(s, DeleteNextFile);
+}
+
+void DeleteNextFile(Session& s) {
+    for (;;) {
+        if (s.AbortRequested) {
+            s.AbortRequested = false;
+            EndBatch(s);
+            ShowFolder(s, s.CurrentFolder);
+            return;
+        }
+        const int row = s.PhonePane ? s.PhonePane->ItemIndex() : -1;
+        if (row < 0) {
+            EndBatch(s);
+            ShowFolder(s, s.CurrentFolder);
+            return;
+        }
+        s.PhonePane->SetSelected(row, false);
+        const Bytes caption = s.PhonePane->Caption(row);
+
+        Bytes utf8;
+        if (!AnsiToUtf8(caption, utf8) || !UsableOnPhone(caption)) {
+            s.CurrentOperation = Idle;
+            s.Message("Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
+            continue;
+        }
+        RemoveFile(caption, s.CurrentFolder);
+        s.SetQuickStatus("Удаляем " + Show(caption));
+        s.CurrentOperation = Erasing;
+        SendPhoneCommand(s, Erase, utf8);
+        s.TimerOn();
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Rename: the phone has no rename command. The file is read into a temporary
+// file, erased on the phone and written back under its new name.
+
+void RenameBtnClick(Session& s) {
+    // A rename that broke off earlier may still hold a temporary file.
+    NoteRenameRescue(s);
+
+    s.RenameOverwrite = 0;
+    if (!s.PhonePane || s.PhonePane->ItemIndex() < 0 || !HasFiles(s.CurrentFolder))
+        return;
+    s.OperationStep = 0;
+    const Bytes oldName = s.PhonePane->Caption(s.PhonePane->ItemIndex());
+    if (!FindFile(s.CurrentFolder, oldName))
+        return;  // a folder row
+
+    std::string oldUtf8;
+    if (!AnsiToUtf8(oldName, oldUtf8) || !UsableOnPhone(oldName)) {
+        s.Message("Файл \"" + Show(oldName) + "\" нельзя переименовать: недопустимое имя",
+                  kErrorCaption);
+        return;
+    }
+    std::string edited = oldUtf8;
+    if (!s.Ui || s.Ui->RenameDialog(edited) != 1)
+        return;
+    Bytes newName;
+    if (!TakeNewName(s, edited, newName))
+        return;
+    if (newName == oldName)
+        return;
+
+    // The temporary file comes first: when it cannot be made, nothing has changed.
+    std::string error;
+    if (!CreateRenameTempFile(s, error)) {
+        s.CurrentOperation = Idle;
+        s.Message("Не удалось создать временный файл\r\n" + error, kErrorCaption);
+        s.CloseProgress();
+        s.EnableMainWindow(true);
+        return;
+    }
+
+    // The new name may be taken: ask until it is free or the user gives in.
+    std::string proposal = edited;
+    while (HasFile(s.CurrentFolder, newName) && proposal != oldUtf8) {
+        const int answer = s.Ui->FileExistDialog(oldUtf8, proposal);
+        if (answer == 1) {
+            if (!TakeNewName(s, proposal, newName)) {
+                RemoveRenameTempFile(s);
+                return;
+            }
+        } else if (answer == 5 && proposal == oldUtf8) {
+            newName = oldName;
+            break;
+        } else if (answer == 5) {
+            s.RenameOverwrite = 1;
+            RemoveFile(newName, s.CurrentFolder);
+        } else {
+            newName = oldName;
+            break;
+        }
+    }
+    s.RenameOldName = oldName;
+    s.RenameNewName = newName;
+
+    if (PhoneFileEntry* entry = FindFile(s.CurrentFolder, oldName)) {
+        entry->Name = newName.substr(0, kFileNameMax);
+        s.Progress.ProgressBar1.SetMax(entry->Size / 512 + 1);
+    }
+    s.Progress.LongStatus = "Переименовываем файл " + Show(oldName);
+    // Busy from here on: no other operation may start while the folder changes.
+    s.ShowProgress();
+    s.EnableMainWindow(false);
+
+    StartBatch(s, RenameStep);
+}
+
+void RenameStep(Session& s) {
+    ProgressModel& p = s.Progress;
+    switch (s.OperationStep) {
+        case 0: {
+            p.QuickStatus = "Копируем текущий файл во временную папку";
+            s.EnableMainWindow(false);
+            s.ShowProgress();
+            p.ProgressBar2.SetMax(4);
+            p.ProgressBar2.SetPosition(0);
+            s.ProgressUpdated();
+            if (!s.LocalFile.IsOpen() || s.LocalFile.Path() != s.TempFilePath) {
+                std::string error;
+                if (!CreateRenameTempFile(s, error)) {
+                    FailRename(s, "Не удалось создать временный файл\r\n" + error, true);
+                    return;
+                }
+            }
+            s.DownloadTarget = s.TempFilePath;
+            s.BatchStep = RenameStep;
+            s.OperationStep = 1;
+            s.ExpectedCrc = -1;
+            Bytes utf8;
+            AnsiToUtf8(s.RenameOldName, utf8);
+            s.CurrentOperation = Reading;
+            SendPhoneCommand(s, Read, utf8);
+            s.TimerOn();
+            return;
+        }
+        case 1: {
+            p.ProgressBar2.StepIt();
+            s.ProgressUpdated();
+            // The phone's copy is erased next: go on only with a faithful copy here.
+            bool intact = false;
+            try {
+                intact = s.ExpectedCrc == static_cast<int64_t>(TempFileCrc(s));
+            } catch (const IoError& e) {
+                FailRename(s, std::string("Не удалось открыть временный файл\r\n") + e.what(),
+                           true);
+                return;
+            }
+            if (!intact) {
+                FailRename(s, "Файл прочитан с ошибкой, переименование отменено", true);
+                return;
+            }
+            s.CurrentOperation = ChangingFolder;
+            s.OperationStep = 2;
+            if (s.RenameOverwrite == 1) {
+                Bytes utf8;
+                AnsiToUtf8(s.RenameNewName, utf8);
+                SendPhoneCommand(s, Erase, utf8);
+                s.TimerOn();
+                return;
+            }
+            RenameStep(s);
+            return;
+        }
+        case 2: {
+            p.QuickStatus = "Удаляем старый файл";
+            p.ProgressBar2.StepIt();
+            s.ProgressUpdated();
+            // From the erase on, the temporary file may be the only copy.
+            s.RenameRescuePath = s.TempFilePath;
+            Bytes utf8;
+            AnsiToUtf8(s.RenameOldName, utf8);
+            s.CurrentOperation = ChangingFolder;
+            SendPhoneCommand(s, Erase, utf8);
+            s.OperationStep = 3;
+            s.TimerOn();
+            return;
+        }
+        case 3: {
+            p.QuickStatus = "Копируем файл с новым именем";
+            p.ProgressBar2.StepIt();
+            s.ProgressUpdated();
+            Bytes utf8;
+            AnsiToUtf8(s.RenameNewName, utf8);
+            try {
+                if (!s.LocalFile.IsOpen())
+                    s.LocalFile.OpenRead(s.TempFilePath);
+                s.UploadSize = static_cast<int32_t>(s.LocalFile.Size());
+                s.CurrentOperation = Writing;
+                // OperationStep is still 3 here: no melody header goes ahead.
+                SendPhoneCommand(s, Write, utf8);
+            } catch (const IoError& e) {
+                FailRename(s, std::string("Ошибка чтения временного файла\r\n") + e.what(), true);
+                return;
+            }
+            s.OperationStep = 4;
+            s.TimerOn();
+            return;
+        }
+        case 4: {
+            p.QuickStatus = "Завершение операции";
+            s.ProgressUpdated();
+            AddFile(s.CurrentFolder, s.RenameNewName, s.UploadSize);
+            ShowFolder(s, s.CurrentFolder);
+            s.OperationStep = 0;
+            s.CurrentOperation = Idle;
+            s.CloseProgress();
+            s.EnableMainWindow(true);
+            // The file is on the phone again under its new name.
+            s.RenameRescuePath.clear();
+            RemoveRenameTempFile(s);
+            RereadCurrentFolder(s);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void NoteRenameRescue(Session& s) {
+    if (!s.RenameRescuePath.empty()) {
+        const std::string path = s.RenameRescuePath;
+        s.RenameRescuePath.clear();
+        s.LocalFile.Close();
+        // The file now belongs to the user; a later rename will not touch it.
+        if (s.TempFilePath == path)
+            s.TempFilePath.clear();
+        s.Message("Файл сохранён в " + path, kErrorCaption);
+        return;
+    }
+    // A rename that stopped before the erase: its temporary copy is of no use.
+    if (s.BatchStep == RenameStep && !s.TempFilePath.empty() &&
+        s.LocalFile.Path() == s.TempFilePath) {
+        RemoveRenameTempFile(s);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void RescanBtnClick(Session& s) {
+    NoteRenameRescue(s);
+    RereadCurrentFolder(s);
+}
+
+void CompileJava1Click(Session& s) {
+    if (!s.PhoneTree)
+        return;
+    s.OperationStep = 0;
+    s.Progress.LongStatus = "Компилим ЯВУ";
+    s.Progress.QuickStatus.clear();
+    s.EnableMainWindow(false);
+    s.ShowProgress();
+    for (ProgressBarModel* bar : {&s.Progress.ProgressBar1, &s.Progress.ProgressBar2}) {
+        bar->SetMax(7);
+        bar->SetPosition(0);
+    }
+    s.ProgressUpdated();
+    s.SetStatusText("Компилим ЯВУ");
+    StartJavaRegistryRebuild(s);
+}
+
+void AbortBtnClick(Session& s) {
+    s.AbortRequested = true;
+    s.SetLongStatus("Завершение текущей операции");
+}
