@@ -327,15 +327,20 @@ class Server {
     }
 
     void HangUp() {
+        // Whatever was meant for the program that went away is dropped.
+        phone_.AbortTransfer();
+        out_.clear();
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
+            return;  // already opened again
+        }
         if (!hungUp_) {
             std::fprintf(stderr, "phone-emulator: port closed\n");
             Note("port closed");
         }
         hungUp_ = true;
-        phone_.AbortTransfer();
-        out_.clear();
-        // Whatever is still queued towards the slave would reach the next opener.
-        tcflush(master_, TCIOFLUSH);
+        // Bytes still queued towards the slave would reach the next opener.
+        tcflush(master_, TCOFLUSH);
     }
 
     void ReadInput() {
