@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "phonefs/PhoneTree.h"
+#include "protocol/CRC.h"
+#include "protocol/PhoneCommands.h"
+#include "protocol/ReplyEngine.h"
+#include "tests/core/ProtoTestUtil.h"
+#include "tests/support/Fakes.h"
+
+namespace {
+
+using prototest::CountingBatchStep;
+using prototest::Deliver;
+using prototest::g_batchCalls;
+using prototest::RandomBytes;
+using prototest::ReadFile;
+using prototest::TempDir;
+using prototest::WriteFile;
+
+class Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_batchCalls = 0;
+        rig.s.BatchStep = CountingBatchStep;
+        rig.s.TransferBuffer.assign(kTransferBufferSize, 0);
+        rig.s.SetTimerInterval(10000);
+    }
+    // Puts the session into a running operation, as a starter does.
+    void Begin(int32_t state) {
+        rig.s.CurrentOperation = state;
+        rig.s.ShowProgress();
+        rig.s.EnableMainWindow(false);
+        rig.s.TimerOn();
+    }
+    void ExpectEndedCleanly() {
+        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_FALSE(rig.s.Timer1.Enabled);
+        EXPECT_FALSE(rig.s.Progress.Visible);
+        EXPECT_TRUE(rig.s.MainWindow.Enabled);
+        EXPECT_FALSE(rig.s.LocalFile.IsOpen());
+    }
+    TestRig rig;
+    TempDir dir;
+};
+
+TEST_F(Engine, BytesReceivedWhileIdleAreDropped) {
+    rig.s.CurrentOperation = Idle;
+    Deliver(rig.s, "OK\r\n+CME ERROR: 11\r\nhalf");
+    EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
+    EXPECT_TRUE(rig.ui.messages.empty());
+    // They never reach the next operation.
+    Begin(Erasing);
+    Deliver(rig.s, "O");
+    EXPECT_EQ(g_batchCalls, 0);
+    Deliver(rig.s, "K\r\n");
+    EXPECT_EQ(g_batchCalls, 1);
+}
+
+TEST_F(Engine, UnusedStateValuesLeaveTheBytesAlone) {
+    rig.s.CurrentOperation = 7;
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "OK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, 7);
+}
+
+TEST_F(Engine, CompletionLineSplitOverTwoChunks) {
+    Begin(Erasing);
+    rig.s.BatchTotal = 3;
+    rig.s.Progress.ProgressBar2.Step = 1;
+    rig.s.Progress.ProgressBar1.Step = 1;
+    Deliver(rig.s, "O");
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+    EXPECT_EQ(rig.s.CurrentOperation, Erasing);
+    Deliver(rig.s, "K\r\n");
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+    EXPECT_EQ(rig.s.Progress.LongStatus, "Удаляем файл 2 из 3");
+}
+
+TEST_F(Engine, CompletionLineMustBeExact) {
+    Begin(ChangingFolder);
+    Deliver(rig.s, " OK\r\nOK \r\nAT+FSCD=\"T\"\r\n\r\n");
+    EXPECT_EQ(g_batchCalls, 0);
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+    Deliver(rig.s, "OK\r\nrest");
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.s.ReceiveBuffer, "rest");
+}
+
+TEST_F(Engine, ListingStoresEntriesInTheModelCodePage) {
+    PhoneNode root;
+    PhoneNode* folder = AddChildFolder("My Sounds", &root, 'T');
+    rig.s.CurrentFolder = folder;
+    Begin(Listing);
+    Deliver(rig.s,
+            "AT+FSDL=\"T\"\r\n"
+            "+FSDL: \"a.mid\",1,0,0,0,1200,1\r\n"
+            "+FSDL: \"empty.mid\",2,0,0,0,0,1\r\n"
+            "+FSDL: \"\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mid\",3,0,0,0,77,1\r\n"
+            "+FSDL: \"\xE6\x97\xA5.mid\",4,0,0,0,5,1\r\n"  // no CP1251 form: left out
+            "+FSDL: \"bad\xC3.mid\",5,0,0,0,6,0\r\n"       // not UTF-8: left out
+            "OK\r\ntrailing");
+    EXPECT_TRUE(HasFile(folder, "a.mid"));
+    EXPECT_FALSE(HasFile(folder, "empty.mid"));
+    EXPECT_TRUE(HasFile(folder, "\xCF\xE5\xF1\xED\xFF.mid"));
+    EXPECT_EQ(FindFile(folder, "\xCF\xE5\xF1\xED\xFF.mid")->Size, 77);
+    int files = 0;
+    for (PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get()) ++files;
+    EXPECT_EQ(files, 2);
+    EXPECT_EQ(rig.pane.Count(), 2);
+    EXPECT_EQ(rig.s.MainWindow.StatusText, "Idle");
+    EXPECT_FALSE(rig.s.Progress.Visible);
+    EXPECT_TRUE(rig.s.MainWindow.Enabled);
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.ReceiveBuffer, "trailing");
+}
+
+TEST_F(Engine, ListingOfAnEmptyFolderEndsToo) {
+    PhoneNode root;
+    rig.s.CurrentFolder = AddChildFolder("Voice", &root, 'Q');
+    Begin(Listing);
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_TRUE(rig.s.MainWindow.Enabled);
+}
+
+TEST_F(Engine, CachingFillsTheQueuedFolder) {
+    PhoneNode root;
+    PhoneNode* a = AddChildFolder("My Images", &root, 'R');
+    PhoneNode* b = AddChildFolder("Voice", &root, 'Q');
+    rig.s.FolderQueue[0] = a;
+    rig.s.FolderQueue[1] = b;
+    rig.s.QueuePosition = 1;
+    Begin(Caching);
+    Deliver(rig.s, "+FSDL: \"v.amr\",1,0,0,0,300,0\r\n");
+    EXPECT_TRUE(HasFile(b, "v.amr"));
+    EXPECT_FALSE(HasFile(a, "v.amr"));
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+}
+
+// Starts a download into a fresh local file.
+class Download : public Engine {
+  protected:
+    void Start() {
+        target = dir.File("down.bin");
+        rig.s.DownloadTarget = target;
+        rig.s.LocalFile.Create(target);
+        Begin(Reading);
+    }
+    // The phone's output for a file: the header, then one chunk per data line with
+    // the marker behind it, then "OK".
+    std::vector<std::string> PhoneChunks(const std::string& data, int64_t crc) {
+        std::vector<std::string> chunks;
+        chunks.push_back("+FSFR: 0," + std::to_string(data.size()) + "," + std::to_string(crc) +
+                         "\r\n");
+        for (std::size_t pos = 0, n = 1; pos < data.size(); pos += 512, ++n) {
+            std::string block = data.substr(pos, 512);
+            chunks.push_back("+FSFR: " + std::to_string(n) + "," + std::to_string(block.size()) +
+                             "," + block + "\r\n#OK#");
+        }
+        chunks.push_back("OK\r\n");
+        return chunks;
+    }
+    void Run(const std::string& data, int64_t crc) {
+        for (const auto& c : PhoneChunks(data, crc)) Deliver(rig.s, c);
+    }
+    static int64_t CrcOf(const std::string& data) { return Crc32(data.data(), data.size()); }
+    std::string target;
+};
+
+TEST_F(Download, MatchingChecksum) {
+    std::string data = RandomBytes(1500, 11);
+    Start();
+    Run(data, CrcOf(data));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_FALSE(rig.s.LocalFile.IsOpen());
+    // One marker answer per data line.
+    EXPECT_EQ(rig.port.All(), "##>\r\n##>\r\n##>\r\n");
+}
+
+TEST_F(Download, BadChecksumsAreReported) {
+    std::string data = RandomBytes(600, 12);
+    for (int64_t crc :
+         {CrcOf(data) ^ 1, CrcOf(data) + (int64_t{1} << 32), int64_t{-1}, -CrcOf(data)}) {
+        rig.ui.messages.clear();
+        g_batchCalls = 0;
+        Start();
+        Run(data, crc);
+        ASSERT_EQ(rig.ui.messages.size(), 1u) << crc;
+        EXPECT_EQ(rig.ui.messages[0].text, "CRC Error While Reading File");
+        EXPECT_EQ(rig.ui.messages[0].caption, "Error");
+        EXPECT_EQ(g_batchCalls, 1);  // the batch goes on
+        EXPECT_EQ(ReadFile(target), data);
+    }
+}
+
+TEST_F(Download, FileBytesThatLookLikeRepliesStayData) {
+    std::string data =
+        "first\r\nOK\r\n+FSFR: 0,1,2\r\n+FSFR: 3,4,5\r\n+CME ERROR: 11\r\n##>\r\n\n\n";
+    data += "#OK#middle#OK#\r\nOK\r\n";
+    data += std::string(3, '\0');
+    Start();
+    Run(data, CrcOf(data));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.port.All(), "##>\r\n");
+}
+
+TEST_F(Download, DataLineSplitAcrossChunks) {
+    std::string data = "line one\nline two\r\nOK\r\nthree";
+    Start();
+    Deliver(rig.s, "+FSFR: 0,1," + std::to_string(CrcOf(data)) + "\r\n");
+    std::string line = "+FSFR: 1," + std::to_string(data.size()) + "," + data + "\r\n#OK#";
+    Deliver(rig.s, line.substr(0, 20));  // holds the first "\n" of the data
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+    Deliver(rig.s, line.substr(20));
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+}
+
+TEST_F(Download, FileLargerThanTheStagingBufferIsVerified) {
+    std::string data = RandomBytes(kFileDataSize + 1000, 13);
+    Start();
+    Run(data, CrcOf(data));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+}
+
+TEST_F(Download, MalformedHeaderEndsTheReadCleanly) {
+    Start();
+    Deliver(rig.s, "+FSFR: 0,10,12x4\r\n");
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text.rfind("Телефон прислал неверный ответ\r\n", 0), 0u);
+    EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
+    ExpectEndedCleanly();
+    EXPECT_EQ(g_batchCalls, 0);
+    // The rest of the phone's output is dropped.
+    Deliver(rig.s, "+FSFR: 1,3,abc\r\n#OK#");
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(g_batchCalls, 0);
+    EXPECT_EQ(rig.ui.messages.size(), 1u);
+}
+
+TEST_F(Engine, MalformedListingSizeEndsTheListingCleanly) {
+    PhoneNode root;
+    rig.s.CurrentFolder = AddChildFolder("My Sounds", &root, 'T');
+    Begin(Listing);
+    Deliver(rig.s, "+FSDL: \"a.mid\",1,0,0,0,12k,0\r\nOK\r\n");
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_NE(rig.ui.messages[0].text.find("неверный ответ"), std::string::npos);
+    ExpectEndedCleanly();
+}
+
+TEST_F(Engine, MalformedErrorCodeEndsTheOperationCleanly) {
+    rig.s.LocalFile.Create(dir.File("w.bin"));
+    Begin(Writing);
+    Deliver(rig.s, "+CME ERROR: oops\r\n");
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_NE(rig.ui.messages[0].text.find("неверный ответ"), std::string::npos);
+    ExpectEndedCleanly();
+}
+
+TEST_F(Engine, ErrorLineInEachState) {
+    struct Case {
+        int32_t state;
+        const char* text;
+    } cases[] = {
+        {Listing, "Ошибка чтения каталога"},       {Reading, "Ошибка чтения файла"},
+        {Writing, "Ошибка записи файла"},          {Erasing, "Ошибка удаления файла"},
+        {CompilingJava, "Ошибка компиляции JAVA"}, {Caching, "Ошибка кэширования спика файлов"},
+        {ChangingFolder, "Х.З. Что за ошибка"},    {Overwriting, "Ошибка перезаписи файла"},
+    };
+    for (const auto& c : cases) {
+        rig.ui.messages.clear();
+        rig.s.ReceiveBuffer.clear();
+        Begin(c.state);
+        // Text in front of the mark still makes an error line (its code is then
+        // read from the wrong place, which ends the operation as a bad reply).
+        Deliver(rig.s, "echo\r\nAT+X: +CME ERROR: 2007\r\n");
+        ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
+        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        rig.ui.messages.clear();
+        Begin(c.state);
+        Deliver(rig.s, "+CME ERROR: 2007\r\n");
+        ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
+        EXPECT_EQ(rig.ui.messages[0].text, std::string(c.text) + "\r\nПамять заполнена");
+        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_TRUE(rig.s.MainWindow.Enabled);
+        EXPECT_EQ(g_batchCalls, 0);
+    }
+}
+
+TEST_F(Engine, ErrorLineDuringInitialisationIsSkipped) {
+    rig.s.CurrentOperation = Initialising;
+    rig.s.TimerOn();
+    Deliver(rig.s, "+CME ERROR: 11\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+}
+
+TEST_F(Engine, InitialisationOkStartsTheCachingPass) {
+    rig.s.CurrentOperation = Initialising;
+    Deliver(rig.s, "ATZ\r\nOK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_TRUE(rig.s.Progress.Visible);
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+    EXPECT_EQ(rig.s.Timer1.Interval, 10000);
+    EXPECT_EQ(rig.port.All().rfind("AT+FSDL=\"", 0), 0u);
+}
+
+TEST_F(Engine, WritePromptSendsOneBlockAndDropsWhatFollows) {
+    std::string data = RandomBytes(1000, 14);
+    std::string path = dir.File("w.bin");
+    WriteFile(path, data);
+    rig.s.LocalFile.OpenRead(path);
+    rig.s.UploadSize = 1000;
+    SendPhoneCommand(rig.s, Write, "w.bin");
+    Begin(Writing);
+    rig.s.BatchTotal = 3;
+    rig.s.Progress.ProgressBar2.Step = 1;
+    rig.port.ClearWrites();
+    Deliver(rig.s, "##>\r\n##>\r\nOK\r\n");
+    EXPECT_EQ(rig.port.All(), data.substr(0, 512));
+    EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
+    EXPECT_TRUE(rig.s.Timer1.Enabled);
+    Deliver(rig.s, "##>\r\n");
+    EXPECT_EQ(rig.port.All(), data);
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_FALSE(rig.s.LocalFile.IsOpen());
+    EXPECT_EQ(rig.s.Progress.ProgressBar1.Position, 0);
+    EXPECT_EQ(rig.s.Progress.LongStatus, "Копируем файл 2 из 3");
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+}
+
+TEST_F(Engine, FolderChangeAndOverwriteHandOverToTheBatch) {
+    Begin(ChangingFolder);
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+    Begin(Overwriting);
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(g_batchCalls, 2);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+}
+
+TEST_F(Engine, WithoutABatchTheOperationStillEnds) {
+    rig.s.BatchStep = nullptr;
+    Begin(ChangingFolder);
+    Deliver(rig.s, "OK\r\n");
+    ExpectEndedCleanly();
+}
+
+TEST_F(Engine, BytesArrivingWhileAMessageIsOpenAreDropped) {
+    Begin(Erasing);
+    rig.ui.onMessage = [this] { Deliver(rig.s, "OK\r\n"); };
+    Deliver(rig.s, "+CME ERROR: 11\r\n");
+    EXPECT_EQ(g_batchCalls, 0);
+    EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+}
+
+}  // namespace
