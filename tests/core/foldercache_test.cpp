@@ -1,0 +1,155 @@
+// The standard folders and the caching pass that lists them all after connecting.
+#include "phonefs/FolderCache.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "phonefs/PhoneTree.h"
+#include "protocol/ReplyEngine.h"
+#include "tests/support/Fakes.h"
+
+namespace {
+
+void Feed(TestRig& r, const std::string& bytes) {
+    r.s.ReceiveBuffer += bytes;
+    ProcessReplies(r.s);
+}
+
+std::string ListCommand(char code) {
+    return std::string("AT+FSDL=\"") + code + "\"\r\n";
+}
+
+// Answers every listing of a pass with "OK" (plus the given entries for a code).
+void RunPass(TestRig& r, const std::map<char, std::string>& entries = {}) {
+    for (int i = 0; i < 20 && r.s.CurrentOperation == Caching; ++i) {
+        const std::string& last = r.port.writes.back();
+        char code = last[9];
+        auto it = entries.find(code);
+        Feed(r, (it != entries.end() ? it->second : std::string()) + "OK\r\n");
+    }
+}
+
+TEST(FolderCacheTest, SeededTreeHasTheFourteenStandardFolders) {
+    auto root = SeedStandardFolders();
+    EXPECT_EQ(CountFolders(root.get()), 14);
+    EXPECT_EQ(root->Name, "DIR_NAME : ");
+    EXPECT_EQ(root->Code, ' ');
+    EXPECT_EQ(root->Parent, nullptr);
+    PhoneNode* images = FindChildFolder("Images", root.get());
+    PhoneNode* photos = FindChildFolder("My Photos", images);
+    PhoneNode* album2 = FindChildFolder("My Album 2", photos);
+    EXPECT_EQ(album2->Name, "My Album 2");
+    EXPECT_EQ(album2->Code, '\\');
+    EXPECT_EQ(album2->Parent, photos);
+    EXPECT_EQ(FindChildFolder("OnOff/Menu Images", images)->Code, 'D');
+    EXPECT_EQ(FindChildFolder("java", root.get())->Code, '`');
+}
+
+TEST(FolderCacheTest, CollectFoldersNeverQueuesMoreThan32) {
+    Session s;
+    auto root = std::make_unique<PhoneNode>();
+    for (int i = 0; i < 40; ++i) AddChildFolder("f" + std::to_string(i), root.get(), 'a');
+    CollectFolders(s, root.get());
+    EXPECT_EQ(s.QueuePosition, kFolderQueueSize);
+    for (PhoneNode* n : s.FolderQueue) EXPECT_NE(n, nullptr);
+    EXPECT_EQ(s.FolderQueue[0]->Name, "f39");  // the last sibling comes first
+}
+
+TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown) {
+    TestRig r;
+    r.s.CurrentOperation = Idle;
+    StartFolderCaching(r.s);
+    EXPECT_EQ(r.s.TransferBuffer.size(), kTransferBufferSize);
+    EXPECT_EQ(r.s.Timer1.Interval, 10000);
+    EXPECT_EQ(r.s.Progress.QuickStatus, "Кэширование списка файлов");
+    EXPECT_EQ(r.s.Progress.ProgressBar1.Max, 14);
+    EXPECT_EQ(r.s.Progress.ProgressBar2.Max, 14);
+    EXPECT_TRUE(r.s.Progress.Visible);
+    EXPECT_EQ(r.s.CurrentOperation, Caching);
+
+    RunPass(r, {{'T', "+FSDL: \"tune.mid\",0,0,0,0,100,\r\n+FSDL: \"empty\",0,0,0,0,0,\r\n"},
+                {' ', "+FSDL: \"top.txt\",0,0,0,0,5,\r\n"}});
+
+    const std::string expectedCodes = "QCT\\YV DER  ` ";
+    ASSERT_EQ(r.port.writes.size(), 14u);
+    for (std::size_t i = 0; i < 14; ++i) EXPECT_EQ(r.port.writes[i], ListCommand(expectedCodes[i]));
+
+    EXPECT_EQ(r.s.CurrentOperation, Idle);
+    ASSERT_NE(r.s.CurrentFolder, nullptr);
+    EXPECT_EQ(r.s.CurrentFolder, r.s.PhoneTree.get());
+    EXPECT_FALSE(r.s.Progress.Visible);
+    EXPECT_TRUE(r.s.MainWindow.Enabled);
+    EXPECT_EQ(r.s.QueuePosition, 0);
+    EXPECT_EQ(r.pane.Captions(), (std::vector<std::string>{"Images", "java", "Sounds", "top.txt"}));
+
+    // Each container received the root listing; size-0 entries were dropped.
+    PhoneNode* sounds = FindChildFolder("Sounds", r.s.PhoneTree.get());
+    EXPECT_TRUE(HasFile(sounds, "top.txt"));
+    PhoneNode* mySounds = FindChildFolder("My Sounds", sounds);
+    EXPECT_TRUE(HasFile(mySounds, "tune.mid"));
+    EXPECT_FALSE(HasFile(mySounds, "empty"));
+}
+
+TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown) {
+    TestRig r;
+    r.s.CurrentOperation = Idle;
+    StartFolderCaching(r.s);
+    RunPass(r);
+    PhoneNode* oldRoot = r.s.PhoneTree.get();
+    AddFile(oldRoot, "uploaded", 3);
+
+    RereadCurrentFolder(r.s);  // at the root: a whole new pass
+    EXPECT_EQ(r.s.CurrentOperation, Caching);
+    EXPECT_NE(r.s.PhoneTree.get(), oldRoot);
+    EXPECT_EQ(r.s.ShownTree.get(), oldRoot);
+    EXPECT_EQ(r.s.CurrentFolder, oldRoot);
+
+    // The phone fails during the pass: CurrentFolder stays on the old, valid tree.
+    r.ui.messages.clear();
+    Feed(r, "+CME ERROR: 3\r\n");
+    ASSERT_EQ(r.ui.messages.size(), 1u);
+    EXPECT_EQ(r.ui.messages[0].text, "Ошибка кэширования спика файлов\r\n");
+    // The error report re-reads the current folder, the root: another pass.
+    ASSERT_EQ(r.s.CurrentOperation, Caching);
+    EXPECT_EQ(r.s.CurrentFolder, oldRoot);
+    EXPECT_EQ(r.s.ShownTree.get(), oldRoot);
+    EXPECT_TRUE(HasFile(r.s.CurrentFolder, "uploaded"));
+
+    RunPass(r);
+    EXPECT_EQ(r.s.CurrentFolder, r.s.PhoneTree.get());
+    EXPECT_EQ(r.s.ShownTree, nullptr);
+    EXPECT_FALSE(HasFile(r.s.CurrentFolder, "uploaded"));
+}
+
+TEST(FolderCacheTest, TempFilePlaceIsAPrivateTemplateNotAFixedName) {
+    const char* saved = std::getenv("TMPDIR");
+    std::string savedValue = saved ? saved : "";
+    setenv("TMPDIR", "/var/tmp/", 1);
+    EXPECT_EQ(MakeTempFilePath(), "/var/tmp/orvofm-XXXXXX");
+    TestRig r;
+    StartFolderCaching(r.s);
+    EXPECT_EQ(r.s.TempFilePath, "/var/tmp");
+    setenv("TMPDIR", "relative", 1);
+    EXPECT_EQ(MakeTempFilePath(), "/tmp/orvofm-XXXXXX");
+    if (saved)
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+
+    // Two renames get two different files.
+    std::string a = MakeTempFilePath(), b = MakeTempFilePath();
+    int fa = mkstemp(a.data()), fb = mkstemp(b.data());
+    ASSERT_GE(fa, 0);
+    ASSERT_GE(fb, 0);
+    EXPECT_NE(a, b);
+    close(fa);
+    close(fb);
+    unlink(a.c_str());
+    unlink(b.c_str());
+}
+
+}  // namespace
