@@ -1,0 +1,770 @@
+#include "serial/Comm32.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include "serial/Misc.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadBlockSize = 2048;
+constexpr int kWriteTimeoutMs = 5000;
+constexpr int kJoinTimeoutMs = 5000;
+constexpr int kWaitTimeoutResult = 258;  // the wait result logged for a write time-out
+
+const char kInvalidHandleText[] =
+    "ERROR_INVALID_HANDLE, Likely that the Service Provider has closed the port.";
+
+// Raises the calling thread's scheduling priority by `steps` nice levels. Best
+// effort: without the right to do so the thread simply runs at normal priority.
+void RaisePriority(int steps) {
+    pid_t tid = ::gettid();
+    errno = 0;
+    int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    if (current == -1 && errno != 0) {
+        return;
+    }
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), current - steps);
+}
+
+// Milliseconds left until `deadline`, rounded up so that a poll never wakes early.
+int MillisecondsUntil(Clock::time_point deadline) {
+    auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+        return 0;
+    }
+    auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms > 0x7fffffff ? 0x7fffffff : static_cast<int>(ms);
+}
+
+bool ReadCounters(int fd, LineErrorCounters& out) {
+    serial_icounter_struct ic{};
+    if (::ioctl(fd, TIOCGICOUNT, &ic) != 0) {
+        return false;
+    }
+    out.frame = static_cast<uint32_t>(ic.frame);
+    out.overrun = static_cast<uint64_t>(static_cast<uint32_t>(ic.overrun)) +
+                  static_cast<uint32_t>(ic.buf_overrun);
+    out.parity = static_cast<uint32_t>(ic.parity);
+    out.brk = static_cast<uint32_t>(ic.brk);
+    return true;
+}
+
+bool SpeedFor(uint32_t baud, speed_t& speed) {
+    struct Entry {
+        uint32_t baud;
+        speed_t speed;
+    };
+    static const Entry kSpeeds[] = {
+        {1200, B1200},       {2400, B2400},       {4800, B4800},       {9600, B9600},
+        {19200, B19200},     {38400, B38400},     {57600, B57600},     {115200, B115200},
+        {230400, B230400},   {460800, B460800},   {921600, B921600},   {1000000, B1000000},
+        {1500000, B1500000}, {2000000, B2000000}, {3000000, B3000000}, {4000000, B4000000},
+    };
+    for (const Entry& e : kSpeeds) {
+        if (e.baud == baud) {
+            speed = e.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Raw 8N1 without flow control. The tty layer keeps settings between opens, so
+// everything that matters is set explicitly. HUPCL is cleared: the port is closed
+// and reopened after every settings change, and dropping DTR there could reset a
+// phone in the middle of a session.
+void ConfigureLine(int fd, uint32_t baudRate, uint32_t bits) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) {
+        LogSystemError(errno, "GetCommState: ");
+        return;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~(CSTOPB | CRTSCTS | HUPCL | PARENB);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    switch (bits & 0xFF) {
+        case 5:
+            t.c_cflag = (t.c_cflag & ~CSIZE) | CS5;
+            break;
+        case 6:
+            t.c_cflag = (t.c_cflag & ~CSIZE) | CS6;
+            break;
+        case 7:
+            t.c_cflag = (t.c_cflag & ~CSIZE) | CS7;
+            break;
+        default:  // 8, and any value the line cannot take
+            t.c_cflag = (t.c_cflag & ~CSIZE) | CS8;
+            break;
+    }
+    t.c_cc[VMIN] = 0;  // waiting is done with poll()
+    t.c_cc[VTIME] = 0;
+    speed_t speed;
+    if (SpeedFor(baudRate, speed)) {
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
+    }
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        LogSystemError(errno, "SetCommState: ");
+    }
+    // tcsetattr reports success when any part was taken: read the settings back.
+    termios back{};
+    if (::tcgetattr(fd, &back) == 0) {
+        const tcflag_t cflagMask = CSIZE | CSTOPB | PARENB | CRTSCTS | CLOCAL | CREAD;
+        if ((back.c_cflag & cflagMask) != (t.c_cflag & cflagMask) ||
+            (back.c_lflag & (ICANON | ECHO | ISIG)) != 0 || (back.c_oflag & OPOST) != 0 ||
+            (back.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP)) != 0 ||
+            ::cfgetospeed(&back) != ::cfgetospeed(&t)) {
+            CommLog("SetCommState: the port did not take every line setting");
+        }
+    }
+}
+
+void LogOpenFailure(const std::string& port, int err) {
+    std::string prefix = "Unable to open " + port + ": ";
+    LogSystemError(err, prefix.c_str());
+    if (err == EACCES) {
+        CommLog("Not allowed to use " + port +
+                ": add the user to the dialout group (sudo usermod -a -G dialout $USER) "
+                "and log in again");
+    } else if (err == EBUSY) {
+        CommLog(port + " is held exclusively by another program");
+    }
+}
+
+void CloseDescriptor(int fd) {
+    // Clear the exclusive mode so that the next opener (ours after a settings
+    // change, for one) is not refused while another descriptor keeps the tty alive.
+    (void)::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Line errors
+
+uint32_t LineErrorFlags(const LineErrorCounters& before, const LineErrorCounters& after) {
+    uint32_t flags = 0;
+    if (after.frame != before.frame) {
+        flags |= kLineFrame;
+    }
+    if (after.overrun != before.overrun) {
+        flags |= kLineOverrun;
+    }
+    if (after.parity != before.parity) {
+        flags |= kLineParity;
+    }
+    if (after.brk != before.brk) {
+        flags |= kLineBreak;
+    }
+    return flags;
+}
+
+std::string FormatLineErrorReport(uint32_t flags) {
+    std::string list;
+    if (flags == 0) {
+        list = "NULL Error";
+    }
+    auto add = [&list](const char* name) {
+        if (!list.empty()) {
+            list += " and ";
+        }
+        list += name;
+    };
+    if (flags & kLineFrame) {
+        add("CE_FRAME");
+    }
+    if (flags & kLineOverrun) {
+        add("CE_OVERRUN");
+    }
+    if (flags & kLineParity) {
+        add("CE_RXPARITY");
+    }
+    if (flags & ~(kLineFrame | kLineOverrun | kLineParity)) {
+        add("EV_ERR Unknown EvtMask");
+    }
+    return "Comm Event: " + list + ", EvtMask = " + std::to_string(flags);
+}
+
+// ---------------------------------------------------------------------------
+// Worker threads
+
+namespace comm32_internal {
+
+WorkerThread::WorkerThread(TComm32* owner, int port, int stop, uint64_t generation)
+    : owner_(owner), port_(port), stop_(stop), generation_(generation) {}
+
+WorkerThread::~WorkerThread() {
+    Join();
+}
+
+void WorkerThread::Start() {
+    thread_ = std::thread(&WorkerThread::Body, this);
+}
+
+void WorkerThread::Body() {
+    try {
+        Run();
+    } catch (...) {
+        // The threads never raise: whatever went wrong ends this thread only.
+    }
+    std::lock_guard<std::mutex> lock(m_);
+    finished_ = true;
+    cv_.notify_all();
+}
+
+bool WorkerThread::WaitFinished(int ms) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished_; });
+}
+
+void WorkerThread::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void WorkerThread::PostHangup() {
+    if (hangupPosted_) {
+        return;
+    }
+    hangupPosted_ = true;
+    owner_->PostHangup(generation_);
+}
+
+bool WorkerThread::StopRequested() const {
+    pollfd p{stop_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
+WriteQueue::WriteQueue() {
+    wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+WriteQueue::~WriteQueue() {
+    if (wake >= 0) {
+        ::close(wake);
+    }
+}
+
+bool WriteQueue::Push(std::vector<uint8_t> request) {
+    {
+        std::lock_guard<std::mutex> lock(m);
+        if (shut) {
+            return false;
+        }
+        requests.push_back(std::move(request));
+    }
+    uint64_t one = 1;
+    (void)!::write(wake, &one, sizeof one);
+    return true;
+}
+
+bool WriteQueue::Pop(std::vector<uint8_t>& request) {
+    std::lock_guard<std::mutex> lock(m);
+    if (requests.empty()) {
+        return false;
+    }
+    request = std::move(requests.front());
+    requests.pop_front();
+    return true;
+}
+
+void WriteQueue::Shut() {
+    std::lock_guard<std::mutex> lock(m);
+    shut = true;
+    requests.clear();
+}
+
+}  // namespace comm32_internal
+
+// ---------------------------------------------------------------------------
+// Reader
+
+TReadThread::TReadThread(TComm32* owner, int port, int stop, uint64_t generation,
+                         int32_t readInterval)
+    : WorkerThread(owner, port, stop, generation), readInterval_(readInterval) {}
+
+bool TReadThread::PostReceivedData(const uint8_t* data, std::size_t count) {
+    if (count == 0) {
+        return false;
+    }
+    CommLog("Got something from Comm port!!!");
+    QByteArray block;
+    try {
+        // QByteArray keeps a zero byte after its data, as the owner expects.
+        block = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+    } catch (const std::bad_alloc&) {
+        LogSystemError(ENOMEM, "LocalAlloc: ");
+        return false;
+    }
+    owner_->PostBlock(generation_, std::move(block));
+    return true;
+}
+
+void TReadThread::CheckLineErrors() {
+    if (!countersSupported_) {
+        return;
+    }
+    LineErrorCounters now;
+    if (!ReadCounters(port_, now)) {
+        int err = errno;
+        countersSupported_ = false;
+        if (err != EINVAL && err != ENOTTY) {
+            LogSystemError(err, "ClearCommError: ");
+        }
+        return;
+    }
+    uint32_t flags = LineErrorFlags(counters_, now);
+    counters_ = now;
+    if (flags != 0) {
+        owner_->PostLineError(generation_, FormatLineErrorReport(flags));
+    }
+}
+
+void TReadThread::Run() {
+    RaisePriority(2);
+    countersSupported_ = ReadCounters(port_, counters_);
+
+    uint8_t buffer[kReadBlockSize];
+    std::size_t count = 0;
+    Clock::time_point idleDeadline;
+    bool waitLogged = false;
+
+    for (;;) {
+        int timeout = -1;  // idle: wait for the first byte of a block without limit
+        if (count > 0) {
+            timeout = MillisecondsUntil(idleDeadline);
+            if (timeout == 0) {
+                // The line has been quiet for ReadInterval: the block is complete.
+                bool posted = PostReceivedData(buffer, count);
+                count = 0;
+                if (!posted) {
+                    PostHangup();
+                    CommLog("Unable to HandleReadEvent: out of memory");
+                    break;
+                }
+                continue;
+            }
+        } else if (!waitLogged) {
+            CommLog("Waiting for data from comm connection.");
+            waitLogged = true;
+        }
+
+        pollfd fds[2] = {{stop_, POLLIN, 0}, {port_, POLLIN, 0}};
+        int r = ::poll(fds, 2, timeout);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            LogSystemError(errno, "Read WAIT_FAILED: ");
+            PostHangup();
+            break;
+        }
+        if (fds[0].revents != 0) {
+            DebugOutput("Time to Exit");
+            break;
+        }
+        CheckLineErrors();
+        if (r == 0) {
+            continue;  // idle time over: the block is posted at the top of the loop
+        }
+        const short ev = fds[1].revents;
+        if (ev & POLLNVAL) {
+            CommLog(kInvalidHandleText);
+            PostHangup();
+            break;
+        }
+        if ((ev & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            continue;
+        }
+        ssize_t got = ::read(port_, buffer + count, sizeof buffer - count);
+        if (got > 0) {
+            count += static_cast<std::size_t>(got);
+            waitLogged = false;
+            idleDeadline = Clock::now() + std::chrono::milliseconds(readInterval_);
+            if (count == sizeof buffer || readInterval_ <= 0) {
+                bool posted = PostReceivedData(buffer, count);
+                count = 0;
+                if (!posted) {
+                    PostHangup();
+                    CommLog("Unable to HandleReadEvent: out of memory");
+                    break;
+                }
+            }
+            continue;
+        }
+        const int err = got < 0 ? errno : 0;
+        const bool gone = (ev & (POLLHUP | POLLERR)) != 0;
+        if (got < 0 && (err == EINTR || err == EAGAIN) && !gone) {
+            continue;
+        }
+        // The device is gone (unplugged, or the far side of the line closed). What
+        // arrived before still reaches the owner; then the reader asks to hang up
+        // once and ends, so that a dead descriptor never makes it spin.
+        if (count > 0) {
+            PostReceivedData(buffer, count);
+            count = 0;
+        }
+        if (got == 0 || err == EINTR || err == EAGAIN) {
+            CommLog("Unable to HandleReadEvent: the device reported a hang-up");
+        } else {
+            LogSystemError(err, "Unexpected ReadFile error: ");
+        }
+        PostHangup();
+        break;
+    }
+
+    CommLog("Read thread shutting down");
+    (void)::tcflush(port_, TCIFLUSH);
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+TWriteThread::TWriteThread(TComm32* owner, int port, int stop, uint64_t generation,
+                           std::shared_ptr<comm32_internal::WriteQueue> queue)
+    : WorkerThread(owner, port, stop, generation), queue_(std::move(queue)) {}
+
+bool TWriteThread::SendBuffer(const uint8_t* data, std::size_t count) {
+    if (count == 0) {
+        return true;
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    std::size_t position = 0;
+    while (position < count) {
+        ssize_t n = ::write(port_, data + position, count - position);
+        if (n > 0) {
+            position += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            int err = errno;
+            if (err == EBADF) {
+                CommLog(kInvalidHandleText);
+                return false;
+            }
+            LogSystemError(err, "Error to writing to CommFile");
+            CommLog("Closing TAPI");
+            PostHangup();
+            return false;
+        }
+        // The driver's buffer is full: wait for room, for the stop event, or for
+        // the deadline of this request.
+        for (;;) {
+            int timeout = MillisecondsUntil(deadline);
+            pollfd fds[2] = {{stop_, POLLIN, 0}, {port_, POLLOUT, 0}};
+            int r = timeout > 0 ? ::poll(fds, 2, timeout) : 0;
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                LogSystemError(errno, "Write WAIT_FAILED: ");
+                PostHangup();
+                return false;
+            }
+            if (r > 0 && fds[0].revents != 0) {
+                return false;  // Close is stopping us: no hang-up request
+            }
+            if (r == 0) {
+                CommLog("Unexpected Wait return value " + std::to_string(kWaitTimeoutResult));
+                PostHangup();
+                // Drop what the driver still holds, or closing the port could block.
+                (void)::tcflush(port_, TCOFLUSH);
+                return false;
+            }
+            const short ev = fds[1].revents;
+            if (ev & POLLNVAL) {
+                CommLog(kInvalidHandleText);
+                return false;
+            }
+            if ((ev & (POLLERR | POLLHUP)) != 0 && (ev & POLLOUT) == 0) {
+                LogSystemError(EIO, "Error writing to CommFile while waiting");
+                CommLog("Closing TAPI");
+                PostHangup();
+                return false;
+            }
+            break;  // room, or an error that the next write() reports
+        }
+    }
+    return true;
+}
+
+void TWriteThread::Run() {
+    RaisePriority(1);
+    for (;;) {
+        pollfd fds[2] = {{stop_, POLLIN, 0}, {queue_->wake, POLLIN, 0}};
+        int r = ::poll(fds, 2, -1);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            LogSystemError(errno, "Write WAIT_FAILED: ");
+            PostHangup();
+            break;
+        }
+        if (fds[0].revents != 0) {
+            break;
+        }
+        if (fds[1].revents != 0) {
+            uint64_t value;
+            (void)!::read(queue_->wake, &value, sizeof value);
+        }
+        bool ok = true;
+        std::vector<uint8_t> request;
+        while (ok && queue_->Pop(request)) {
+            if (StopRequested()) {
+                ok = false;
+                break;
+            }
+            CommLog("Writing to comm port");
+            ok = SendBuffer(request.data(), request.size());
+        }
+        if (!ok) {
+            break;
+        }
+    }
+    CommLog("Write thread shutting down");
+    queue_->Shut();  // later requests are refused; queued ones are dropped unsent
+    (void)::tcflush(port_, TCOFLUSH);
+}
+
+// ---------------------------------------------------------------------------
+// Component
+
+TComm32::TComm32(QObject* owner) : QObject(owner) {
+    SetCommLogName(std::string());
+}
+
+TComm32::~TComm32() {
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void TComm32::SetCommsLogFileName(const std::string& name) {
+    commsLogFileName_ = name;
+    SetCommLogName(name);
+}
+
+bool TComm32::Open() {
+    if (port_ >= 0) {
+        throw ECommsError("Порт уже открыт");
+    }
+    OpenCommLog();  // a log that cannot be created raises before the port is touched
+
+    int fd = ::open(CommPort.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        LogOpenFailure(CommPort, errno);
+        CloseCommLog();
+        throw ECommsError("Ошибка открытия порта");
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
+        ::close(fd);
+        CommLog(CommPort + " is not a serial device");
+        CloseCommLog();
+        throw ECommsError("Неверный указатель. ");
+    }
+    // The lock tells us (and the port probe) that another program holds the port;
+    // the exclusive mode keeps others from opening it while we do.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        ::close(fd);
+        if (err == EWOULDBLOCK) {
+            CommLog(CommPort + " is locked by another program");
+        } else {
+            LogOpenFailure(CommPort, err);
+        }
+        CloseCommLog();
+        throw ECommsError("Ошибка открытия порта");
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0 && errno != EINVAL && errno != ENOTTY) {
+        LogSystemError(errno, "TIOCEXCL: ");
+    }
+
+    ConfigureLine(fd, BaudRate, Bits);
+
+    int stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    int stopErr = errno;
+    std::shared_ptr<comm32_internal::WriteQueue> queue;
+    if (stop >= 0) {
+        try {
+            queue = std::make_shared<comm32_internal::WriteQueue>();
+            if (!queue->Valid()) {
+                stopErr = errno;
+                queue.reset();
+            }
+        } catch (const std::bad_alloc&) {
+            stopErr = ENOMEM;
+        }
+    }
+    if (stop < 0 || !queue) {
+        LogSystemError(stopErr, "Unable to CreateEvent: ");
+        if (stop >= 0) {
+            ::close(stop);
+        }
+        CloseDescriptor(fd);
+        CloseCommLog();
+        return false;
+    }
+
+    port_ = fd;
+    stop_ = stop;
+    queue_ = std::move(queue);
+    ++generation_;
+
+    try {
+        reader_ = std::make_unique<TReadThread>(this, port_, stop_, generation_, ReadInterval);
+        reader_->Start();
+    } catch (const std::system_error& e) {
+        reader_.reset();
+        LogSystemError(e.code().value(), "Unable to create Read thread");
+        throw ECommsError("Unable to create Read thread");
+    }
+    try {
+        writer_ = std::make_unique<TWriteThread>(this, port_, stop_, generation_, queue_);
+        writer_->Start();
+    } catch (const std::system_error& e) {
+        writer_.reset();
+        LogSystemError(e.code().value(), "Unable to create Write thread");
+        throw ECommsError("Unable to create Write thread");
+    }
+    return true;
+}
+
+void TComm32::StopThread(std::unique_ptr<comm32_internal::WorkerThread>& thread,
+                         const char* notExiting) {
+    if (!thread) {
+        return;
+    }
+    if (!thread->WaitFinished(kJoinTimeoutMs)) {
+        // A thread cannot be killed safely: say so and keep waiting for it.
+        CommLog(notExiting);
+    }
+    thread->Join();
+    thread.reset();
+}
+
+void TComm32::Close() {
+    if (port_ < 0) {
+        return;
+    }
+    CommLog("Stopping the Comm");
+
+    CommLog("Closing Read Thread ");
+    uint64_t one = 1;
+    (void)!::write(stop_, &one, sizeof one);  // stays readable: both threads see it
+    (void)::tcflush(port_, TCIFLUSH);
+    StopThread(reader_, "Read thread not exiting.  Terminating it.");
+
+    CommLog("Closing Write Thread");
+    (void)::tcflush(port_, TCOFLUSH);
+    StopThread(writer_, "Write thread not exiting.  Terminating it.");
+
+    ReleaseHandles();
+    ++generation_;  // blocks still on their way belong to this opening: drop them
+    CloseCommLog();
+}
+
+void TComm32::ReleaseHandles() {
+    queue_.reset();
+    if (stop_ >= 0) {
+        ::close(stop_);
+        stop_ = -1;
+    }
+    if (port_ >= 0) {
+        CloseDescriptor(port_);
+        port_ = -1;
+    }
+}
+
+bool TComm32::Write(const void* data, uint16_t length) {
+    if (!writer_ || !queue_) {
+        CommLog("Write thread not created");
+        return false;
+    }
+    try {
+        const uint8_t* bytes = static_cast<const uint8_t*>(data);
+        std::vector<uint8_t> request;
+        if (length > 0) {
+            request.assign(bytes, bytes + length);
+        }
+        if (queue_->Push(std::move(request))) {
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    CommLog("Failed to Post to Write thread. ");
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Delivery to the owner's thread
+
+void TComm32::PostBlock(uint64_t generation, QByteArray block) {
+    QMetaObject::invokeMethod(
+        this, [this, generation, block = std::move(block)] { DeliverBlock(generation, block); },
+        Qt::QueuedConnection);
+}
+
+void TComm32::PostLineError(uint64_t generation, std::string report) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, report = std::move(report)] { DeliverLineError(generation, report); },
+        Qt::QueuedConnection);
+}
+
+void TComm32::PostHangup(uint64_t generation) {
+    QMetaObject::invokeMethod(
+        this, [this, generation] { DeliverHangup(generation); }, Qt::QueuedConnection);
+}
+
+// Received data is handed over whatever it contains; only blocks of an earlier
+// opening (still queued when the port was closed) are dropped.
+void TComm32::DeliverBlock(uint64_t generation, const QByteArray& block) {
+    if (generation != generation_ || port_ < 0 || !OnReceiveData) {
+        return;
+    }
+    // A copy: the handler may rebind OnReceiveData while it runs.
+    TReceiveDataEvent handler = OnReceiveData;
+    handler(this, reinterpret_cast<const uint8_t*>(block.constData()),
+            static_cast<uint16_t>(block.size()));
+}
+
+void TComm32::DeliverLineError(uint64_t generation, const std::string& report) {
+    if (generation != generation_ || port_ < 0 || !OnLineError) {
+        return;
+    }
+    auto handler = OnLineError;
+    handler(report);
+}
+
+void TComm32::DeliverHangup(uint64_t generation) {
+    if (generation != generation_ || port_ < 0 || !OnRequestHangup) {
+        return;
+    }
+    auto handler = OnRequestHangup;
+    handler(this);
+}
