@@ -2,6 +2,7 @@
 #include "phonefs/PhoneTree.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include "tests/support/Fakes.h"
 
@@ -101,25 +102,41 @@ TEST(PhoneTreeTest, NamesAreComparedAsBytesIncludingNul) {
     EXPECT_TRUE(HasFile(&folder, std::string("a\0b", 3)));
 }
 
+// Runs fn on a thread with a small stack, so that a release nested once per list
+// entry would overflow it even where the compiler keeps the frames tiny.
+void RunOnSmallStack(void (*fn)()) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 512 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(
+                  &thread, &attr,
+                  [](void* f) -> void* {
+                      reinterpret_cast<void (*)()>(f)();
+                      return nullptr;
+                  },
+                  reinterpret_cast<void*>(fn)),
+              0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
 TEST(PhoneTreeTest, VeryLongListsAndSiblingChainsAreReleasedWithoutDeepRecursion) {
-    auto root = std::make_unique<PhoneNode>();
-    PhoneFileEntry* last = nullptr;
-    for (int i = 0; i < 300000; ++i) {
-        auto e = std::make_unique<PhoneFileEntry>();
-        PhoneFileEntry* raw = e.get();
-        if (last)
-            last->Next = std::move(e);
-        else
-            root->Files = std::move(e);
-        last = raw;
-    }
-    PhoneNode* tail = root.get();
-    for (int i = 0; i < 300000; ++i) {
-        tail->NextSibling = std::make_unique<PhoneNode>();
-        tail = tail->NextSibling.get();
-        tail->FirstChild = std::make_unique<PhoneNode>();
-    }
-    root.reset();  // must not overflow the stack
+    RunOnSmallStack([] {
+        auto root = std::make_unique<PhoneNode>();
+        std::unique_ptr<PhoneFileEntry>* link = &root->Files;
+        for (int i = 0; i < 200000; ++i) {
+            *link = std::make_unique<PhoneFileEntry>();
+            link = &(*link)->Next;
+        }
+        PhoneNode* tail = root.get();
+        for (int i = 0; i < 200000; ++i) {
+            tail->NextSibling = std::make_unique<PhoneNode>();
+            tail = tail->NextSibling.get();
+            tail->FirstChild = std::make_unique<PhoneNode>();
+        }
+        root.reset();
+    });
     SUCCEED();
 }
 
