@@ -14,10 +14,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tools/emulator/PhoneEmulator.h"
 
@@ -40,6 +46,7 @@ struct Options {
     std::string link;
     std::string transcript;
     std::size_t capacity = 0;
+    std::string root;
     EmulatorFaults faults;
 };
 
@@ -52,6 +59,10 @@ void Usage() {
                  "  --baud N            send at most N/10 bytes per second\n"
                  "  --transcript FILE   log both directions to FILE\n"
                  "  --capacity BYTES    room for files (a larger write gets error 2007)\n"
+                 "  --root DIR          also load files from DIR (its own files into the root,\n"
+                 "                      java/, Sounds/My Sounds/, Images/OnOff-Menu Images/,\n"
+                 "                      Images/My Photos/Camera/ ... into those folders);\n"
+                 "                      changes stay in memory\n"
                  "  --silent            never answer\n"
                  "  --silent-after N    stop answering after N commands\n"
                  "  --echo              echo each command line\n"
@@ -118,6 +129,11 @@ bool ParseArgs(int argc, char** argv, Options& o) {
                 return false;
             }
             o.transcript = text;
+        } else if (a == "--root") {
+            if (!next(text)) {
+                return false;
+            }
+            o.root = text;
         } else if (a == "--error-on") {
             if (!next(text)) {
                 return false;
@@ -223,6 +239,53 @@ bool MakeSlaveRaw(const char* path) {
     return ok;
 }
 
+// Loads the regular files of DIR's sub-folders named like the phone's folders.
+bool LoadRoot(PhoneEmulator& phone, const std::string& dir) {
+    namespace fs = std::filesystem;
+    static const std::pair<const char*, uint8_t> kFolders[] = {
+        {"", ' '},
+        {"java", '`'},
+        {"Sounds/My Sounds", 'T'},
+        {"Sounds/Default Sounds", 'C'},
+        {"Sounds/Voice", 'Q'},
+        {"Images/My Images", 'R'},
+        {"Images/Animations", 'E'},
+        {"Images/OnOff-Menu Images", 'D'},
+        {"Images/My Photos/Camera", 'V'},
+        {"Images/My Photos/My Album 1", 'Y'},
+        {"Images/My Photos/My Album 2", '\\'},
+    };
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        std::fprintf(stderr, "phone-emulator: %s is not a folder\n", dir.c_str());
+        return false;
+    }
+    for (const auto& [sub, code] : kFolders) {
+        fs::path folder = fs::path(dir) / sub;
+        if (!fs::is_directory(folder, ec)) {
+            continue;
+        }
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            if (entry.is_regular_file(ec)) {
+                files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) {
+            std::ifstream in(f, std::ios::binary);
+            std::string data((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+            if (!in.good() && !in.eof()) {
+                std::fprintf(stderr, "phone-emulator: cannot read %s\n", f.c_str());
+                continue;
+            }
+            phone.PutFile(code, f.filename().string(), data);
+        }
+    }
+    return true;
+}
+
 class Server {
   public:
     Server(int master, const Options& o) : master_(master), bytesPerSecond_(o.baud / 10.0) {
@@ -232,6 +295,9 @@ class Server {
         }
         if (o.sample) {
             phone_.LoadSampleContent();
+        }
+        if (!o.root.empty()) {
+            LoadRoot(phone_, o.root);
         }
         phone_.Output = [this](const std::string& chunk) { out_ += chunk; };
         if (!o.transcript.empty()) {
@@ -377,28 +443,28 @@ class Server {
         phone_.Commands.clear();
     }
 
-    // 0 when bytes may go now, otherwise the milliseconds until the next one may.
+    // 0 when bytes may go now, otherwise the milliseconds until a slice may. Bytes go
+    // in slices of about 10 ms, so a slow line does not mean a wake-up per byte.
     int PacingDelayMs() {
         if (bytesPerSecond_ <= 0) {
             return 0;
         }
         Refill();
-        if (credit_ >= 1.0) {
+        double need = std::min(static_cast<double>(out_.size()), SliceBytes());
+        if (credit_ >= need) {
             return 0;
         }
-        double ms = (1.0 - credit_) * 1000.0 / bytesPerSecond_;
+        double ms = (need - credit_) * 1000.0 / bytesPerSecond_;
         return std::max(1, static_cast<int>(ms + 0.999));
     }
+
+    double SliceBytes() const { return std::max(1.0, std::floor(bytesPerSecond_ / 100.0)); }
 
     void Refill() {
         auto now = Clock::now();
         credit_ += std::chrono::duration<double>(now - lastRefill_).count() * bytesPerSecond_;
         lastRefill_ = now;
-        // At most 10 ms worth of bytes at once, so the line never bursts.
-        double cap = std::max(1.0, bytesPerSecond_ / 100.0);
-        if (credit_ > cap) {
-            credit_ = cap;
-        }
+        credit_ = std::min(credit_, 2 * SliceBytes());  // no burst after a pause
     }
 
     void WriteOutput() {
