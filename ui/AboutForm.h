@@ -1,0 +1,12 @@
+// The about box.
+#pragma once
+
+#include "ui/FormPlacement.h"
+
+class TAboutForm : public TCenteredDialog {
+    Q_OBJECT
+  public:
+    explicit TAboutForm(QWidget* owner);
+
+    QPushButton* AboutOkBtn;
+};

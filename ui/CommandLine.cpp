@@ -1,0 +1,58 @@
+#include "ui/CommandLine.h"
+
+const char* const kNoDisplayMessage =
+    "orvo-fm: no display found; run it under xvfb-run, e.g. xvfb-run -a orvo-fm --port /dev/pts/N";
+
+const char* const kUsageText =
+    "Usage: orvo-fm [--port PATH]... [--screenshot-dir DIR]\n"
+    "  --port PATH            offer PATH first in the port list (repeatable)\n"
+    "  --screenshot-dir DIR   press \"Старт\", save pictures of the windows into DIR, quit\n";
+
+ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
+    ProgramOptions o;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](const std::string& name, std::string& out) {
+            if (a == name) {
+                if (i + 1 >= args.size() || args[i + 1].empty()) {
+                    o.error = name + " needs a value";
+                    return true;
+                }
+                out = args[++i];
+                return true;
+            }
+            if (a.rfind(name + "=", 0) == 0) {
+                out = a.substr(name.size() + 1);
+                if (out.empty())
+                    o.error = name + " needs a value";
+                return true;
+            }
+            return false;
+        };
+        std::string port;
+        if (value("--port", port)) {
+            if (!port.empty())
+                o.ports.push_back(port);
+        } else if (value("--screenshot-dir", o.screenshotDir)) {
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        }
+        if (!o.error.empty())
+            break;
+    }
+    return o;
+}
+
+bool DisplayAvailable(const std::function<const char*(const char*)>& getenv,
+                      const std::vector<std::string>& args) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* v = getenv(name);
+        if (v && *v)
+            return true;
+    }
+    for (const std::string& a : args) {
+        if (a == "-platform" || a.rfind("-platform=", 0) == 0)
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,148 @@
+#include "ui/ComputerPane.h"
+
+#include <QAbstractFileIconProvider>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QStyle>
+
+namespace {
+
+// The style's folder and file symbols, the same as in the phone pane.
+class TStyleIconProvider : public QAbstractFileIconProvider {
+  public:
+    explicit TStyleIconProvider(const QStyle* style)
+        : folder_(style->standardIcon(QStyle::SP_DirIcon)),
+          file_(style->standardIcon(QStyle::SP_FileIcon)) {}
+    QIcon icon(IconType type) const override { return type == File ? file_ : folder_; }
+    QIcon icon(const QFileInfo& info) const override { return info.isDir() ? folder_ : file_; }
+
+  private:
+    QIcon folder_;
+    QIcon file_;
+};
+
+}  // namespace
+
+TShellList::TShellList(QWidget* parent)
+    : QTreeView(parent),
+      model_(new QFileSystemModel(this)),
+      icons_(std::make_unique<TStyleIconProvider>(style())) {
+    setObjectName(QStringLiteral("Source"));
+    model_->setIconProvider(icons_.get());
+    model_->setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    model_->setReadOnly(false);  // captions can be edited in place: renames the file
+    model_->setRootPath(QStringLiteral("/"));
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setSortingEnabled(true);
+    sortByColumn(0, Qt::AscendingOrder);
+    header()->resizeSection(0, 150);
+    setIconSize(QSize(16, 16));
+
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        if (QDir::cleanPath(path) == QString::fromStdString(FolderPath()))
+            loaded_ = true;
+    });
+    connect(this, &QTreeView::doubleClicked, this, &TShellList::OpenItem);
+    SetFolder(QDir::homePath());
+}
+
+bool TShellList::SetFolder(const QString& path) {
+    QFileInfo info(path);
+    if (!info.isDir())
+        return false;
+    const QString clean = QDir::cleanPath(info.absoluteFilePath());
+    const QModelIndex index = model_->index(clean);
+    if (!index.isValid())
+        return false;
+    loaded_ = false;
+    clearSelection();
+    model_->setRootPath(clean);
+    setRootIndex(index);
+    if (model_->canFetchMore(index))
+        model_->fetchMore(index);
+    emit FolderChanged();
+    return true;
+}
+
+void TShellList::GoUp() {
+    const QString path = QString::fromStdString(FolderPath());
+    if (path == QLatin1String("/"))
+        return;
+    QDir dir(path);
+    if (dir.cdUp())
+        SetFolder(dir.absolutePath());
+}
+
+void TShellList::OpenItem(const QModelIndex& index) {
+    if (!index.isValid())
+        return;
+    const QString path = model_->filePath(index.siblingAtColumn(0));
+    if (QFileInfo(path).isDir())
+        SetFolder(path);
+}
+
+std::string TShellList::FolderPath() const {
+    QString path = model_->filePath(rootIndex());
+    if (path.isEmpty())
+        path = QStringLiteral("/");
+    path = QDir::cleanPath(path);
+    return path.toStdString();
+}
+
+int TShellList::Count() const {
+    return model_->rowCount(rootIndex());
+}
+
+QModelIndex TShellList::Item(int index) const {
+    const QModelIndex item = model_->index(index, 0, rootIndex());
+    if (!item.isValid()) {
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    return item;
+}
+
+std::string TShellList::ItemPath(int index) const {
+    return model_->filePath(Item(index)).toStdString();
+}
+
+bool TShellList::Selected(int index) const {
+    return selectionModel()->isRowSelected(Item(index).row(), rootIndex());
+}
+
+void TShellList::SetSelected(int index, bool selected) {
+    selectionModel()->select(
+        Item(index), (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                         QItemSelectionModel::Rows);
+}
+
+int TShellList::SelCount() const {
+    return int(selectionModel()->selectedRows(0).size());
+}
+
+void TShellList::Refresh() {
+    // The model follows the folder through the file-system watcher; asking for the
+    // folder again makes it pick up what the watcher has not reported yet. The
+    // selection stays with the items that were selected.
+    const QString path = QString::fromStdString(FolderPath());
+    model_->setRootPath(path);
+    const QModelIndex index = model_->index(path);
+    if (model_->canFetchMore(index))
+        model_->fetchMore(index);
+}
+
+TShellList::~TShellList() {
+    // The model must not outlive the icon provider it uses.
+    setModel(nullptr);
+    delete model_;
+}

@@ -1,0 +1,68 @@
+#include "ui/FormPlacement.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QWindow>
+
+TCenteredDialog::TCenteredDialog(QWidget* owner, Qt::WindowFlags flags)
+    : QDialog(nullptr, flags), owner_(owner) {
+    UseDesignFont(this);
+}
+
+void TCenteredDialog::showEvent(QShowEvent* event) {
+    if (owner_) {
+        if (windowHandle() && owner_->windowHandle()) {
+            windowHandle()->setTransientParent(owner_->windowHandle());
+        }
+        QRect r = frameGeometry();
+        r.moveCenter(owner_->frameGeometry().center());
+        move(r.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+QLabel* TCenteredDialog::AddLabel(const QString& text, int left, int top, const char* name) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* TCenteredDialog::AddButton(const QString& text, int left, int top, int width,
+                                        int height, const char* name) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(left, top, width, height);
+    button->setAutoDefault(false);
+    FitText(button, text, width - 6);
+    return button;
+}
+
+void SetHint(QWidget* widget, const QString& hint) {
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    if (bar < 0) {
+        widget->setToolTip(hint);
+        widget->setStatusTip(hint);
+    } else {
+        widget->setToolTip(hint.left(bar));
+        widget->setStatusTip(hint.mid(bar + 1));
+    }
+}
+
+void UseDesignFont(QWidget* window) {
+    QFont font = window->font();
+    font.setPixelSize(11);
+    window->setFont(font);
+}
+
+void FitText(QWidget* widget, const QString& text, int room) {
+    QFont font = widget->font();
+    int size = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    while (size > 8 && QFontMetrics(font).horizontalAdvance(text) > room) {
+        font.setPixelSize(--size);
+    }
+    if (font != widget->font())
+        widget->setFont(font);
+}

@@ -1,0 +1,36 @@
+// Secondary windows are top-level windows of their own (so that disabling the
+// main window leaves them usable) that appear over the centre of the main window
+// each time they are shown.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+class TCenteredDialog : public QDialog {
+    Q_OBJECT
+  public:
+    TCenteredDialog(QWidget* owner, Qt::WindowFlags flags);
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+    QWidget* Owner() const { return owner_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+    // Controls placed at design positions (pixels at 96 dpi).
+    QLabel* AddLabel(const QString& text, int left, int top, const char* name);
+    QPushButton* AddButton(const QString& text, int left, int top, int width, int height,
+                           const char* name);
+
+  private:
+    QWidget* owner_;
+};
+
+// The design's text size (8 points at 96 dpi) in the platform's UI font family.
+void UseDesignFont(QWidget* window);
+// Shrinks the widget's font until text fits into room pixels (not below 8 pixels).
+void FitText(QWidget* widget, const QString& text, int room);
+
+// Hints of the form "short|long": the tool-tip and the status-bar text.
+void SetHint(QWidget* widget, const QString& hint);

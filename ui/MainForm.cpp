@@ -1,0 +1,441 @@
+#include "ui/MainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include "phonefs/PhoneTree.h"
+#include "protocol/ReceiveHandler.h"
+#include "serial/Comm32.h"
+#include "ui/AboutForm.h"
+#include "ui/ComputerPane.h"
+#include "ui/FileExistForm.h"
+#include "ui/FileOperations.h"
+#include "ui/FormPlacement.h"
+#include "ui/PhoneList.h"
+#include "ui/ProcessForm.h"
+#include "ui/RenameForm.h"
+#include "ui/SettingsForm.h"
+
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption) {
+    // Not a child of owner: a disabled main window would disable its child windows.
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    if (owner && owner->isVisible()) {
+        box.winId();
+        if (box.windowHandle() && owner->windowHandle()) {
+            box.windowHandle()->setTransientParent(owner->windowHandle());
+        }
+        box.adjustSize();
+        QRect r = box.frameGeometry();
+        r.moveCenter(owner->frameGeometry().center());
+        box.move(r.topLeft());
+    }
+    box.exec();
+}
+
+TForm1::TForm1(const ProgramOptions& options)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      screenshotDir_(options.screenshotDir) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("OrvoFileManager v0.1b"));
+    UseDesignFont(this);
+    setMinimumSize(600, 420);
+    setMaximumSize(1200, 840);
+    resize(600, 420);
+
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("Client"));
+    setCentralWidget(client_);
+    client_->installEventFilter(this);
+
+    Source = new TShellList(client_);
+    anchored_.push_back({Source, QRect(0, 24, 217, 281), true, true, true, true});
+    ListPhone = new TPhoneList(client_);
+    anchored_.push_back({ListPhone, QRect(224, 24, 368, 281), false, true, true, true});
+
+    const QString upHint = QStringLiteral("На каталог выше|Переход в надкаталог");
+    ParentCompBtn = AddButton(QStringLiteral("Назад"), QRect(0, 0, 214, 17), true, true, true,
+                              false, "ParentCompBtn");
+    SetHint(ParentCompBtn, upHint);
+    ParentPhoneBtn = AddButton(QStringLiteral("Назад"), QRect(224, 0, 369, 17), false, true, true,
+                               false, "ParentPhoneBtn");
+    SetHint(ParentPhoneBtn, upHint);
+    CopyToPhoneBtn = AddButton(QStringLiteral("Копировать -->"), QRect(0, 312, 97, 20), true, false,
+                               true, true, "CopyToPhoneBtn");
+    SetHint(CopyToPhoneBtn, QStringLiteral("Копировать на правую панель"));
+    CopyToCompBtn = AddButton(QStringLiteral("<-- Копия"), QRect(232, 312, 65, 20), false, false,
+                              true, true, "CopyToCompBtn");
+    SetHint(
+        CopyToCompBtn,
+        QStringLiteral("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
+    RenameBtn = AddButton(QStringLiteral("Переимен."), QRect(304, 312, 65, 20), false, false, true,
+                          true, "RenameBtn");
+    SetHint(RenameBtn, QStringLiteral("Переименовать файл"));
+    CompileJavaBtn = AddButton(QStringLiteral("Compile Java"), QRect(376, 312, 65, 20), false,
+                               false, true, true, "CompileJavaBtn");
+    SetHint(CompileJavaBtn, QStringLiteral("Компилировать JAVA"));
+    RescanBtn = AddButton(QStringLiteral("Перечитать"), QRect(448, 312, 65, 20), false, false, true,
+                          true, "RescanBtn");
+    DeleteBtn = AddButton(QStringLiteral("Удалить"), QRect(520, 312, 65, 20), false, false, true,
+                          true, "DeleteBtn");
+    SetHint(DeleteBtn, QStringLiteral("Удалить файл|Удалить выделенные файлы"));
+
+    StatusPanel = new QLabel(QStringLiteral("Orvo"));
+    StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    StatusPanel->setMinimumWidth(150);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setMinimumHeight(19);
+    statusBar()->addWidget(StatusPanel, 1);
+
+    BuildMenu();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(session_.Timer1.Interval);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    Comm321 = new TComm32(this);
+    Comm321->setObjectName(QStringLiteral("Comm321"));
+    Comm321->BaudRate = 115200;
+    Comm321->Bits = 8;
+    Comm321->StopBits = 1;
+    Comm321->CommPort = "COM3";
+    Comm321->ReadInterval = 25;
+    Comm321->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
+        Guarded([&] { ::Comm321ReceiveData(session_, buffer, length); });
+    };
+
+    connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
+    connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
+    connect(ListPhone, &TPhoneList::DblClick, this, &TForm1::ListPhoneDblClick);
+    connect(CopyToPhoneBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { CopyToPhoneBtnClick(session_); }); });
+    connect(CopyToCompBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { CopyToCompBtnClick(session_); }); });
+    connect(RenameBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { RenameBtnClick(session_); }); });
+    connect(CompileJavaBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { CompileJava1Click(session_); }); });
+    connect(RescanBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { RescanBtnClick(session_); }); });
+    connect(DeleteBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { DeleteBtnClick(session_); }); });
+
+    session_.Port = Comm321;
+    session_.Ui = this;
+    session_.PhonePane = ListPhone;
+    session_.Source = Source;
+
+    // The secondary windows, in this order; the settings dialog finds the ports.
+    RenameForm = std::make_unique<TRenameForm>(this);
+    AboutForm = std::make_unique<TAboutForm>(this);
+    FileExistForm = std::make_unique<TFileExistForm>(this);
+    SettingsForm = std::make_unique<TSettingsForm>(this, *Comm321, options.ports);
+    ProcessForm = std::make_unique<TProcessForm>(this, session_);
+
+    OnExit = [] { QCoreApplication::quit(); };
+    LayoutControls();
+}
+
+TForm1::~TForm1() {
+    // The reader and writer threads must be gone before the component is.
+    Comm321->Close();
+    Timer1->stop();
+    session_.Ui = nullptr;
+    session_.Port = nullptr;
+    session_.PhonePane = nullptr;
+    session_.Source = nullptr;
+}
+
+QPushButton* TForm1::AddButton(const QString& text, const QRect& design, bool left, bool top,
+                               bool right, bool bottom, const char* name) {
+    auto* button = new QPushButton(text, client_);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    FitText(button, text, design.width() - 6);
+    anchored_.push_back({button, design, left, top, right, bottom});
+    return button;
+}
+
+void TForm1::BuildMenu() {
+    FileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
+    Settings1 = FileMenu->addAction(QStringLiteral("Установки"));
+    Settings1->setObjectName(QStringLiteral("Settings1"));
+    Exit1 = FileMenu->addAction(QStringLiteral("Выход"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+
+    Actions1 = menuBar()->addMenu(QStringLiteral("Действия"));
+    Actions1->setObjectName(QStringLiteral("Actions1"));
+    CompileJava1 = Actions1->addAction(QStringLiteral("CompileJava"));
+    CompileJava1->setObjectName(QStringLiteral("CompileJava1"));
+    CompileJava1->setStatusTip(QStringLiteral("Компилировать JAVA"));
+    CompileJava1->setToolTip(QStringLiteral("Компилировать JAVA"));
+
+    Help1 = menuBar()->addMenu(QStringLiteral("Помощь"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help2 = Help1->addAction(QStringLiteral("Помощь"));
+    Help2->setObjectName(QStringLiteral("Help2"));
+    About1 = Help1->addAction(QStringLiteral("О программе"));
+    About1->setObjectName(QStringLiteral("About1"));
+    About1->setStatusTip(QStringLiteral("Информация о программе"));
+    About1->setToolTip(QStringLiteral("Информация о программе"));
+
+    connect(Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
+    connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(CompileJava1, &QAction::triggered, this,
+            [this] { Guarded([this] { CompileJava1Click(session_); }); });
+    connect(Help2, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+}
+
+void TForm1::LayoutControls() {
+    const int dx = client_->width() - kDesignWidth;
+    const int dy = client_->height() - kDesignHeight;
+    for (const Anchored& a : anchored_) {
+        QRect r = a.design;
+        if (a.right) {
+            if (a.left) {
+                r.setWidth(r.width() + dx);
+            } else {
+                r.translate(dx, 0);
+            }
+        }
+        if (a.bottom) {
+            if (a.top) {
+                r.setHeight(r.height() + dy);
+            } else {
+                r.translate(0, dy);
+            }
+        }
+        a.widget->setGeometry(r);
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Resize)
+        LayoutControls();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // The long part of the hint under the mouse replaces the panel's text; when
+        // the mouse leaves it, the panel shows the program's own status again.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        StatusPanel->setText(tip.isEmpty() ? QString::fromStdString(session_.MainWindow.StatusText)
+                                           : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    if (QScreen* screen = this->screen()) {
+        QRect r = frameGeometry();
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+    // Queued, so that the window is on the screen before the settings dialog.
+    QTimer::singleShot(0, this, &TForm1::FormCreate);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // FormCloseQuery: closing is always allowed; the port is released first.
+    Comm321->Close();
+    ProcessForm->hide();
+    event->accept();
+}
+
+void TForm1::FormCreate() {
+    if (inFormCreate_ || exitRequested_)
+        return;
+    inFormCreate_ = true;
+    for (;;) {
+        session_.TimerOff();
+        if (!screenshotDir_.empty() && !screenshotsTaken_) {
+            QTimer::singleShot(300, SettingsForm.get(), [this] {
+                SettingsForm->grab().save(QDir(QString::fromStdString(screenshotDir_))
+                                              .filePath(QStringLiteral("settings.png")));
+                SettingsForm->Start->click();
+            });
+        }
+        SettingsForm->exec();
+        if (SettingsForm->ExitRequested()) {
+            inFormCreate_ = false;
+            ExitProgram();
+            return;
+        }
+        try {
+            Comm321->Open();
+            ::InitialisePhone(session_);
+            break;
+        } catch (const std::exception&) {
+            // A component left half open would refuse the next Open.
+            Comm321->Close();
+            MessageBox("Невозможно открыть порт", "Ошибка");
+        }
+    }
+    inFormCreate_ = false;
+}
+
+void TForm1::ExitProgram() {
+    exitRequested_ = true;
+    session_.TimerOff();
+    if (OnExit)
+        OnExit();
+}
+
+void TForm1::Settings1Click() {
+    Guarded([this] {
+        Comm321->Close();
+        FormCreate();
+    });
+}
+
+void TForm1::Exit1Click() {
+    ExitProgram();
+}
+
+void TForm1::About1Click() {
+    AboutForm->exec();
+}
+
+void TForm1::Help2Click() {
+    MessageBox(
+        "Слева - файлы компьютера, справа - папка телефона.\n"
+        "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
+        "Порт и скорость меняются в меню Файл - Установки.",
+        "Помощь");
+}
+
+void TForm1::ParentCompBtnClick() {
+    Guarded([this] { Source->GoUp(); });
+}
+
+void TForm1::ParentPhoneBtnClick() {
+    Guarded([this] { ::ParentPhoneBtnClick(session_); });
+}
+
+void TForm1::ListPhoneDblClick() {
+    Guarded([this] { ::ListPhoneDblClick(session_); });
+}
+
+void TForm1::Timer1Timer() {
+    Guarded([this] { ::Timer1Timer(session_); });
+}
+
+void TForm1::SetManualClock(bool manual) {
+    Timer1->blockSignals(manual);
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    }
+}
+
+void TForm1::ShowError(const std::string& text) {
+    MessageBox(text, "Ошибка");
+}
+
+// ---------------------------------------------------------------------------
+// The seams the protocol core reaches the window through.
+
+void TForm1::MessageBox(const std::string& text, const std::string& caption) {
+    ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
+}
+
+int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
+    QString edited = QString::fromStdString(newName);
+    const int result = FileExistForm->Ask(QString::fromStdString(oldName), edited);
+    newName = edited.toStdString();
+    return result;
+}
+
+int TForm1::RenameDialog(std::string& name) {
+    QString edited = QString::fromStdString(name);
+    const int result = RenameForm->Ask(edited);
+    if (result == 1)
+        name = edited.toStdString();
+    return result;
+}
+
+void TForm1::ProgressChanged() {
+    ProcessForm->Render(session_.Progress);
+}
+
+void TForm1::MainWindowChanged() {
+    setEnabled(session_.MainWindow.Enabled);
+    StatusPanel->setText(QString::fromStdString(session_.MainWindow.StatusText));
+    if (!screenshotDir_.empty() && !screenshotsTaken_ && session_.MainWindow.Enabled &&
+        session_.CurrentFolder) {
+        screenshotsTaken_ = true;
+        QTimer::singleShot(500, this, &TForm1::TakeScreenshots);
+    }
+}
+
+void TForm1::WatchdogChanged() {
+    const WatchdogModel& m = session_.Timer1;
+    if (!m.Enabled) {
+        Timer1->stop();
+    } else if (!timerWasEnabled_ || m.Interval != timerInterval_ || !Timer1->isActive()) {
+        // Switching the watchdog on (or changing its interval) restarts the interval.
+        Timer1->start(m.Interval);
+    }
+    Timer1->setInterval(m.Interval);
+    timerWasEnabled_ = m.Enabled;
+    timerInterval_ = m.Interval;
+}
+
+void TForm1::RestartConnection() {
+    // Queued: the watchdog that asks for it finishes before the settings dialog.
+    QTimer::singleShot(0, this, &TForm1::FormCreate);
+}
+
+// ---------------------------------------------------------------------------
+
+void TForm1::TakeScreenshots() {
+    const QDir dir(QString::fromStdString(screenshotDir_));
+    grab().save(dir.filePath(QStringLiteral("main.png")));
+    auto shoot = [&](QWidget* w, const char* file) {
+        w->show();
+        QCoreApplication::processEvents();
+        w->grab().save(dir.filePath(QString::fromLatin1(file)));
+        w->hide();
+    };
+    shoot(AboutForm.get(), "about.png");
+    RenameForm->RenName->setText(QStringLiteral("Melody.mid"));
+    shoot(RenameForm.get(), "rename.png");
+    FileExistForm->OldName->setText(QStringLiteral("Melody.mid"));
+    FileExistForm->OldName->adjustSize();
+    FileExistForm->NewName->setText(QStringLiteral("Melody1.mid"));
+    shoot(FileExistForm.get(), "fileexist.png");
+    session_.Progress.QuickStatus = "Копируем файл Melody.mid";
+    session_.Progress.LongStatus = "Копируем файл 1 из 3";
+    session_.Progress.ProgressBar1.SetMax(10);
+    session_.Progress.ProgressBar1.SetPosition(4);
+    session_.Progress.ProgressBar2.SetMax(3);
+    session_.Progress.ProgressBar2.SetPosition(1);
+    ProcessForm->Render(session_.Progress);
+    shoot(ProcessForm.get(), "process.png");
+    ExitProgram();
+}

@@ -1,0 +1,136 @@
+// The main window: the computer pane on the left, one phone folder on the right,
+// the operation buttons under them, the menu, the status panel, the reply
+// watchdog Timer1 and the serial port component Comm321.
+#pragma once
+
+#include <QMainWindow>
+#include <QRect>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/Session.h"
+#include "ui/CommandLine.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TAboutForm;
+class TComm32;
+class TFileExistForm;
+class TPhoneList;
+class TProcessForm;
+class TRenameForm;
+class TSettingsForm;
+class TShellList;
+
+class TForm1 : public QMainWindow, public IUserInterface {
+    Q_OBJECT
+  public:
+    explicit TForm1(const ProgramOptions& options = {});
+    ~TForm1() override;
+
+    Session& session() { return session_; }
+
+    // Controls and components.
+    TShellList* Source;
+    TPhoneList* ListPhone;
+    QPushButton* ParentCompBtn;
+    QPushButton* ParentPhoneBtn;
+    QPushButton* CopyToPhoneBtn;
+    QPushButton* CopyToCompBtn;
+    QPushButton* RenameBtn;
+    QPushButton* CompileJavaBtn;
+    QPushButton* RescanBtn;
+    QPushButton* DeleteBtn;
+    QLabel* StatusPanel;
+    QMenu* FileMenu;
+    QMenu* Actions1;
+    QMenu* Help1;
+    QAction* Settings1;
+    QAction* Exit1;
+    QAction* CompileJava1;
+    QAction* Help2;
+    QAction* About1;
+    QTimer* Timer1;
+    TComm32* Comm321;
+
+    // The secondary windows, one each for the whole run.
+    std::unique_ptr<TRenameForm> RenameForm;
+    std::unique_ptr<TAboutForm> AboutForm;
+    std::unique_ptr<TFileExistForm> FileExistForm;
+    std::unique_ptr<TSettingsForm> SettingsForm;
+    std::unique_ptr<TProcessForm> ProcessForm;
+
+    // What ending the program means; by default the event loop is asked to end.
+    std::function<void()> OnExit;
+    bool ExitRequested() const { return exitRequested_; }
+
+    // IUserInterface
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    int FileExistDialog(const std::string& oldName, std::string& newName) override;
+    int RenameDialog(std::string& name) override;
+    void ProgressChanged() override;
+    void MainWindowChanged() override;
+    void WatchdogChanged() override;
+    void RestartConnection() override;
+
+    // Handlers.
+    void FormCreate();
+    void Settings1Click();
+    void Exit1Click();
+    void About1Click();
+    void Help2Click();
+    void ParentCompBtnClick();
+    void ParentPhoneBtnClick();
+    void ListPhoneDblClick();
+    void Timer1Timer();
+
+    // The program's grip on the clock: when manual, Timer1 still runs as the
+    // watchdog model says but its expiry is not acted on; a test calls Timer1Timer.
+    void SetManualClock(bool manual);
+
+    // Size of the client area between menu and status bar that the design positions
+    // refer to; anchored controls keep their distances to its edges.
+    static constexpr int kDesignWidth = 592;
+    static constexpr int kDesignHeight = 340;
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct Anchored {
+        QWidget* widget;
+        QRect design;
+        bool left, top, right, bottom;
+    };
+    QPushButton* AddButton(const QString& text, const QRect& design, bool left, bool top,
+                           bool right, bool bottom, const char* name);
+    void LayoutControls();
+    void BuildMenu();
+    void ExitProgram();
+    // The application's general error report around one handler.
+    void Guarded(const std::function<void()>& handler);
+    void ShowError(const std::string& text);
+    void TakeScreenshots();
+
+    Session session_;
+    QWidget* client_;
+    std::vector<Anchored> anchored_;
+    bool shownOnce_ = false;
+    bool inFormCreate_ = false;
+    bool exitRequested_ = false;
+    bool timerWasEnabled_ = false;
+    int timerInterval_ = -1;
+    std::string screenshotDir_;
+    bool screenshotsTaken_ = false;
+};
+
+// Shows a message box with one OK button over owner (which may be disabled).
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption);

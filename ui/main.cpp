@@ -1,0 +1,42 @@
+// The program: checks for a display, makes the application object and the
+// windows, and runs the event loop; showing the main window starts the connection.
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ui/CommandLine.h"
+#include "ui/MainForm.h"
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv, argv + argc);
+    const ProgramOptions options = ParseCommandLine(args);
+    if (options.help) {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "orvo-fm: %s\n%s", options.error.c_str(), kUsageText);
+        return 2;
+    }
+    if (!DisplayAvailable([](const char* name) { return std::getenv(name); }, args)) {
+        std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+        return 1;
+    }
+    if (!options.screenshotDir.empty() &&
+        !QDir().mkpath(QString::fromStdString(options.screenshotDir))) {
+        std::fprintf(stderr, "orvo-fm: cannot create %s\n", options.screenshotDir.c_str());
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvo-fm"));
+    // The help file is named but nothing opens it.
+    app.setProperty("HelpFile", QStringLiteral("/usr/share/doc/orvo-fm/RAVUV.hlp"));
+
+    TForm1 form(options);
+    form.show();
+    return app.exec();
+}
