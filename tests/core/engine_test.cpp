@@ -165,7 +165,15 @@ class Download : public Engine {
         return chunks;
     }
     void Run(const std::string& data, int64_t crc) {
-        for (const auto& c : PhoneChunks(data, crc)) Deliver(rig.s, c);
+        auto chunks = PhoneChunks(data, crc);
+        for (std::size_t i = 0; i < chunks.size(); ++i) {
+            Deliver(rig.s, chunks[i]);
+            if (i + 1 < chunks.size()) {
+                // Nothing but the phone's own "OK" completes the read.
+                ASSERT_EQ(rig.s.CurrentOperation, Reading) << "after chunk " << i;
+                ASSERT_TRUE(rig.s.ReceiveBuffer.empty()) << "after chunk " << i;
+            }
+        }
     }
     static int64_t CrcOf(const std::string& data) { return Crc32(data.data(), data.size()); }
     std::string target;
@@ -198,6 +206,15 @@ TEST_F(Download, BadChecksumsAreReported) {
         EXPECT_EQ(g_batchCalls, 1);  // the batch goes on
         EXPECT_EQ(ReadFile(target), data);
     }
+}
+
+TEST_F(Download, ErrorLineInsideTheDataStaysData) {
+    std::string data = "x\r\n+CME ERROR: 11\r\n+FSDL: \"a\",1,0,0,0,5,0\r\n";
+    Start();
+    Run(data, CrcOf(data));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(g_batchCalls, 1);
 }
 
 TEST_F(Download, FileBytesThatLookLikeRepliesStayData) {
