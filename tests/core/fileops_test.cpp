@@ -1,0 +1,537 @@
+// The file operations of the main window, driven end to end against the in-process
+// phone emulator: what reaches the phone, what reaches the disk, what the user sees.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "phonefs/CodePage.h"
+#include "phonefs/FolderCache.h"
+#include "phonefs/PhoneTree.h"
+#include "tests/support/EmulatorLink.h"
+#include "ui/FileOperations.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes_(std::size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::string out(n, '\0');
+    for (auto& c : out) c = static_cast<char>(gen() & 0xFF);
+    return out;
+}
+
+void Put(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+}
+
+std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::string Ansi(const std::string& utf8) {
+    std::string out;
+    EXPECT_TRUE(Utf8ToAnsi(utf8, out));
+    return out;
+}
+
+class FileOpsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "fileops-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        fs::create_directory(dir + "/tmp");
+        if (const char* t = std::getenv("TMPDIR"))
+            savedTmp = t, hadTmp = true;
+        ::setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
+        rig.source.Load(dir);
+    }
+    void TearDown() override {
+        if (hadTmp)
+            ::setenv("TMPDIR", savedTmp.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+        fs::remove_all(dir);
+    }
+
+    // Lists every folder, then shows the one at path under the root.
+    void Connect(std::initializer_list<const char*> path) {
+        StartFolderCaching(s());
+        rig.link.Pump();
+        ASSERT_TRUE(Ready());
+        PhoneNode* node = s().PhoneTree.get();
+        for (const char* name : path) node = FindChildFolder(name, node);
+        s().CurrentFolder = node;
+        ShowFolder(s(), node);
+        s().CurrentOperation = Idle;
+        phone().Commands.clear();
+    }
+    void Local(const std::string& name, const std::string& data) {
+        Put(dir + "/" + name, data);
+        rig.source.Load(dir);
+    }
+    void SelectLocal(std::initializer_list<const char*> names) {
+        for (const char* n : names) ASSERT_TRUE(rig.source.Select(n)) << n;
+    }
+    void SelectPhone(std::initializer_list<std::string> utf8Names) {
+        for (const auto& n : utf8Names) ASSERT_TRUE(rig.pane.Select(Ansi(n))) << n;
+    }
+    bool Ready() {
+        return s().CurrentOperation == Idle && s().MainWindow.Enabled && !s().Progress.Visible;
+    }
+    int CountMessages(const std::string& text) {
+        int n = 0;
+        for (const auto& m : rig.ui.messages) n += m.text.find(text) != std::string::npos;
+        return n;
+    }
+    std::vector<std::string> TempFiles() {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir + "/tmp")) out.push_back(e.path());
+        return out;
+    }
+    Session& s() { return rig.s; }
+    PhoneEmulator& phone() { return rig.phone(); }
+
+    EmulatorRig rig;
+    std::string dir, savedTmp;
+    bool hadTmp = false;
+};
+
+// ---------------------------------------------------------------------------
+// Copy to the phone
+
+TEST_F(FileOpsTest, CopyToPhoneSendsEveryFileAndSkipsOnlyTheTooLargeOne) {
+    const std::string a = Bytes_(1000, 1), limit = Bytes_(616448, 2), z = Bytes_(512, 3);
+    Local("a.bin", a);
+    Local("limit.bin", limit);
+    Local("over.bin", Bytes_(616449, 4));
+    Local("z.bin", z);
+    Connect({"Images", "My Images"});
+    SelectLocal({"a.bin", "limit.bin", "over.bin", "z.bin"});
+
+    CopyToPhoneBtnClick(s());
+    EXPECT_TRUE(s().Progress.Visible);
+    EXPECT_FALSE(s().MainWindow.Enabled);
+    EXPECT_EQ(s().Progress.LongStatus, "Копируем файл 1 из 4");
+    rig.link.Pump();
+
+    EXPECT_EQ(phone().FileData('R', "a.bin"), a);
+    EXPECT_EQ(phone().FileData('R', "limit.bin"), limit);
+    EXPECT_EQ(phone().FileData('R', "z.bin"), z);
+    EXPECT_FALSE(phone().Exists('R', "over.bin"));
+    EXPECT_EQ(CountMessages("over.bin слишком большой"), 1);
+    EXPECT_TRUE(Ready());
+    EXPECT_EQ(rig.source.SelCount(), 0);
+}
+
+TEST_F(FileOpsTest, CopyToPhoneAppliesTheFolderNamingRules) {
+    Local("game.jar", "PK-game");
+    Local("GAME.JAR", "PK-GAME");
+    Connect({"java"});
+    SelectLocal({"game.jar", "GAME.JAR"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('`', "game_suite.jar"), "PK-game");
+    EXPECT_EQ(phone().FileData('`', "GAME.JAR"), "PK-GAME");
+    EXPECT_FALSE(phone().Exists('`', "game.jar"));
+
+    fs::remove(dir + "/game.jar");
+    fs::remove(dir + "/GAME.JAR");
+    Local("abcdefghijklmnopqrstuvwxyz.mid", "MThd");
+    Connect({"Sounds", "My Sounds"});
+    SelectLocal({"abcdefghijklmnopqrstuvwxyz.mid"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('T', "abcdefghijklmnopqrstuvwx.mid"), "MThd");
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, MelodiesTakeTheFirstFreeSlotAndGetTheirHeader) {
+    const std::string bare = "MMMD" + Bytes_(200, 5);
+    const std::string headed = Bytes_(32, 6) + "MMMD" + Bytes_(100, 7);
+    phone().PutFile('C', "melody01.mel", headed);
+    phone().PutFile('C', "melody02.mel", headed);
+    phone().PutFile('C', "melody04.mel", headed);
+    Local("bare.mmf", bare);
+    Connect({"Sounds", "Default Sounds"});
+    SelectLocal({"bare.mmf"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    std::string header = "melody03.mel" + std::string(1, '\0') + std::string(19, '\xFF');
+    EXPECT_EQ(phone().FileData('C', "melody03.mel"), header + bare);
+    EXPECT_EQ(s().UploadSize, static_cast<int32_t>(bare.size() + 32));
+
+    for (int i = 3; i <= 9; ++i)
+        phone().PutFile('C', "melody0" + std::to_string(i) + ".mel", headed);
+    fs::remove(dir + "/bare.mmf");
+    Local("headed.mmf", headed);
+    Connect({"Sounds", "Default Sounds"});
+    SelectLocal({"headed.mmf"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('C', "melody10.mel"), headed);
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, NameConflictAnswers) {
+    phone().PutFile('R', "x.txt", "phone");
+    Local("x.txt", "local");
+    Connect({"Images", "My Images"});
+
+    // OK with a new name: written under it, the phone's file untouched.
+    rig.ui.existAnswers.push_back({1, "y.txt"});
+    SelectLocal({"x.txt"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "y.txt"), "local");
+    EXPECT_EQ(phone().FileData('R', "x.txt"), "phone");
+
+    // Cancel: nothing is written, the batch is over.
+    phone().Commands.clear();
+    rig.ui.existAnswers.push_back({2, ""});
+    SelectLocal({"x.txt"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "x.txt"), "phone");
+    EXPECT_EQ(phone().Commands.size(), 1u);  // the change of folder only
+    EXPECT_TRUE(Ready());
+
+    // Overwrite: erased first, then written anew.
+    phone().Commands.clear();
+    rig.ui.existAnswers.push_back({5, ""});
+    SelectLocal({"x.txt"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "x.txt"), "local");
+    ASSERT_EQ(phone().Commands.size(), 3u);
+    EXPECT_EQ(phone().Commands[1], "AT+FSFE=-1,\"x.txt\"");
+    EXPECT_TRUE(Ready());
+}
+
+// ---------------------------------------------------------------------------
+// Copy to the computer
+
+TEST_F(FileOpsTest, DownloadsArriveByteForByte) {
+    std::string tricky = Bytes_(1500, 8);
+    const std::string frame = "\nOK\r\n+FSFR: 1,2,#OK#\r\n##>\r\n";
+    tricky.replace(0, frame.size(), frame);
+    tricky.replace(505, frame.size(), frame);
+    tricky.replace(tricky.size() - frame.size(), frame.size(), frame);
+    const std::string cyr = "Привет, мир!\r\n", big = Bytes_(5000, 9);
+    phone().PutFile('R', "tricky.bin", tricky);
+    phone().PutFile('R', "Привет.txt", cyr);
+    phone().PutFile('R', "big.bin", big);
+    Put(dir + "/big.bin", "an older copy, replaced");
+    Connect({"Images", "My Images"});
+    SelectPhone({"tricky.bin", "Привет.txt", "big.bin"});
+
+    CopyToCompBtnClick(s());
+    EXPECT_EQ(s().BatchTotal, 3);
+    rig.link.Pump();
+
+    EXPECT_EQ(Get(dir + "/tricky.bin"), tricky);
+    EXPECT_EQ(Get(dir + "/Привет.txt"), cyr);
+    EXPECT_EQ(Get(dir + "/big.bin"), big);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_TRUE(Ready());
+    EXPECT_EQ(rig.pane.SelCount(), 0);
+    EXPECT_GE(rig.source.refreshCount, 1);
+}
+
+TEST_F(FileOpsTest, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
+    phone().PutFile('R', "one.bin", Bytes_(700, 10));
+    phone().PutFile('R', "two.bin", Bytes_(300, 11));
+    phone().Faults.corruptReadCrc = true;
+    Connect({"Images", "My Images"});
+    SelectPhone({"one.bin", "two.bin"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(CountMessages("CRC Error While Reading File"), 2);
+    EXPECT_EQ(Get(dir + "/two.bin"), Bytes_(300, 11));
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, UnwritableDestinationEndsTheBatchKeepingTheSelection) {
+    phone().PutFile('R', "one.bin", "1");
+    phone().PutFile('R', "two.bin", "2");
+    Connect({"Images", "My Images"});
+    rig.source.folder = dir + "/no/such/folder";  // fails for root too
+    SelectPhone({"one.bin", "two.bin"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text, "Диск только для чтения");
+    EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
+    EXPECT_EQ(rig.pane.SelCount(), 2);  // neither file was copied
+    EXPECT_TRUE(Ready());
+    for (const auto& c : phone().Commands) EXPECT_EQ(c.rfind("AT+FSFR", 0), std::string::npos);
+}
+
+TEST_F(FileOpsTest, PhoneNamesThatAreNoLocalFileNamesAreRefused) {
+    phone().PutFile('R', "..", "dots");
+    phone().PutFile('R', "a/b", "slash");
+    phone().PutFile('R', "good.bin", "good");
+    fs::create_directory(dir + "/inner");
+    Connect({"Images", "My Images"});
+    rig.source.Load(dir + "/inner");
+    SelectPhone({"..", "a/b", "good.bin"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(Get(dir + "/inner/good.bin"), "good");
+    EXPECT_EQ(rig.ui.messages.size(), 2u);
+    for (const auto& m : rig.ui.messages) EXPECT_EQ(m.caption, "Ошибка");
+    EXPECT_FALSE(fs::exists(dir + "/inner/a"));
+    EXPECT_FALSE(fs::is_regular_file(dir + "/inner/.."));
+    for (const auto& c : phone().Commands) EXPECT_NE(c, "AT+FSFR=-1,\"a/b\"");
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
+    for (char c = '1'; c <= '5'; ++c)
+        phone().PutFile('R', std::string("f") + c + ".bin", Bytes_(3000, uint32_t(c)));
+    Connect({"Images", "My Images"});
+    SelectPhone({"f1.bin", "f2.bin", "f3.bin", "f4.bin", "f5.bin"});
+    CopyToCompBtnClick(s());
+    while (s().CurrentOperation != Reading) ASSERT_EQ(rig.link.Pump(1), 1);
+    rig.link.Pump(1);  // the first bytes of the file
+    AbortBtnClick(s());
+    EXPECT_EQ(s().Progress.LongStatus, "Завершение текущей операции");
+    rig.link.Pump();
+    EXPECT_EQ(Get(dir + "/f1.bin"), Bytes_(3000, '1'));
+    EXPECT_FALSE(fs::exists(dir + "/f2.bin"));
+    EXPECT_EQ(rig.pane.SelCount(), 4);
+    EXPECT_FALSE(s().AbortRequested);
+    EXPECT_TRUE(Ready());
+}
+
+// ---------------------------------------------------------------------------
+// Delete
+
+TEST_F(FileOpsTest, DeleteErasesOneFileAfterAnother) {
+    for (const char* n : {"a.txt", "b.txt", "c.txt", "keep.txt"}) phone().PutFile('R', n, n);
+    Connect({"Images", "My Images"});
+    SelectPhone({"a.txt", "b.txt", "c.txt"});
+    DeleteBtnClick(s());
+    EXPECT_EQ(s().Progress.LongStatus, "Удаляем файлы 1 из 3");
+    // Each Erase goes out only once the previous one has been answered.
+    std::size_t before = phone().Commands.size();
+    while (!rig.link.Quiet()) {
+        rig.link.Pump(1);
+        EXPECT_LE(phone().Commands.size(), before + 1);
+        before = phone().Commands.size();
+    }
+    std::vector<std::string> expected = {"AT+FSCD=\"R\"", "AT+FSFE=-1,\"a.txt\"",
+                                         "AT+FSFE=-1,\"b.txt\"", "AT+FSFE=-1,\"c.txt\""};
+    EXPECT_EQ(phone().Commands, expected);
+    EXPECT_EQ(phone().FileNames('R'), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"keep.txt"});
+    EXPECT_TRUE(Ready());
+}
+
+// ---------------------------------------------------------------------------
+// Rename
+
+TEST_F(FileOpsTest, RenameToANewName) {
+    const std::string data = Bytes_(1024, 12);
+    phone().PutFile('R', "old.bin", data);
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    EXPECT_EQ(s().Progress.ProgressBar1.Max, 3);
+    EXPECT_FALSE(s().MainWindow.Enabled);
+    const std::string temp = s().TempFilePath;
+    struct stat st {};
+    ASSERT_EQ(::stat(temp.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "new.bin"), data);
+    EXPECT_FALSE(phone().Exists('R', "old.bin"));
+    EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"new.bin"});
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(Ready());
+
+    // A second rename gets a file of its own.
+    SelectPhone({"new.bin"});
+    rig.ui.renameAnswers.push_back({1, "third.bin"});
+    RenameBtnClick(s());
+    EXPECT_NE(s().TempFilePath, temp);
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "third.bin"), data);
+}
+
+TEST_F(FileOpsTest, RenameOntoAnExistingName) {
+    phone().PutFile('R', "a.txt", "AAA");
+    phone().PutFile('R', "b.txt", "BBB");
+    Connect({"Images", "My Images"});
+
+    // "Перезаписать": the other file is erased before the renamed one.
+    SelectPhone({"a.txt"});
+    rig.ui.renameAnswers.push_back({1, "b.txt"});
+    rig.ui.existAnswers.push_back({5, ""});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    std::vector<std::string> expected = {"AT+FSCD=\"R\"", "AT+FSFR=-1,\"a.txt\"",
+                                         "AT+FSFE=-1,\"b.txt\"", "AT+FSFE=-1,\"a.txt\""};
+    ASSERT_GE(phone().Commands.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(phone().Commands.begin(), phone().Commands.begin() + 4),
+              expected);
+    EXPECT_EQ(phone().Commands[4].rfind("AT+FSFW=-1,\"b.txt\"", 0), 0u);
+    EXPECT_EQ(phone().FileNames('R'), std::vector<std::string>{"b.txt"});
+    EXPECT_EQ(phone().FileData('R', "b.txt"), "AAA");
+    EXPECT_TRUE(Ready());
+
+    // "Отмена": the file is written back under its old name.
+    phone().PutFile('R', "c.txt", "CCC");
+    Connect({"Images", "My Images"});
+    SelectPhone({"b.txt"});
+    rig.ui.renameAnswers.push_back({1, "c.txt"});
+    rig.ui.existAnswers.push_back({2, ""});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().Commands[2], "AT+FSFE=-1,\"b.txt\"");
+    EXPECT_EQ(phone().Commands[3].rfind("AT+FSFW=-1,\"b.txt\"", 0), 0u);
+    EXPECT_EQ(phone().FileData('R', "b.txt"), "AAA");
+    EXPECT_EQ(phone().FileData('R', "c.txt"), "CCC");
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, RenameDoesNothingForAFolderRowOrTheSameName) {
+    phone().PutFile(' ', "root.txt", "r");
+    Connect({});
+    SelectPhone({"java"});
+    rig.ui.renameAnswers.push_back({1, "other"});
+    RenameBtnClick(s());
+    EXPECT_EQ(rig.ui.renameAnswers.size(), 1u);  // no dialog shown
+
+    rig.pane.SetSelected(rig.pane.ItemIndex(), false);
+    SelectPhone({"root.txt"});
+    rig.ui.renameAnswers.front() = {1, "root.txt"};
+    RenameBtnClick(s());
+    EXPECT_TRUE(phone().Commands.empty());
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, RenameWithoutATemporaryFileEndsCleanly) {
+    phone().PutFile('R', "old.bin", "data");
+    Connect({"Images", "My Images"});
+    ::setenv("TMPDIR", (dir + "/missing").c_str(), 1);
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
+    EXPECT_TRUE(phone().Commands.empty());
+    EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"old.bin"});
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, RenameOfABadlyReadFileLeavesThePhoneAlone) {
+    phone().PutFile('R', "old.bin", "data");
+    phone().Faults.corruptReadCrc = true;
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    for (const auto& c : phone().Commands) EXPECT_EQ(c.rfind("AT+FSFE", 0), std::string::npos);
+    EXPECT_EQ(phone().FileData('R', "old.bin"), "data");
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
+    const std::string data = Bytes_(2000, 13);
+    phone().PutFile('R', "old.bin", data);
+    phone().PutFile('R', "other.bin", "other");
+    phone().Faults.errorCommand = "AT+FSFW";
+    phone().Faults.errorCode = 2007;
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    const std::string temp = s().TempFilePath;
+    rig.link.Pump();
+
+    EXPECT_EQ(CountMessages("Ошибка записи файла\r\nПамять заполнена"), 1);
+    EXPECT_FALSE(phone().Exists('R', "old.bin"));
+    NoteRenameRescue(s());  // a no-op when the error path has already told the user
+    EXPECT_EQ(CountMessages("Файл сохранён в " + temp), 1);
+    EXPECT_EQ(Get(temp), data);
+    EXPECT_TRUE(Ready());
+
+    // The next rename leaves the rescued file alone.
+    phone().Faults.errorCommand.clear();
+    SelectPhone({"other.bin"});
+    rig.ui.renameAnswers.push_back({1, "renamed.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "renamed.bin"), "other");
+    EXPECT_EQ(Get(temp), data);
+    EXPECT_EQ(TempFiles(), std::vector<std::string>{temp});
+}
+
+// ---------------------------------------------------------------------------
+// Errors, Java registry, nothing selected
+
+TEST_F(FileOpsTest, FullMemoryDuringAWriteEndsTheBatchAndRereadsTheFolder) {
+    Local("a.bin", "aaaa");
+    Local("b.bin", "bbbb");
+    phone().Faults.errorCommand = "AT+FSFW";
+    phone().Faults.errorCode = 2007;
+    Connect({"Images", "My Images"});
+    SelectLocal({"a.bin", "b.bin"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text, "Ошибка записи файла\r\nПамять заполнена");
+    EXPECT_EQ(phone().Commands.back(), "AT+FSDL=\"R\"");
+    EXPECT_EQ(rig.source.SelCount(), 1);  // the file not tried stays selected
+    EXPECT_TRUE(rig.pane.Captions().empty());
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, CompileJavaWritesTheRegistry) {
+    phone().PutFile('`', "game_suite.jad", "jad");
+    phone().PutFile('`', "game_suite.jar", "jar");
+    phone().PutFile('`', "chess_suite.jad", "jad");
+    phone().PutFile('`', "suites.utf", "stale");
+    Connect({"java"});
+    CompileJava1Click(s());
+    EXPECT_EQ(s().Progress.LongStatus, "Компилим ЯВУ");
+    EXPECT_EQ(s().MainWindow.StatusText, "Компилим ЯВУ");
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('`', "suites.utf"), std::string("\x00\x05game_\x00\x06"
+                                                               "chess_",
+                                                               15));
+    EXPECT_EQ(phone().FileData('`', "suitesName.utf"), "Brindlewort");
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
+    phone().PutFile('R', "a.txt", "a");
+    Connect({"Images", "My Images"});
+    for (auto start : {CopyToCompBtnClick, DeleteBtnClick, CopyToPhoneBtnClick}) {
+        phone().Commands.clear();
+        start(s());
+        EXPECT_TRUE(s().Progress.Visible);
+        rig.link.Pump();
+        EXPECT_EQ(phone().Commands, std::vector<std::string>{"AT+FSCD=\"R\""});
+        EXPECT_TRUE(s().MainWindow.Enabled);
+        EXPECT_FALSE(s().Progress.Visible);
+    }
+}
+
+}  // namespace
