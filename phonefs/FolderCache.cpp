@@ -70,8 +70,6 @@ std::string MakeTempFilePath() {
 }
 
 void StartFolderCaching(Session& s) {
-    s.TempFilePath = TempDirectory();
-
     s.TimerOff();
     s.SetTimerInterval(10000);
 

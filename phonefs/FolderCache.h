@@ -10,9 +10,9 @@ std::unique_ptr<PhoneNode> SeedStandardFolders();
 void CollectFolders(Session& s, PhoneNode* node);
 void StartFolderCaching(Session& s);
 void RequestNextListing(Session& s);
-// The rename's temporary local file is never a fixed name. StartFolderCaching sets
-// s.TempFilePath to the folder for it (the absolute $TMPDIR, else /tmp).
-// MakeTempFilePath returns a mkstemp() template in that folder,
-// "<tmpdir>/orvofm-XXXXXX": the caller passes a writable copy to mkstemp(), which
-// creates a new file, owner-only, under a unique name, once per rename.
+// The rename's temporary local file is never a fixed name. MakeTempFilePath returns
+// a mkstemp() template in the user's temporary folder (the absolute $TMPDIR, else
+// /tmp): "<tmpdir>/orvofm-XXXXXX". The rename passes a writable copy to mkstemp(),
+// which creates a new owner-only file under a unique name, once per rename, and
+// keeps that file's path in s.TempFilePath (the caching pass leaves it alone).
 std::string MakeTempFilePath();

@@ -131,8 +131,9 @@ TEST(FolderCacheTest, TempFilePlaceIsAPrivateTemplateNotAFixedName) {
     setenv("TMPDIR", "/var/tmp/", 1);
     EXPECT_EQ(MakeTempFilePath(), "/var/tmp/orvofm-XXXXXX");
     TestRig r;
+    r.s.TempFilePath = "/tmp/orvofm-abc123";  // a rename's file: the pass leaves it alone
     StartFolderCaching(r.s);
-    EXPECT_EQ(r.s.TempFilePath, "/var/tmp");
+    EXPECT_EQ(r.s.TempFilePath, "/tmp/orvofm-abc123");
     setenv("TMPDIR", "relative", 1);
     EXPECT_EQ(MakeTempFilePath(), "/tmp/orvofm-XXXXXX");
     if (saved)
