@@ -14,7 +14,7 @@ constexpr int kImageRole = Qt::UserRole + 2;
 }  // namespace
 
 TPhoneList::TPhoneList(QWidget* parent)
-    : QTreeWidget(parent), collator_(QLocale(QLocale::Russian, QLocale::Russia)) {
+    : QTreeWidget(parent), collator_(QLocale(QLocale::English, QLocale::UnitedStates)) {
     setObjectName(QStringLiteral("ListPhone"));
     setColumnCount(2);
     setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});

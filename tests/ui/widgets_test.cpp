@@ -1,0 +1,302 @@
+// The dialogs, the phone pane, the watchdog timer, hints and the command line,
+// each on its own.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <map>
+
+#include "tests/ui/UiTestSupport.h"
+#include "ui/AboutForm.h"
+#include "ui/CommandLine.h"
+#include "ui/ProcessForm.h"
+
+namespace {
+
+// Runs fn once the dialog is up (a modal dialog blocks the caller).
+void WhenShown(QDialog* d, std::function<void()> fn) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, d, fn] {
+        if (!d->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        fn();
+    });
+    poll->start(10);
+}
+
+TEST(Dialogs, FileExistResults) {
+    TFileExistForm f(nullptr);
+    QString name = QStringLiteral("b.txt");
+    WhenShown(&f, [&] {
+        EXPECT_EQ(f.OldName->text(), QStringLiteral("a.txt"));
+        EXPECT_EQ(f.NewName->text(), QStringLiteral("b.txt"));
+        f.NewName->setText(QStringLiteral("c.txt"));
+        f.FexOKBtn->click();
+    });
+    EXPECT_EQ(f.Ask(QStringLiteral("a.txt"), name), 1);
+    EXPECT_EQ(name, QStringLiteral("c.txt"));
+
+    WhenShown(&f, [&] { f.FexOverwriteBtn->click(); });
+    EXPECT_EQ(f.Ask(QStringLiteral("a.txt"), name), 5);
+    WhenShown(&f, [&] { f.FexCancel->click(); });
+    EXPECT_EQ(f.Ask(QStringLiteral("a.txt"), name), 2);
+    WhenShown(&f, [&] { f.close(); });  // the close box counts as "Отмена"
+    EXPECT_EQ(f.Ask(QStringLiteral("a.txt"), name), 2);
+    EXPECT_TRUE(f.FexOKBtn->isDefault());
+}
+
+TEST(Dialogs, RenameShowsTheNameAndCloseBoxCancels) {
+    TRenameForm f(nullptr);
+    QString name = QStringLiteral("ring.mid");
+    WhenShown(&f, [&] {
+        EXPECT_EQ(f.RenName->text(), QStringLiteral("ring.mid"));
+        f.RenName->setText(QStringLiteral("bell.mid"));
+        f.close();
+    });
+    EXPECT_EQ(f.Ask(name), 2);
+    EXPECT_EQ(name, QStringLiteral("ring.mid"));
+    WhenShown(&f, [&] {
+        f.RenName->setText(QStringLiteral("bell.mid"));
+        f.RenOK->click();
+    });
+    EXPECT_EQ(f.Ask(name), 1);
+    EXPECT_EQ(name, QStringLiteral("bell.mid"));
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Переименовать"));
+    EXPECT_EQ(f.size(), QSize(230, 77));
+}
+
+TEST(Dialogs, SettingsStoresPortAndSpeedAndCannotBeClosed) {
+    TComm32 comm;
+    comm.CommPort = "COM3";
+    comm.BaudRate = 115200;
+    TSettingsForm f(nullptr, comm, {"/dev/first", "/dev/second"});
+    ASSERT_GE(f.SelCom->count(), 2);
+    EXPECT_EQ(f.SelCom->itemText(0), QStringLiteral("/dev/first"));
+    EXPECT_EQ(f.SelCom->itemText(1), QStringLiteral("/dev/second"));
+    EXPECT_EQ(f.SelCom->currentIndex(), 0);
+    EXPECT_EQ(f.SelSpeed->count(), 2);
+    EXPECT_EQ(f.SelSpeed->currentText(), QStringLiteral("115200"));
+    EXPECT_TRUE(f.Start->isDefault());
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
+
+    WhenShown(&f, [&] {
+        f.close();   // refused
+        f.reject();  // Escape: refused
+        QTimer::singleShot(50, [&] {
+            EXPECT_TRUE(f.isVisible());
+            f.SelCom->setCurrentIndex(1);
+            f.SelSpeed->setCurrentIndex(1);
+            f.SelSpeed->setEditText(QStringLiteral("9600"));  // typed text does not count
+            f.Start->click();
+        });
+    });
+    EXPECT_EQ(f.exec(), 1);
+    EXPECT_FALSE(f.ExitRequested());
+    EXPECT_EQ(comm.CommPort, "/dev/second");
+    EXPECT_EQ(comm.BaudRate, 230400u);
+}
+
+TEST(Dialogs, SettingsWithoutAnyPortKeepsTheOldOnes) {
+    TComm32 comm;
+    comm.CommPort = "COM3";
+    comm.BaudRate = 115200;
+    TSettingsForm f(nullptr, comm, {});
+    f.SelCom->clear();
+    ModalAnswerer answers;
+    answers.Then(ModalAnswerer::Start());
+    answers.Then(ModalAnswerer::Ok());
+    EXPECT_EQ(f.exec(), 1);
+    ASSERT_EQ(answers.seen.size(), 2u);
+    EXPECT_EQ(answers.seen[1].rfind("box:Ошибка:List index out of bounds", 0), 0u)
+        << answers.seen[1];
+    EXPECT_EQ(comm.CommPort, "COM3");
+    EXPECT_EQ(comm.BaudRate, 115200u);
+}
+
+TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
+    Session s;
+    TProcessForm f(nullptr, s);
+    EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("QuickStatus"));
+    EXPECT_EQ(f.LongStatus->text(), QStringLiteral("LongStatus"));
+    s.Progress.QuickStatus = "Копируем файл a.txt";
+    s.Progress.ProgressBar1.SetMax(8);
+    s.Progress.ProgressBar1.SetPosition(3);
+    s.Progress.ProgressBar2.SetMax(0);
+    s.Progress.Visible = true;
+    f.Render(s.Progress);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.isModal());
+    EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("Копируем файл a.txt"));
+    EXPECT_EQ(f.ProgressBar1->maximum(), 8);
+    EXPECT_EQ(f.ProgressBar1->value(), 3);
+    // An empty range shows an empty bar, not a busy indicator.
+    EXPECT_GT(f.ProgressBar2->maximum(), f.ProgressBar2->minimum());
+
+    f.close();  // no close box: only the program hides it
+    EXPECT_TRUE(f.isVisible());
+    f.AbortBtn->click();
+    f.AbortBtn->click();
+    EXPECT_TRUE(s.AbortRequested);
+    EXPECT_EQ(s.Progress.LongStatus, "Завершение текущей операции");
+    s.Progress.Visible = false;
+    f.Render(s.Progress);
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST(Dialogs, AboutBox) {
+    TAboutForm f(nullptr);
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("О программе"));
+    EXPECT_EQ(f.size(), QSize(280, 156));
+    EXPECT_TRUE(f.AboutOkBtn->isDefault());
+    EXPECT_EQ(f.AboutOkBtn->geometry(), QRect(80, 112, 113, 25));
+    bool named = false;
+    for (QLabel* l : f.findChildren<QLabel*>()) named |= l->text() == "Orvo File Manager v0.1b";
+    EXPECT_TRUE(named);
+}
+
+TEST(PhonePane, RowsStaySortedAndKeepTheirBytes) {
+    TPhoneList pane;
+    pane.AddRow("tricky.bin", "1300", 1);
+    pane.AddRow("java", "", 0);
+    pane.AddRow("\xC0\xE1\xE2.txt", "5", 1);  // "Абв.txt" in CP1251
+    pane.AddRow("Images", "", 0);
+    pane.AddRow("readme.txt", "48", 1);
+    pane.AddRow("Sounds", "", 0);
+    ASSERT_EQ(pane.Count(), 6);
+    std::vector<std::string> shown;
+    for (int i = 0; i < pane.Count(); ++i) {
+        shown.push_back(TPhoneList::DisplayText(pane.Caption(i)).toStdString());
+    }
+    // Latin letters alphabetically regardless of case; Cyrillic after Latin.
+    EXPECT_EQ(shown, (std::vector<std::string>{"Images", "java", "readme.txt", "Sounds",
+                                               "tricky.bin", "Абв.txt"}));
+    EXPECT_EQ(pane.Caption(5), "\xC0\xE1\xE2.txt");
+    EXPECT_EQ(pane.SizeText(4), "1300");
+    EXPECT_EQ(pane.Image(0), 0);
+    EXPECT_EQ(pane.Image(2), 1);
+
+    EXPECT_EQ(pane.ItemIndex(), -1);
+    EXPECT_EQ(pane.SelCount(), 0);
+    pane.SetSelected(4, true);
+    pane.SetSelected(2, true);
+    EXPECT_EQ(pane.SelCount(), 2);
+    EXPECT_EQ(pane.ItemIndex(), 2);
+    pane.SetSelected(2, false);
+    EXPECT_EQ(pane.ItemIndex(), 4);
+    EXPECT_FALSE(pane.header()->sectionsClickable());
+    EXPECT_EQ(pane.header()->sectionSize(0), 270);
+    EXPECT_EQ(pane.header()->sectionSize(1), 70);
+    EXPECT_EQ(pane.editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_THROW(pane.Caption(6), std::out_of_range);
+    pane.Clear();
+    EXPECT_EQ(pane.Count(), 0);
+}
+
+class MainWindowAlone : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        form.OnExit = [] {};
+        form.SetManualClock(true);
+    }
+    TForm1 form;
+};
+
+TEST_F(MainWindowAlone, TimerFollowsTheWatchdogModel) {
+    Session& s = form.session();
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 2000);
+    s.SetTimerInterval(1000);
+    EXPECT_FALSE(form.Timer1->isActive());
+    s.TimerOn();
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 1000);
+    QTest::qWait(300);
+    EXPECT_LT(form.Timer1->remainingTime(), 900);
+    // Off and on again restarts the full interval.
+    s.TimerOff();
+    EXPECT_FALSE(form.Timer1->isActive());
+    s.TimerOn();
+    EXPECT_GT(form.Timer1->remainingTime(), 900);
+    s.SetTimerInterval(10000);
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 10000);
+    s.TimerOff();
+}
+
+TEST_F(MainWindowAlone, ModelsReachTheWidgets) {
+    Session& s = form.session();
+    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Orvo"));
+    s.EnableMainWindow(false);
+    s.SetStatusText("Перечитываем текущую папку");
+    EXPECT_FALSE(form.isEnabled());
+    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Перечитываем текущую папку"));
+    s.ShowProgress();
+    EXPECT_TRUE(form.ProcessForm->isVisible());
+    EXPECT_TRUE(form.ProcessForm->isEnabled());  // usable while the main window is not
+    s.CloseProgress();
+    EXPECT_FALSE(form.ProcessForm->isVisible());
+    s.EnableMainWindow(true);
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(MainWindowAlone, HintsAndStatusPanel) {
+    EXPECT_EQ(form.ParentCompBtn->toolTip(), QStringLiteral("На каталог выше"));
+    EXPECT_EQ(form.ParentCompBtn->statusTip(), QStringLiteral("Переход в надкаталог"));
+    EXPECT_EQ(form.CopyToPhoneBtn->toolTip(), QStringLiteral("Копировать на правую панель"));
+    EXPECT_EQ(form.CopyToPhoneBtn->statusTip(), QStringLiteral("Копировать на правую панель"));
+    EXPECT_EQ(form.DeleteBtn->statusTip(), QStringLiteral("Удалить выделенные файлы"));
+    EXPECT_EQ(form.About1->statusTip(), QStringLiteral("Информация о программе"));
+    EXPECT_TRUE(form.RescanBtn->toolTip().isEmpty());
+
+    QStatusTipEvent over(QStringLiteral("Переход в надкаталог"));
+    QApplication::sendEvent(&form, &over);
+    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Переход в надкаталог"));
+    QStatusTipEvent away{QString()};
+    QApplication::sendEvent(&form, &away);
+    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Orvo"));
+    EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(MainWindowAlone, ErrorsInHandlersAreReportedNotThrown) {
+    // A conversion error from the reply engine surfaces as a message box.
+    ModalAnswerer answers;
+    answers.Then(ModalAnswerer::Ok());
+    Session& s = form.session();
+    s.CurrentOperation = Listing;
+    const std::string bad = "+FSDL: \"x.txt\",abc\r\n";
+    form.Comm321->OnReceiveData(form.Comm321, reinterpret_cast<const uint8_t*>(bad.data()),
+                                static_cast<uint16_t>(bad.size()));
+    ASSERT_EQ(answers.seen.size(), 1u);
+    EXPECT_EQ(answers.seen[0].rfind("box:Ошибка:", 0), 0u) << answers.seen[0];
+}
+
+TEST(CommandLine, PortsAndScreenshotFolder) {
+    ProgramOptions o = ParseCommandLine({"orvo-fm", "--port", "/dev/pts/3", "-style", "fusion",
+                                         "--port=/dev/pts/4", "--screenshot-dir", "/tmp/x"});
+    EXPECT_EQ(o.ports, (std::vector<std::string>{"/dev/pts/3", "/dev/pts/4"}));
+    EXPECT_EQ(o.screenshotDir, "/tmp/x");
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_FALSE(ParseCommandLine({"orvo-fm", "--port"}).error.empty());
+
+    auto env = [](std::map<std::string, std::string> vars) {
+        return [vars](const char* name) -> const char* {
+            auto it = vars.find(name);
+            return it == vars.end() ? nullptr : it->second.c_str();
+        };
+    };
+    EXPECT_FALSE(DisplayAvailable(env({}), {"orvo-fm"}));
+    EXPECT_FALSE(DisplayAvailable(env({{"DISPLAY", ""}}), {"orvo-fm"}));
+    EXPECT_TRUE(DisplayAvailable(env({{"DISPLAY", ":0"}}), {"orvo-fm"}));
+    EXPECT_TRUE(DisplayAvailable(env({{"WAYLAND_DISPLAY", "wayland-0"}}), {"orvo-fm"}));
+    EXPECT_TRUE(DisplayAvailable(env({{"QT_QPA_PLATFORM", "offscreen"}}), {"orvo-fm"}));
+    EXPECT_TRUE(DisplayAvailable(env({}), {"orvo-fm", "-platform", "offscreen"}));
+}
+
+}  // namespace
