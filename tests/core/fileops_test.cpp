@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
+#include "protocol/ReceiveHandler.h"
 #include "tests/support/EmulatorLink.h"
 #include "ui/FileOperations.h"
 
@@ -387,6 +389,7 @@ TEST_F(FileOpsTest, RenameOntoAnExistingName) {
     EXPECT_EQ(std::vector<std::string>(phone().Commands.begin(), phone().Commands.begin() + 4),
               expected);
     EXPECT_EQ(phone().Commands[4].rfind("AT+FSFW=-1,\"b.txt\"", 0), 0u);
+    EXPECT_EQ(std::count(phone().Commands.begin(), phone().Commands.end(), "AT+FSCD=\"R\""), 1);
     EXPECT_EQ(phone().FileNames('R'), std::vector<std::string>{"b.txt"});
     EXPECT_EQ(phone().FileData('R', "b.txt"), "AAA");
     EXPECT_TRUE(Ready());
@@ -481,6 +484,32 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     EXPECT_EQ(phone().FileData('R', "renamed.bin"), "other");
     EXPECT_EQ(Get(temp), data);
     EXPECT_EQ(TempFiles(), std::vector<std::string>{temp});
+}
+
+TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
+    const std::string data = Bytes_(900, 14);
+    phone().PutFile('R', "old.bin", data);
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    const std::string temp = s().TempFilePath;
+    // The erase of the old file is answered; the write is not.
+    while (s().OperationStep != 3) ASSERT_EQ(rig.link.Pump(1), 1);
+    phone().Faults.silent = true;
+    rig.link.Pump();
+    ASSERT_EQ(s().CurrentOperation, Writing);
+    ASSERT_TRUE(s().Timer1.Enabled);
+    Timer1Timer(s());
+    EXPECT_EQ(CountMessages("Телефон не отвечает"), 1);
+    EXPECT_TRUE(Ready());
+    // The user is told where the file is at the latest when the folder is re-read.
+    phone().Faults.silent = false;
+    RescanBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(CountMessages("Файл сохранён в " + temp), 1);
+    EXPECT_EQ(Get(temp), data);
+    EXPECT_TRUE(Ready());
 }
 
 // ---------------------------------------------------------------------------
