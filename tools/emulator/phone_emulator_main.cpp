@@ -4,6 +4,10 @@
 // The program using the port may close and reopen it at will: while nobody has the
 // slave open the master reports a hang-up, and the emulator drops any transfer in
 // progress and waits with a short back-off.
+//
+// With --save DIR the phone's files are written into DIR, in the layout --root reads,
+// on SIGUSR1 (the emulator then prints "SAVED" on stdout and goes on serving) and
+// when it is ended by SIGINT, SIGTERM or SIGHUP.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -33,9 +37,10 @@ using Clock = std::chrono::steady_clock;
 
 int g_signalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
+// The handler passes the signal's number through the pipe to the main loop.
+void OnSignal(int signo) {
     int saved = errno;
-    char b = 1;
+    char b = static_cast<char>(signo);
     [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &b, 1);
     errno = saved;
 }
@@ -47,6 +52,7 @@ struct Options {
     std::string transcript;
     std::size_t capacity = 0;
     std::string root;
+    std::string save;
     EmulatorFaults faults;
 };
 
@@ -63,6 +69,11 @@ void Usage() {
                  "                      java/, Sounds/My Sounds/, Images/OnOff-Menu Images/,\n"
                  "                      Images/My Photos/Camera/ ... into those folders);\n"
                  "                      changes stay in memory\n"
+                 "  --save DIR          write the phone's files into DIR in the layout --root\n"
+                 "                      reads, removing the files of those folders that the\n"
+                 "                      phone no longer holds: on SIGUSR1 (then \"SAVED\" is\n"
+                 "                      printed on stdout and serving goes on) and on exit by\n"
+                 "                      SIGINT, SIGTERM or SIGHUP\n"
                  "  --silent            never answer\n"
                  "  --silent-after N    stop answering after N commands\n"
                  "  --echo              echo each command line\n"
@@ -134,6 +145,11 @@ bool ParseArgs(int argc, char** argv, Options& o) {
                 return false;
             }
             o.root = text;
+        } else if (a == "--save") {
+            if (!next(text)) {
+                return false;
+            }
+            o.save = text;
         } else if (a == "--error-on") {
             if (!next(text)) {
                 return false;
@@ -239,22 +255,24 @@ bool MakeSlaveRaw(const char* path) {
     return ok;
 }
 
+// Where each folder code's files live under a --root or --save folder.
+const std::pair<const char*, uint8_t> kFolders[] = {
+    {"", ' '},
+    {"java", '`'},
+    {"Sounds/My Sounds", 'T'},
+    {"Sounds/Default Sounds", 'C'},
+    {"Sounds/Voice", 'Q'},
+    {"Images/My Images", 'R'},
+    {"Images/Animations", 'E'},
+    {"Images/OnOff-Menu Images", 'D'},
+    {"Images/My Photos/Camera", 'V'},
+    {"Images/My Photos/My Album 1", 'Y'},
+    {"Images/My Photos/My Album 2", '\\'},
+};
+
 // Loads the regular files of DIR's sub-folders named like the phone's folders.
 bool LoadRoot(PhoneEmulator& phone, const std::string& dir) {
     namespace fs = std::filesystem;
-    static const std::pair<const char*, uint8_t> kFolders[] = {
-        {"", ' '},
-        {"java", '`'},
-        {"Sounds/My Sounds", 'T'},
-        {"Sounds/Default Sounds", 'C'},
-        {"Sounds/Voice", 'Q'},
-        {"Images/My Images", 'R'},
-        {"Images/Animations", 'E'},
-        {"Images/OnOff-Menu Images", 'D'},
-        {"Images/My Photos/Camera", 'V'},
-        {"Images/My Photos/My Album 1", 'Y'},
-        {"Images/My Photos/My Album 2", '\\'},
-    };
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         std::fprintf(stderr, "phone-emulator: %s is not a folder\n", dir.c_str());
@@ -286,9 +304,80 @@ bool LoadRoot(PhoneEmulator& phone, const std::string& dir) {
     return true;
 }
 
+// A phone name that can be a file's name in a folder of the computer.
+bool SavableName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
+// Writes the phone's files into DIR's sub-folders named like the phone's folders and
+// removes the regular files there that the phone does not hold. Each file is written
+// under a temporary name and then renamed, so a reader never sees half a file.
+bool SaveFiles(const PhoneEmulator& phone, const std::string& dir) {
+    namespace fs = std::filesystem;
+    bool ok = true;
+    for (const auto& [sub, code] : kFolders) {
+        const fs::path folder = fs::path(dir) / sub;
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        if (!fs::is_directory(folder, ec)) {
+            std::fprintf(stderr, "phone-emulator: cannot make %s\n", folder.c_str());
+            ok = false;
+            continue;
+        }
+        std::vector<std::string> names = phone.FileNames(code);
+        for (const std::string& name : names) {
+            if (!SavableName(name)) {
+                std::fprintf(stderr, "phone-emulator: not saved: \"%s\"\n", name.c_str());
+                continue;
+            }
+            const fs::path target = folder / name;
+            if (fs::is_directory(target, ec)) {
+                std::fprintf(stderr, "phone-emulator: not saved over a folder: %s\n",
+                             target.c_str());
+                continue;
+            }
+            const fs::path temp = folder / (".phone-emulator-save." + std::to_string(getpid()));
+            const std::string data = phone.FileData(code, name);
+            {
+                std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+                out.write(data.data(), static_cast<std::streamsize>(data.size()));
+                out.close();
+                if (!out) {
+                    std::fprintf(stderr, "phone-emulator: cannot write %s\n", temp.c_str());
+                    fs::remove(temp, ec);
+                    ok = false;
+                    continue;
+                }
+            }
+            fs::rename(temp, target, ec);
+            if (ec) {
+                std::fprintf(stderr, "phone-emulator: cannot write %s: %s\n", target.c_str(),
+                             ec.message().c_str());
+                fs::remove(temp, ec);
+                ok = false;
+            }
+        }
+        // What the phone no longer holds goes.
+        std::vector<fs::path> stale;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            if (entry.is_regular_file(ec) &&
+                std::find(names.begin(), names.end(), entry.path().filename().string()) ==
+                    names.end()) {
+                stale.push_back(entry.path());
+            }
+        }
+        for (const fs::path& f : stale) {
+            fs::remove(f, ec);
+        }
+    }
+    return ok;
+}
+
 class Server {
   public:
-    Server(int master, const Options& o) : master_(master), bytesPerSecond_(o.baud / 10.0) {
+    Server(int master, const Options& o)
+        : master_(master), bytesPerSecond_(o.baud / 10.0), saveDir_(o.save) {
         phone_.Faults = o.faults;
         if (o.capacity) {
             phone_.Capacity = o.capacity;
@@ -355,7 +444,8 @@ class Server {
                 std::fprintf(stderr, "phone-emulator: poll: %s\n", std::strerror(errno));
                 return 1;
             }
-            if (fds[0].revents) {
+            if (fds[0].revents && TakeSignals()) {
+                Save();
                 return 0;
             }
             if (hungUp_) {
@@ -378,6 +468,31 @@ class Server {
     }
 
   private:
+    // Handles the signals that arrived; true when one of them ends the emulator.
+    bool TakeSignals() {
+        bool end = false;
+        char sig[16];
+        ssize_t n;
+        while ((n = read(g_signalPipe[0], sig, sizeof sig)) > 0) {
+            for (ssize_t i = 0; i < n; ++i) {
+                if (sig[i] == SIGUSR1) {
+                    Save();
+                    std::printf("SAVED\n");
+                    std::fflush(stdout);
+                } else {
+                    end = true;
+                }
+            }
+        }
+        return end;
+    }
+
+    void Save() {
+        if (!saveDir_.empty() && !SaveFiles(phone_, saveDir_)) {
+            std::fprintf(stderr, "phone-emulator: saving into %s failed\n", saveDir_.c_str());
+        }
+    }
+
     void CheckReconnected() {
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
@@ -489,6 +604,7 @@ class Server {
 
     int master_;
     double bytesPerSecond_;
+    std::string saveDir_;
     PhoneEmulator phone_;
     std::string out_;
     std::FILE* log_ = nullptr;
@@ -535,6 +651,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGUSR1, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     bool linked = false;
