@@ -75,7 +75,10 @@ void StartFolderCaching(Session& s) {
 
     s.TransferBuffer.resize(kTransferBufferSize);
 
+    // Busy until the pass ends: a Rescan at the root comes here with the window
+    // still enabled.
     s.ShowProgress();
+    s.EnableMainWindow(false);
     s.SetQuickStatus("Кэширование списка файлов");
     s.Progress.ProgressBar1.SetMin(0);
     s.Progress.ProgressBar1.Step = 1;

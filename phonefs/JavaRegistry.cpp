@@ -25,6 +25,7 @@ void AdvanceBars(Session& s) {
 void Finish(Session& s) {
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
+    s.TimerOff();
     s.EnableMainWindow(true);
     s.CloseProgress();
 }
@@ -36,8 +37,9 @@ void SendRegistryWrite(Session& s, const char* name, std::size_t length) {
     s.PortWrite(FormatWriteCommand(name, static_cast<uint32_t>(length), crc));
 }
 
-void EnsureTransferBuffer(Session& s, std::size_t length) {
-    if (s.TransferBuffer.size() < length)
+// The first caching pass sizes TransferBuffer; never rely on it here.
+void EnsureTransferBuffer(Session& s) {
+    if (s.TransferBuffer.size() < kTransferBufferSize)
         s.TransferBuffer.resize(kTransferBufferSize);
 }
 
@@ -69,7 +71,6 @@ void StartJavaRegistryRebuild(Session& s) {
     }
     if (records.size() > kSuitesListSize) {
         Finish(s);
-        s.TimerOff();
         s.Message(
             "Слишком много приложений в папке java: список suites.utf не может быть "
             "длиннее " +
@@ -85,12 +86,11 @@ void StartJavaRegistryRebuild(Session& s) {
     JavaRegistryStep(s);
 }
 
-void JavaRegistryStep(Session& s) {
-    PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
-    if (!java || java->Name != "java")
-        return;
-    const std::size_t length = static_cast<std::size_t>(s.SuitesListLength);
+namespace {
 
+// Performs the step in OperationStep; true when the phone's answer is awaited.
+bool RunStep(Session& s, PhoneNode* java) {
+    const std::size_t length = static_cast<std::size_t>(s.SuitesListLength);
     switch (s.OperationStep) {
         case 0:
             SendPhoneCommand(s, ChangeFolder, Bytes(1, static_cast<char>(java->Code)));
@@ -98,14 +98,14 @@ void JavaRegistryStep(Session& s) {
             s.CurrentOperation = CompilingJava;
             s.SetQuickStatus("Заходим в java");
             AdvanceBars(s);
-            return;
+            return true;
         case 1:
             AdvanceBars(s);
             if (HasFile(java, kSuitesFile)) {
                 s.SetQuickStatus("Удаляем suites.utf");
                 SendPhoneCommand(s, Erase, kSuitesFile);
                 RemoveFile(kSuitesFile, java);
-                return;
+                return true;
             }
             s.OperationStep = 2;
             [[fallthrough]];
@@ -115,47 +115,47 @@ void JavaRegistryStep(Session& s) {
                 s.SetQuickStatus("Удаляем suitesName.utf");
                 SendPhoneCommand(s, Erase, kSuitesNameFile);
                 RemoveFile(kSuitesNameFile, java);
-                return;
+                return true;
             }
             s.OperationStep = 3;
             [[fallthrough]];
         case 3:
-            EnsureTransferBuffer(s, length);
+            EnsureTransferBuffer(s);
             if (length > 0)
                 std::memcpy(s.TransferBuffer.data(), s.SuitesList, length);
             s.SetQuickStatus("Посылаем команду на запись suites.utf");
             SendRegistryWrite(s, kSuitesFile, length);
             s.OperationStep = 4;
             AdvanceBars(s);
-            return;
+            return true;
         case 4: {
-            std::size_t sent = static_cast<std::size_t>(s.QueuePosition);
-            std::size_t rest = length > sent ? length - sent : 0;
-            std::size_t piece = rest >= kBlock ? kBlock : rest;
+            const std::size_t sent = static_cast<std::size_t>(s.QueuePosition);
+            const std::size_t rest = length > sent ? length - sent : 0;
+            const std::size_t piece = rest >= kBlock ? kBlock : rest;
             s.SetQuickStatus("Записываем suites.utf");
             if (piece > 0) {
-                EnsureTransferBuffer(s, piece);
+                EnsureTransferBuffer(s);
                 std::memcpy(s.TransferBuffer.data(), s.SuitesList + sent, piece);
                 s.PortWrite(s.TransferBuffer.data(), piece);
                 s.QueuePosition += static_cast<int32_t>(piece);
             }
             AdvanceBars(s);
-            return;
+            return true;
         }
         case 5:
-            EnsureTransferBuffer(s, kSuitesNameLength);
+            EnsureTransferBuffer(s);
             std::memcpy(s.TransferBuffer.data(), kSuitesName, kSuitesNameLength);
             s.SetQuickStatus("Посылаем команду на запись suitesName.utf");
             SendRegistryWrite(s, kSuitesNameFile, kSuitesNameLength);
             s.OperationStep = 6;
             s.QueuePosition = 0;
             AdvanceBars(s);
-            return;
+            return true;
         case 6:
             s.SetQuickStatus("Записываем suitesName.utf");
             s.PortWrite(kSuitesName, kSuitesNameLength);
             AdvanceBars(s);
-            return;
+            return true;
         case 7:
             s.Progress.ProgressBar1.SetPosition(s.Progress.ProgressBar1.Position + 1);
             AddFile(java, kSuitesFile, s.SuitesListLength);
@@ -164,8 +164,20 @@ void JavaRegistryStep(Session& s) {
             Finish(s);
             if (s.CurrentFolder && s.CurrentFolder->Name == "java")
                 ShowFolder(s, s.CurrentFolder);
-            return;
+            return false;
         default:
-            return;
+            return false;
     }
+}
+
+}  // namespace
+
+void JavaRegistryStep(Session& s) {
+    PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
+    if (!java || java->Name != "java")
+        return;
+    // Every command and block of the rebuild is timed: a phone that falls silent
+    // ends the rebuild through the watchdog instead of leaving the window disabled.
+    if (RunStep(s, java))
+        s.TimerOn();
 }

@@ -99,6 +99,10 @@ void RemoveFile(const Bytes& name, PhoneNode* folder) {
     }
 }
 
+bool IsUsablePhoneName(const Bytes& name) {
+    return !name.empty() && name.find_first_of(Bytes("\"\r\n\0", 4)) == Bytes::npos;
+}
+
 int CountFolders(const PhoneNode* root) {
     if (!root)
         return 0;

@@ -36,6 +36,9 @@ bool HasFile(const PhoneNode* folder, const Bytes& name);
 void RemoveFile(const Bytes& name, PhoneNode* folder);
 PhoneFileEntry* FindFile(PhoneNode* folder, const Bytes& name);
 int CountFolders(const PhoneNode* root);
+// A name the phone's commands can carry: not empty, and no '"', CR, LF or NUL,
+// which would end the quoted name or the command line early.
+bool IsUsablePhoneName(const Bytes& name);
 
 // Fills the phone pane with folder's sub-folders and files; sets Idle when the
 // folder holds at least one file.

@@ -42,6 +42,40 @@ int FirstSelected(const IComputerPane& pane) {
     return -1;
 }
 
+// Selects the item at path again. The pane may have changed its rows while a
+// dialog was open, so the item is looked up by its path, not by an old index.
+void SelectAgain(IComputerPane& pane, const std::string& path) {
+    for (int i = 0; i < pane.Count(); ++i) {
+        if (pane.ItemPath(i) == path) {
+            pane.SetSelected(i, true);
+            return;
+        }
+    }
+}
+
+// The name as the phone model holds it (CP1251); false when the code page has no
+// room for it or the phone's commands cannot carry it.
+bool PhoneNameFor(const std::string& utf8, Bytes& ansi) {
+    return Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi);
+}
+
+std::string NameRefusal(const std::string& utf8) {
+    return "Имя файла \"" + utf8 +
+           "\" нельзя записать в телефон: в нём есть знаки, которых нет в кодировке "
+           "Windows-1251, или кавычки и переводы строки";
+}
+
+std::string ReadFailure(const std::string& path, const IoError& e) {
+    return "Не удаётся прочитать файл " + path + "\r\n" + e.what();
+}
+
+// A file of the batch that is not sent: its message is shown with nothing
+// outstanding, and the batch goes on with the next one.
+void Refuse(Session& s, const std::string& text, const char* caption) {
+    s.LocalFile.Close();
+    s.Message(text, caption);
+}
+
 // "game.jar" in the java folder goes to the phone as "game_suite.jar".
 void ApplyJavaRule(std::string& utf8) {
     if ((EndsWith(utf8, ".jar") || EndsWith(utf8, ".jad")) &&
@@ -59,6 +93,46 @@ void ApplyShortNameRule(std::string& utf8) {
     std::size_t tailStart = utf8.size() - 4;
     while (tailStart < utf8.size() && IsContinuationByte(utf8[tailStart])) ++tailStart;
     utf8 = utf8.substr(0, headEnd) + utf8.substr(tailStart);
+}
+
+// "Default Sounds" keeps its melodies under the slot names melody01.mel to
+// melody16.mel. Takes the first free slot, tests the signature on the bytes the
+// file has and, for a bare melody, puts its header into TransferBuffer and sets
+// header mode. False (after the message) when the file cannot go there.
+bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::string& utf8) {
+    std::string slot;
+    for (int i = 1; i <= kMelodySlots && slot.empty(); ++i) {
+        std::string candidate = (i < 10 ? "melody0" : "melody") + std::to_string(i) + ".mel";
+        if (!HasFile(folder, candidate))
+            slot = candidate;
+    }
+    if (slot.empty()) {
+        Refuse(s, "No Room For Default Sound. Please Delete One Of Them", "Error");
+        return false;
+    }
+    unsigned char head[kSignatureBytes] = {};
+    std::size_t got = 0;
+    try {
+        got = s.LocalFile.Read(head, sizeof head);
+        s.LocalFile.Rewind();
+    } catch (const IoError& e) {
+        Refuse(s, ReadFailure(path, e), "Ошибка");
+        return false;
+    }
+    utf8 = slot;
+    if (got >= 4 && std::memcmp(head, "MMMD", 4) == 0) {
+        if (s.TransferBuffer.size() < kTransferBufferSize)
+            s.TransferBuffer.resize(kTransferBufferSize);
+        std::memcpy(s.TransferBuffer.data(), slot.data(), 12);
+        s.TransferBuffer[12] = 0x00;
+        std::memset(s.TransferBuffer.data() + 13, 0xFF, kMelodyHeaderSize - 13);
+        s.OperationStep = 1;
+        return true;
+    }
+    if (got >= 36 && std::memcmp(head + 32, "MMMD", 4) == 0)
+        return true;  // the file carries its own header already
+    Refuse(s, "Not a melody file", "Error");
+    return false;
 }
 
 }  // namespace
@@ -101,46 +175,36 @@ void PrepareNextUpload(Session& s) {
             s.LocalFile.OpenRead(path);
             size = s.LocalFile.Size();
         } catch (const IoError& e) {
-            s.LocalFile.Close();
-            s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
+            Refuse(s, ReadFailure(path, e), "Ошибка");
             continue;
         }
         if (size > kLargestUpload) {
-            s.LocalFile.Close();
-            s.Message("Файл " + path + " слишком большой", "Ошибка:");
+            Refuse(s, "Файл " + path + " слишком большой", "Ошибка:");
             continue;
         }
 
         const std::string localName = path.substr(path.rfind('/') + 1);
         Bytes name;  // CP1251, as the phone model holds it
-        if (!Utf8ToAnsi(localName, name)) {
-            s.LocalFile.Close();
-            s.Message("Имя файла " + localName +
-                          " нельзя записать в телефон: в нём есть знаки, которых нет в "
-                          "кодировке Windows-1251",
-                      "Ошибка");
+        if (!PhoneNameFor(localName, name)) {
+            Refuse(s, NameRefusal(localName), "Ошибка");
             continue;
         }
 
         std::string proposal = localName;
         while (HasFile(folder, name)) {
-            int result = s.Ui ? s.Ui->FileExistDialog(localName, proposal) : 2;
+            const int result = s.Ui ? s.Ui->FileExistDialog(localName, proposal) : 2;
             if (result == 1) {
                 Bytes candidate;
-                if (!proposal.empty() && Utf8ToAnsi(proposal, candidate)) {
+                if (PhoneNameFor(proposal, candidate))
                     name = candidate;
-                } else {
-                    s.Message("Имя файла " + proposal +
-                                  " нельзя записать в телефон: в нём есть знаки, которых нет "
-                                  "в кодировке Windows-1251",
-                              "Ошибка");
-                }
+                else
+                    s.Message(NameRefusal(proposal), "Ошибка");
                 continue;
             }
             if (result == 5) {
                 // Erase the phone's file first; the engine brings us back here and
                 // the same computer file, selected again, then finds its name free.
-                s.Source->SetSelected(index, true);
+                SelectAgain(*s.Source, path);
                 s.LocalFile.Close();
                 RemoveFile(name, folder);
                 std::string utf8;
@@ -155,52 +219,15 @@ void PrepareNextUpload(Session& s) {
         }
 
         std::string utf8;  // the name on the wire; the folder rules work on it
-        if (!AnsiToUtf8(name, utf8))
-            utf8 = localName;
+        if (!AnsiToUtf8(name, utf8)) {
+            Refuse(s, NameRefusal(localName), "Ошибка");
+            continue;
+        }
 
         if (folder->Name == "java" || folder->Name == "Java")
             ApplyJavaRule(utf8);
-
-        if (folder->Name == "Default Sounds") {
-            std::string slot;
-            for (int i = 1; i <= kMelodySlots && slot.empty(); ++i) {
-                std::string candidate =
-                    (i < 10 ? "melody0" : "melody") + std::to_string(i) + ".mel";
-                if (!HasFile(folder, candidate))
-                    slot = candidate;
-            }
-            if (slot.empty()) {
-                s.LocalFile.Close();
-                s.Message("No Room For Default Sound. Please Delete One Of Them", "Error");
-                continue;
-            }
-            unsigned char head[kSignatureBytes] = {};
-            std::size_t got = 0;
-            try {
-                got = s.LocalFile.Read(head, sizeof head);
-                s.LocalFile.Rewind();
-            } catch (const IoError& e) {
-                s.LocalFile.Close();
-                s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
-                continue;
-            }
-            utf8 = slot;
-            if (got >= 4 && std::memcmp(head, "MMMD", 4) == 0) {
-                if (s.TransferBuffer.size() < kTransferBufferSize)
-                    s.TransferBuffer.resize(kTransferBufferSize);
-                std::memcpy(s.TransferBuffer.data(), slot.data(), 12);
-                s.TransferBuffer[12] = 0x00;
-                std::memset(s.TransferBuffer.data() + 13, 0xFF, kMelodyHeaderSize - 13);
-                s.OperationStep = 1;
-            } else if (got >= 36 && std::memcmp(head + 32, "MMMD", 4) == 0) {
-                // The file carries its own header already.
-            } else {
-                s.LocalFile.Close();
-                s.Message("Not a melody file", "Error");
-                continue;
-            }
-        }
-
+        if (folder->Name == "Default Sounds" && !PrepareMelody(s, folder, path, utf8))
+            continue;
         if (folder->Name == "My Sounds")
             ApplyShortNameRule(utf8);
 
@@ -213,15 +240,13 @@ void PrepareNextUpload(Session& s) {
         try {
             SendPhoneCommand(s, Write, utf8);
         } catch (const IoError& e) {
-            s.LocalFile.Close();
-            s.Message("Не удаётся прочитать файл " + path + "\r\n" + e.what(), "Ошибка");
+            Refuse(s, ReadFailure(path, e), "Ошибка");
             continue;
         }
         s.CurrentOperation = Writing;
         AddFile(folder, finalName, s.UploadSize);
         s.SetQuickStatus("Copying to Phone " + AnsiToUtf8Display(finalName));
-        int blocks = s.UploadSize / 512 + (s.UploadSize % 512 != 0 ? 1 : 0);
-        s.Progress.ProgressBar1.SetMax(blocks);
+        s.Progress.ProgressBar1.SetMax(s.UploadSize / 512 + (s.UploadSize % 512 != 0 ? 1 : 0));
         s.ProgressUpdated();
         s.TimerOn();
         return;

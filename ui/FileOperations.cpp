@@ -11,7 +11,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,8 +34,9 @@ std::string Show(const Bytes& ansi) {
     return AnsiToUtf8Display(ansi);
 }
 
+// 512-byte blocks of a file of the given size (a nonsense negative size has none).
 int BlocksOf(int64_t size) {
-    return static_cast<int>(size / 512 + (size % 512 != 0 ? 1 : 0));
+    return size <= 0 ? 0 : static_cast<int>(size / 512 + (size % 512 != 0 ? 1 : 0));
 }
 
 bool HasFiles(const PhoneNode* folder) {
@@ -67,15 +70,10 @@ bool LocalNameFor(const Bytes& phoneName, std::string& localName) {
     return localName.find('/') == std::string::npos && localName.find('\0') == std::string::npos;
 }
 
-// A phone name must not break the command line it is quoted in.
-bool UsableOnPhone(const Bytes& name) {
-    return !name.empty() && name.find_first_of(std::string("\"\r\n\0", 4)) == Bytes::npos;
-}
-
 // The name that a dialog handed back, in the model's code page; false (after a
 // message) when the phone cannot take it.
 bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
-    if (Utf8ToAnsi(utf8, ansi) && UsableOnPhone(ansi))
+    if (Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi))
         return true;
     s.Message("Недопустимое имя файла: \"" + utf8 + "\"", kErrorCaption);
     return false;
@@ -108,17 +106,19 @@ bool CreateRenameTempFile(Session& s, std::string& error) {
 }
 
 void RemoveRenameTempFile(Session& s) {
-    s.LocalFile.Close();
-    if (!s.TempFilePath.empty())
-        ::unlink(s.TempFilePath.c_str());
+    if (s.TempFilePath.empty())
+        return;
+    if (s.LocalFile.Path() == s.TempFilePath)
+        s.LocalFile.Close();
+    ::unlink(s.TempFilePath.c_str());
     s.TempFilePath.clear();
 }
 
-// CRC-32 of the temporary file, read back piece by piece.
-uint32_t TempFileCrc(Session& s) {
+// CRC-32 of LocalFile from its start, read back piece by piece; rewound after.
+uint32_t LocalFileCrc(Session& s) {
     if (s.FileData.size() < kFileDataSize)
         s.FileData.resize(kFileDataSize, 0);
-    s.LocalFile.OpenRead(s.TempFilePath);
+    s.LocalFile.Rewind();
     uint32_t crc = 0;
     for (;;) {
         std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
@@ -221,14 +221,18 @@ void DownloadNextFile(Session& s) {
         s.PhonePane->SetSelected(row, false);
         const Bytes caption = s.PhonePane->Caption(row);
         const PhoneFileEntry* entry = FindFile(s.CurrentFolder, caption);
+        if (!entry) {
+            // A folder row: there is nothing to read, and creating the local file
+            // first would only replace a file of that name with an empty one.
+            continue;
+        }
 
         std::string localName;
-        if (!LocalNameFor(caption, localName)) {
-            // Such a name would leave the destination folder or mangle the file's
-            // name: the file is not copied, the others are.
+        if (!IsUsablePhoneName(caption) || !LocalNameFor(caption, localName)) {
+            // Such a name would break the command, leave the destination folder or
+            // mangle the file's name: the file is not copied, the others are.
             s.CurrentOperation = Idle;
-            s.Message("Файл \"" + Show(caption) +
-                          "\" не скопирован: его имя нельзя использовать на компьютере",
+            s.Message("Файл \"" + Show(caption) + "\" не скопирован: его имя нельзя использовать",
                       kErrorCaption);
             continue;
         }
@@ -249,8 +253,8 @@ void DownloadNextFile(Session& s) {
             return;
         }
 
-        p.ProgressBar1.SetMax(entry ? BlocksOf(entry->Size) : 1);
-        p.QuickStatus = "Копируем файл " + Show(entry ? entry->Name : caption);
+        p.ProgressBar1.SetMax(BlocksOf(entry->Size));
+        p.QuickStatus = "Копируем файл " + Show(entry->Name);
         s.ProgressUpdated();
 
         // A checksum left over from an earlier file must not vouch for this one.
@@ -301,7 +305,7 @@ void DeleteNextFile(Session& s) {
         const Bytes caption = s.PhonePane->Caption(row);
 
         Bytes utf8;
-        if (!AnsiToUtf8(caption, utf8) || !UsableOnPhone(caption)) {
+        if (!AnsiToUtf8(caption, utf8) || !IsUsablePhoneName(caption)) {
             s.CurrentOperation = Idle;
             s.Message("Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
             continue;
@@ -332,7 +336,7 @@ void RenameBtnClick(Session& s) {
         return;  // a folder row
 
     std::string oldUtf8;
-    if (!AnsiToUtf8(oldName, oldUtf8) || !UsableOnPhone(oldName)) {
+    if (!AnsiToUtf8(oldName, oldUtf8) || !IsUsablePhoneName(oldName)) {
         s.Message("Файл \"" + Show(oldName) + "\" нельзя переименовать: недопустимое имя",
                   kErrorCaption);
         return;
@@ -381,7 +385,8 @@ void RenameBtnClick(Session& s) {
 
     if (PhoneFileEntry* entry = FindFile(s.CurrentFolder, oldName)) {
         entry->Name = newName.substr(0, kFileNameMax);
-        s.Progress.ProgressBar1.SetMax(entry->Size / 512 + 1);
+        // One block more than whole blocks, even for a size that is a multiple of 512.
+        s.Progress.ProgressBar1.SetMax(std::max<int32_t>(entry->Size, 0) / 512 + 1);
     }
     s.Progress.LongStatus = "Переименовываем файл " + Show(oldName);
     // Busy from here on: no other operation may start while the folder changes.
@@ -422,17 +427,20 @@ void RenameStep(Session& s) {
         case 1: {
             p.ProgressBar2.StepIt();
             s.ProgressUpdated();
-            // The phone's copy is erased next: go on only with a faithful copy here.
-            bool intact = false;
+            // The phone's copy is erased next: go on only with a faithful copy here,
+            // of a size a Write command can announce.
+            std::string problem;
             try {
-                intact = s.ExpectedCrc == static_cast<int64_t>(TempFileCrc(s));
+                s.LocalFile.OpenRead(s.TempFilePath);
+                if (s.LocalFile.Size() > INT32_MAX)
+                    problem = "Файл слишком большой, переименование отменено";
+                else if (s.ExpectedCrc != static_cast<int64_t>(LocalFileCrc(s)))
+                    problem = "Файл прочитан с ошибкой, переименование отменено";
             } catch (const IoError& e) {
-                FailRename(s, std::string("Не удалось открыть временный файл\r\n") + e.what(),
-                           true);
-                return;
+                problem = std::string("Не удалось открыть временный файл\r\n") + e.what();
             }
-            if (!intact) {
-                FailRename(s, "Файл прочитан с ошибкой, переименование отменено", true);
+            if (!problem.empty()) {
+                FailRename(s, problem, true);
                 return;
             }
             s.CurrentOperation = ChangingFolder;
@@ -506,18 +514,17 @@ void NoteRenameRescue(Session& s) {
     if (!s.RenameRescuePath.empty()) {
         const std::string path = s.RenameRescuePath;
         s.RenameRescuePath.clear();
-        s.LocalFile.Close();
+        if (s.LocalFile.Path() == path)
+            s.LocalFile.Close();
         // The file now belongs to the user; a later rename will not touch it.
         if (s.TempFilePath == path)
             s.TempFilePath.clear();
         s.Message("Файл сохранён в " + path, kErrorCaption);
         return;
     }
-    // A rename that stopped before the erase: its temporary copy is of no use.
-    if (s.BatchStep == RenameStep && !s.TempFilePath.empty() &&
-        s.LocalFile.Path() == s.TempFilePath) {
-        RemoveRenameTempFile(s);
-    }
+    // A rename that stopped before the erase (whatever ran since): its temporary
+    // copy is of no use. A completed rename has removed its file already.
+    RemoveRenameTempFile(s);
 }
 
 // ---------------------------------------------------------------------------

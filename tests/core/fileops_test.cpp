@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/ReceiveHandler.h"
+#include "protocol/ReplyEngine.h"
 #include "tests/support/EmulatorLink.h"
 #include "ui/FileOperations.h"
 
@@ -297,6 +299,28 @@ TEST_F(FileOpsTest, PhoneNamesThatAreNoLocalFileNamesAreRefused) {
     EXPECT_TRUE(Ready());
 }
 
+TEST_F(FileOpsTest, FolderRowsAndUnquotableNamesAreNotDownloaded) {
+    phone().PutFile(' ', "root.txt", "root");
+    Put(dir + "/java", "a local file named like the phone folder");
+    Connect({});
+    AddFile(s().CurrentFolder, "a\"b", 4);  // a name no command can quote
+    ShowFolder(s(), s().CurrentFolder);
+    s().CurrentOperation = Idle;
+    SelectPhone({"java", "a\"b", "root.txt"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(Get(dir + "/root.txt"), "root");
+    // The folder row neither reaches the phone nor empties the local file.
+    EXPECT_EQ(Get(dir + "/java"), "a local file named like the phone folder");
+    EXPECT_FALSE(fs::exists(dir + "/a\"b"));
+    EXPECT_EQ(phone().Commands,
+              (std::vector<std::string>{"AT+FSCD=\" \"", "AT+FSFR=-1,\"root.txt\""}));
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
+    EXPECT_EQ(rig.pane.SelCount(), 0);
+    EXPECT_TRUE(Ready());
+}
+
 TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
     for (char c = '1'; c <= '5'; ++c)
         phone().PutFile('R', std::string("f") + c + ".bin", Bytes_(3000, uint32_t(c)));
@@ -510,6 +534,63 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     EXPECT_EQ(CountMessages("Файл сохранён в " + temp), 1);
     EXPECT_EQ(Get(temp), data);
     EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, TheTemporaryFileOfABrokenRenameIsRemovedLaterWhateverRanBetween) {
+    phone().PutFile('R', "old.bin", "data");
+    phone().PutFile('R', "other.bin", "other");
+    phone().Faults.errorCommand = "AT+FSFR";  // the rename's read fails: nothing erased
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "old.bin"), "data");
+
+    // A download runs in between, then the folder is re-read.
+    phone().Faults.errorCommand.clear();
+    SelectPhone({"other.bin"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(Get(dir + "/other.bin"), "other");
+    RescanBtnClick(s());
+    rig.link.Pump();
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_EQ(CountMessages("Файл сохранён"), 0);
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, RenameOfAFileTooLargeToAnnounceNeverErasesIt) {
+    TestRig t;  // replies are fed by hand here
+    t.s.PhoneTree = SeedStandardFolders();
+    PhoneNode* folder =
+        FindChildFolder("My Images", FindChildFolder("Images", t.s.PhoneTree.get()));
+    AddFile(folder, "big.bin", INT32_MAX);
+    t.s.CurrentFolder = folder;
+    t.s.CurrentOperation = Idle;
+    ShowFolder(t.s, folder);
+    ASSERT_TRUE(t.pane.Select("big.bin"));
+    t.ui.renameAnswers.push_back({1, "b.bin"});
+    RenameBtnClick(t.s);
+    EXPECT_EQ(t.s.Progress.ProgressBar1.Max, INT32_MAX / 512 + 1);
+    const std::string temp = t.s.TempFilePath;
+    t.s.ReceiveBuffer = "OK\r\n";  // the change of folder: the read goes out
+    ProcessReplies(t.s);
+    ASSERT_EQ(t.s.CurrentOperation, Reading);
+
+    // The phone delivered more than a Write command can announce (a sparse file
+    // stands in for it); the engine ends the read and hands over.
+    t.s.CurrentOperation = Idle;
+    t.s.LocalFile.Close();
+    ASSERT_EQ(::truncate(temp.c_str(), int64_t{1} << 31), 0);
+    t.s.ExpectedCrc = 0;
+    RenameStep(t.s);
+
+    for (const auto& w : t.port.writes) EXPECT_EQ(w.rfind("AT+FSFE", 0), std::string::npos);
+    ASSERT_EQ(t.ui.messages.size(), 1u);
+    EXPECT_NE(t.ui.messages[0].text.find("слишком большой"), std::string::npos);
+    EXPECT_FALSE(fs::exists(temp));
+    EXPECT_EQ(t.port.writes.back(), "AT+FSDL=\"R\"\r\n");  // the folder is read again
 }
 
 // ---------------------------------------------------------------------------

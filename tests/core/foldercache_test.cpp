@@ -104,6 +104,9 @@ TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown)
 
     RereadCurrentFolder(r.s);  // at the root: a whole new pass
     EXPECT_EQ(r.s.CurrentOperation, Caching);
+    // Busy like every other operation: nothing else may start during the pass.
+    EXPECT_FALSE(r.s.MainWindow.Enabled);
+    EXPECT_TRUE(r.s.Progress.Visible);
     EXPECT_NE(r.s.PhoneTree.get(), oldRoot);
     EXPECT_EQ(r.s.ShownTree.get(), oldRoot);
     EXPECT_EQ(r.s.CurrentFolder, oldRoot);
@@ -119,7 +122,9 @@ TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown)
     EXPECT_EQ(r.s.ShownTree.get(), oldRoot);
     EXPECT_TRUE(HasFile(r.s.CurrentFolder, "uploaded"));
 
+    EXPECT_FALSE(r.s.MainWindow.Enabled);
     RunPass(r);
+    EXPECT_TRUE(r.s.MainWindow.Enabled);
     EXPECT_EQ(r.s.CurrentFolder, r.s.PhoneTree.get());
     EXPECT_EQ(r.s.ShownTree, nullptr);
     EXPECT_FALSE(HasFile(r.s.CurrentFolder, "uploaded"));

@@ -6,6 +6,7 @@
 
 #include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
+#include "protocol/ReceiveHandler.h"
 #include "protocol/ReplyEngine.h"
 #include "tests/support/Fakes.h"
 
@@ -102,6 +103,33 @@ TEST_F(JavaRegistryTest, ExampleFolderGivesTheDocumentedRecordsAndTheWholeExchan
     EXPECT_EQ(FindFile(java, "suitesName.utf")->Size, 11);
     EXPECT_EQ(java->Files->Next->Next->Next->Name, "suites.utf");
     EXPECT_EQ(java->Files->Next->Next->Next->Next->Name, "suitesName.utf");
+}
+
+TEST_F(JavaRegistryTest, EveryStepIsTimedSoASilentPhoneEndsTheRebuild) {
+    AddFile(java, "suites.utf", 3);
+    Start();
+    EXPECT_TRUE(r.s.Timer1.Enabled);  // the change of folder
+    Feed("OK\r\n");
+    EXPECT_TRUE(r.s.Timer1.Enabled);  // the erase of suites.utf
+    Feed("OK\r\n");
+    EXPECT_TRUE(r.s.Timer1.Enabled);  // the write command
+    Feed("##>\r\n");
+    EXPECT_TRUE(r.s.Timer1.Enabled);  // the block
+
+    // The phone falls silent before it confirms the block.
+    Timer1Timer(r.s);
+    ASSERT_EQ(r.ui.messages.size(), 1u);
+    EXPECT_EQ(r.ui.messages[0].text, "Телефон не отвечает");
+    ExpectEnded();
+    EXPECT_FALSE(r.s.Timer1.Enabled);
+
+    // A complete rebuild leaves the watchdog off.
+    r.ui.messages.clear();
+    Start();
+    for (const char* reply : {"OK\r\n", "##>\r\n", "OK\r\n", "##>\r\n", "OK\r\n"}) Feed(reply);
+    ExpectEnded();
+    EXPECT_FALSE(r.s.Timer1.Enabled);
+    EXPECT_TRUE(r.ui.messages.empty());
 }
 
 TEST_F(JavaRegistryTest, ListedRegistryFilesAreErasedFirst) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 
 #include "phonefs/CodePage.h"
@@ -24,6 +25,17 @@ std::string ExpectedWrite(const std::string& name, const std::string& stream) {
     return "AT+FSFW=-1,\"" + name + "\"," + std::to_string(stream.size() % 512) + ",\" \"," +
            std::to_string(stream.size()) + "," + std::to_string(crc) + "\r\n";
 }
+
+// A user interface whose file-exists dialog lets something happen while it is open,
+// as a nested event loop would.
+struct BusyDialogUi : FakeUi {
+    std::function<void()> whileOpen;
+    int FileExistDialog(const std::string& oldName, std::string& newName) override {
+        if (whileOpen)
+            whileOpen();
+        return FakeUi::FileExistDialog(oldName, newName);
+    }
+};
 
 std::string MelodyHeader(const std::string& slot) {
     return slot + std::string(1, '\0') + std::string(19, '\xFF');
@@ -309,6 +321,49 @@ TEST_F(UploadTest, FileExistsAnsweredWithOverwriteErasesFirstThenWrites) {
     EXPECT_EQ(r.ui.existShown.size(), 1u);
     EXPECT_EQ(FindFile(images, "a.txt")->Size, 5);
     EXPECT_EQ(r.s.CurrentOperation, Writing);
+}
+
+TEST_F(UploadTest, NamesThatWouldBreakTheCommandAreRefused) {
+    PhoneNode* images = Go({"Images", "My Images"});
+    AddFile(images, "taken.txt", 1);
+    Put("a\"quote.txt", "q");
+    Put("b\nline.txt", "n");
+    Put("taken.txt", "t");
+    Select({"a\"quote.txt", "b\nline.txt", "taken.txt"});
+    // The new name offered for the taken one holds a quote: asked again.
+    r.ui.existAnswers = {{1, "x\".txt"}, {1, "free.txt"}};
+    PrepareNextUpload(r.s);
+    ASSERT_EQ(r.ui.messages.size(), 3u);
+    for (const auto& m : r.ui.messages) EXPECT_EQ(m.caption, "Ошибка");
+    EXPECT_EQ(r.ui.existShown.size(), 2u);
+    ASSERT_EQ(r.port.writes.size(), 1u);
+    EXPECT_EQ(r.port.writes[0], ExpectedWrite("free.txt", "t"));
+    for (const char* n : {"a\"quote.txt", "b\nline.txt", "x\".txt"})
+        EXPECT_FALSE(HasFile(images, n));
+}
+
+TEST_F(UploadTest, OverwriteSelectsTheSameFileAgainWhenThePaneChangedMeanwhile) {
+    PhoneNode* images = Go({"Images", "My Images"});
+    AddFile(images, "b.txt", 1);
+    Put("b.txt", "mine");
+    Put("a.txt", "other");
+    r.source.Load(dir);
+    ASSERT_TRUE(r.source.Select("b.txt"));
+    // While the dialog is open a.txt appears above b.txt in the pane.
+    r.source.items.erase(r.source.items.begin());
+    BusyDialogUi ui;
+    ui.whileOpen = [&] { r.source.items.insert(r.source.items.begin(), {dir + "/a.txt", false}); };
+    ui.existAnswers = {{5, ""}};
+    r.s.Ui = &ui;
+    PrepareNextUpload(r.s);
+    EXPECT_EQ(r.port.All(), "AT+FSFE=-1,\"b.txt\"\r\n");
+    ASSERT_EQ(r.source.SelCount(), 1);
+    EXPECT_TRUE(r.source.Selected(1));  // b.txt, not the row that now has its old index
+
+    r.port.ClearWrites();
+    Feed("OK\r\n");
+    EXPECT_EQ(r.port.All(), ExpectedWrite("b.txt", "mine"));
+    EXPECT_EQ(FindFile(images, "b.txt")->Size, 4);
 }
 
 TEST_F(UploadTest, FileExistsCancelledEndsTheBatch) {
