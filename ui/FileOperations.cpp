@@ -131,8 +131,8 @@ uint32_t LocalFileCrc(Session& s) {
 }
 
 // Ends a rename that cannot go on. The model already carries the new name, so the
-// folder is read again from the phone when asked to.
-void FailRename(Session& s, const std::string& text, bool reread) {
+// folder is read again from the phone.
+void FailRename(Session& s, const std::string& text) {
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
     s.TimerOff();
@@ -141,8 +141,7 @@ void FailRename(Session& s, const std::string& text, bool reread) {
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
-    if (reread)
-        RereadCurrentFolder(s);
+    RereadCurrentFolder(s);
 }
 
 }  // namespace
@@ -350,13 +349,11 @@ void RenameBtnClick(Session& s) {
     if (newName == oldName)
         return;
 
-    // The temporary file comes first: when it cannot be made, nothing has changed.
+    // The temporary file comes first: when it cannot be made, nothing has changed
+    // and nothing is busy yet.
     std::string error;
     if (!CreateRenameTempFile(s, error)) {
-        s.CurrentOperation = Idle;
         s.Message("Не удалось создать временный файл\r\n" + error, kErrorCaption);
-        s.CloseProgress();
-        s.EnableMainWindow(true);
         return;
     }
 
@@ -409,7 +406,7 @@ void RenameStep(Session& s) {
             if (!s.LocalFile.IsOpen() || s.LocalFile.Path() != s.TempFilePath) {
                 std::string error;
                 if (!CreateRenameTempFile(s, error)) {
-                    FailRename(s, "Не удалось создать временный файл\r\n" + error, true);
+                    FailRename(s, "Не удалось создать временный файл\r\n" + error);
                     return;
                 }
             }
@@ -440,7 +437,7 @@ void RenameStep(Session& s) {
                 problem = std::string("Не удалось открыть временный файл\r\n") + e.what();
             }
             if (!problem.empty()) {
-                FailRename(s, problem, true);
+                FailRename(s, problem);
                 return;
             }
             s.CurrentOperation = ChangingFolder;
@@ -483,7 +480,7 @@ void RenameStep(Session& s) {
                 // OperationStep is still 3 here: no melody header goes ahead.
                 SendPhoneCommand(s, Write, utf8);
             } catch (const IoError& e) {
-                FailRename(s, std::string("Ошибка чтения временного файла\r\n") + e.what(), true);
+                FailRename(s, std::string("Ошибка чтения временного файла\r\n") + e.what());
                 return;
             }
             s.OperationStep = 4;
