@@ -3,6 +3,8 @@
 // dialogs, and bounded waits that keep the event loop running.
 #pragma once
 
+#include <signal.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -65,6 +67,15 @@ class EmulatorProcess {
             return false;
         pty = line.mid(4).toStdString();
         return true;
+    }
+    // Asks an emulator started with --save DIR to write the phone's files into DIR
+    // and waits, with the event loop running, until it says it has.
+    bool Save(int ms = 20000) {
+        if (proc_.state() != QProcess::Running || ::kill(proc_.processId(), SIGUSR1) != 0)
+            return false;
+        if (!WaitUntil([this] { return proc_.canReadLine(); }, ms))
+            return false;
+        return QString::fromUtf8(proc_.readLine()).trimmed() == QLatin1String("SAVED");
     }
     std::string pty;
 
