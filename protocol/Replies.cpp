@@ -5,6 +5,7 @@
 #include <string>
 
 #include "phonefs/PhoneTree.h"
+#include "ui/FileOperations.h"
 
 namespace {
 
@@ -153,6 +154,11 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     else if (code == 2007)
         detail = "Память заполнена";
     std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
+    // The folder is re-read once after an error. When that re-read fails too, the
+    // phone keeps refusing the listing: stop rather than start another one.
+    const bool rereadFailed =
+        s.RereadAfterError && (s.CurrentOperation == Listing || s.CurrentOperation == Caching);
+    s.RereadAfterError = false;
 
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
@@ -162,5 +168,11 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     s.LocalFile.Close();
     s.Message(text, "Ошибка");
     s.CloseProgress();
+    NoteRenameRescue(s);
+    if (rereadFailed)
+        return;
+    s.RereadAfterError = true;
     RereadCurrentFolder(s);
+    if (s.CurrentOperation != Listing && s.CurrentOperation != Caching)
+        s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
 }

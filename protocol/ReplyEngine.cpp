@@ -10,6 +10,7 @@
 #include "protocol/CRC.h"
 #include "protocol/PhoneCommands.h"
 #include "protocol/Replies.h"
+#include "ui/FileOperations.h"
 
 namespace {
 
@@ -28,6 +29,14 @@ bool IsReadHeader(const Bytes& line) {
 bool IsDataLine(const Bytes& line) {
     return line.find("+FSFR: ") != Bytes::npos;
 }
+bool StartsWith(const Bytes& line, const char* prefix) {
+    return line.rfind(prefix, 0) == 0;
+}
+// An error report of the phone, and not one of its own entry or read lines, whose
+// names or file bytes may spell the error mark.
+bool IsErrorLineOutside(const Bytes& line, const char* replyPrefix) {
+    return !StartsWith(line, replyPrefix) && IsErrorLine(line);
+}
 bool EndsWithLineEnd(const Bytes& text) {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
@@ -37,11 +46,19 @@ bool EndsWithLineEnd(const Bytes& text) {
 void EndOperation(Session& s, const std::string& text) {
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
+    s.RereadAfterError = false;
     s.TimerOff();
     s.LocalFile.Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
     s.Message(text, "Ошибка");
+    NoteRenameRescue(s);
+}
+
+// Drops the bytes received so far, with any marker start held back behind them.
+void DropReceived(Session& s) {
+    s.ReceiveBuffer.clear();
+    s.HeldMarkerStale = true;
 }
 
 // Hands over to the batch; without one there is nothing left to wait for.
@@ -110,7 +127,7 @@ Scan RunScan(Session& s) {
                 if (line == kOk) {
                     s.CurrentOperation = Idle;
                     s.TimerOff();
-                    s.ReceiveBuffer.clear();
+                    DropReceived(s);
                     s.ShowProgress();
                     StartFolderCaching(s);
                     return Scan::Done;
@@ -122,12 +139,13 @@ Scan RunScan(Session& s) {
                     ShowFolder(s, s.CurrentFolder);
                     // The listing is over even when the folder holds no file.
                     s.CurrentOperation = Idle;
+                    s.RereadAfterError = false;
                     s.SetStatusText("Idle");
                     s.CloseProgress();
                     s.EnableMainWindow(true);
                     return Scan::Done;
                 }
-                if (IsErrorLine(line)) {
+                if (IsErrorLineOutside(line, "+FSDL: ")) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
                 }
@@ -143,7 +161,7 @@ Scan RunScan(Session& s) {
                     ContinueBatch(s);
                     return Scan::Done;
                 }
-                if (IsErrorLine(line)) {
+                if (IsErrorLineOutside(line, "+FSFR: ")) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
                 }
@@ -171,7 +189,7 @@ Scan RunScan(Session& s) {
                     s.ProgressUpdated();
                     SendWriteBlock(s);
                     s.TimerOn();
-                    s.ReceiveBuffer.clear();
+                    DropReceived(s);
                     return Scan::Done;
                 }
                 if (line == kOk) {
@@ -226,9 +244,12 @@ Scan RunScan(Session& s) {
                     s.ProgressUpdated();
                     s.TimerOff();
                     RequestNextListing(s);
+                    // A pass that has listed every folder ends a re-read after an error.
+                    if (s.CurrentOperation != Caching)
+                        s.RereadAfterError = false;
                     return Scan::Done;
                 }
-                if (IsErrorLine(line)) {
+                if (IsErrorLineOutside(line, "+FSDL: ")) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
                 }
@@ -287,7 +308,7 @@ void ProcessReplies(Session& s) {
     const int32_t state = s.CurrentOperation;
     if (state == Idle) {
         // Everything received while idle is dropped.
-        s.ReceiveBuffer.clear();
+        DropReceived(s);
         return;
     }
     if (!Scanned(state))

@@ -187,6 +187,16 @@ struct Session {
     int32_t UploadSize = 0;
     std::string DownloadTarget;  // UTF-8 local path
     int64_t ExpectedCrc = 0;
+    // The tail of the last chunk when it may be the start of a "#OK#" marker whose
+    // rest comes with the next chunk ("#", "#O" or "#OK"); kept out of
+    // ReceiveBuffer until then. Stale when the bytes it follows were dropped
+    // (received while idle, or cleared by the engine): it then only counts if it
+    // completes a marker.
+    Bytes HeldMarkerBytes;
+    bool HeldMarkerStale = false;
+    // Set while a re-read started by the error report runs: an error of that
+    // listing or caching pass is shown without starting yet another re-read.
+    bool RereadAfterError = false;
 
     // Phone model.
     std::unique_ptr<PhoneNode> PhoneTree;

@@ -102,6 +102,29 @@ TEST_F(Scenario, ReadWithMatchingChecksum) {
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
 }
 
+// The phone's output cut into small pieces, its markers included: every marker is
+// answered and the file arrives whole.
+TEST_F(Scenario, ReadInSmallChunks) {
+    std::string data = RandomBytes(1500, 27);
+    for (std::size_t i = 0; i + 1 < data.size(); ++i) {
+        // A line end or a whole marker inside the bytes, cut right behind it, could
+        // not be told from the end of the data line.
+        if ((data[i] == '\r' && data[i + 1] == '\n') || data.compare(i, 4, "#OK#") == 0)
+            data[i] = 'x';
+    }
+    rig.phone().PutFile('T', "song.mid", data);
+    EnterSounds();
+    for (std::size_t every : {1, 2, 3, 5, 7, 11}) {
+        rig.phone().Faults.splitEvery = every;
+        g_batchCalls = 0;
+        Download("song.mid");
+        EXPECT_EQ(ReadFile(target), data) << every;
+        EXPECT_TRUE(rig.ui.messages.empty()) << every;
+        EXPECT_EQ(g_batchCalls, 1) << every;
+        EXPECT_EQ(rig.s.CurrentOperation, Idle) << every;
+    }
+}
+
 TEST_F(Scenario, ReadWithMismatchingChecksum) {
     std::string data = RandomBytes(700, 22);
     rig.phone().PutFile('T', "song.mid", data);

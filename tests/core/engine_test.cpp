@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 #include "protocol/PhoneCommands.h"
@@ -385,6 +390,199 @@ TEST_F(Engine, BytesArrivingWhileAMessageIsOpenAreDropped) {
     EXPECT_EQ(g_batchCalls, 0);
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
     EXPECT_EQ(rig.s.CurrentOperation, Idle);
+}
+
+// The phone's output for a read, cut where the phone waits for the marker's
+// answer: header and first data line, each further data line, then "OK".
+std::vector<std::string> ReadSegments(const std::string& data, std::size_t block) {
+    std::vector<std::string> segments;
+    std::string header = "+FSFR: 0," + std::to_string(data.size()) + "," +
+                         std::to_string(Crc32(data.data(), data.size())) + "\r\n";
+    for (std::size_t pos = 0, n = 1; pos < data.size(); pos += block, ++n) {
+        std::string part = data.substr(pos, block);
+        segments.push_back((n == 1 ? header : "") + "+FSFR: " + std::to_string(n) + "," +
+                           std::to_string(part.size()) + "," + part + "\r\n#OK#");
+    }
+    segments.push_back("OK\r\n");
+    return segments;
+}
+
+// Any chunk boundary inside the phone's output, the marker's included, gives the
+// same file, one answer per marker, sent as soon as the marker is complete.
+TEST_F(Download, ChunkBoundaryAtEveryByte) {
+    // Every start of the marker, but never the whole marker or a line end: a
+    // chunk that ended with those inside the bytes could not be told from the end
+    // of the data line.
+    std::string data = std::string("a#b#Oc#OK\nd#O") + '\0' + "#OKx\n#" + "\r#OK";
+    data += "+CME ERROR: 11 #O#";
+    const auto segments = ReadSegments(data, 12);
+    for (std::size_t cut = 0; cut < segments.size(); ++cut) {
+        for (std::size_t at = 1; at < segments[cut].size(); ++at) {
+            rig.ui.messages.clear();
+            rig.port.ClearWrites();
+            rig.s.ReceiveBuffer.clear();
+            g_batchCalls = 0;
+            Start();
+            for (std::size_t i = 0; i < segments.size(); ++i) {
+                if (i == cut) {
+                    Deliver(rig.s, segments[i].substr(0, at));
+                    ASSERT_EQ(rig.port.writes.size(), i) << cut << "/" << at;
+                    ASSERT_EQ(rig.s.CurrentOperation, Reading) << cut << "/" << at;
+                    Deliver(rig.s, segments[i].substr(at));
+                } else {
+                    Deliver(rig.s, segments[i]);
+                }
+                ASSERT_EQ(rig.port.writes.size(), std::min(i + 1, segments.size() - 1))
+                    << cut << "/" << at;
+            }
+            ASSERT_EQ(g_batchCalls, 1) << cut << "/" << at;
+            ASSERT_TRUE(rig.ui.messages.empty()) << cut << "/" << at;
+            ASSERT_EQ(ReadFile(target), data) << cut << "/" << at;
+        }
+    }
+}
+
+TEST_F(Download, OneByteAtATime) {
+    std::string data = RandomBytes(700, 15);
+    for (std::size_t i = 0; i + 1 < data.size(); ++i)
+        if (data[i] == '\r' && data[i + 1] == '\n')
+            data[i] = '#';  // a line end inside the bytes would end the data line early
+    Start();
+    for (const std::string& segment : ReadSegments(data, 256))
+        for (char c : segment) Deliver(rig.s, std::string(1, c));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(g_batchCalls, 1);
+    EXPECT_EQ(rig.port.All(), "##>\r\n##>\r\n##>\r\n");
+}
+
+// File bytes that spell an error report at the start of a data line are data.
+TEST_F(Download, ErrorMarkAtTheStartOfTheBytesStaysData) {
+    std::string data = "+CME ERROR: 11\r\n";
+    Start();
+    Run(data, CrcOf(data));
+    EXPECT_EQ(ReadFile(target), data);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(g_batchCalls, 1);
+}
+
+TEST_F(Engine, EntryNamedLikeAnErrorReportIsListed) {
+    PhoneNode root;
+    PhoneNode* folder = AddChildFolder("My Sounds", &root, 'T');
+    rig.s.CurrentFolder = folder;
+    Begin(Listing);
+    Deliver(rig.s, "+FSDL: \"+CME ERROR: 11\",1,0,0,0,12,0\r\nOK\r\n");
+    EXPECT_TRUE(HasFile(folder, "+CME ERROR: 11"));
+    EXPECT_TRUE(rig.ui.messages.empty());
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+}
+
+// A rename whose phone copy may already be erased: an error report, or a reply
+// that cannot be read, tells the user where the bytes are, after its own message.
+TEST_F(Engine, FailedRenameTellsWhereTheFileWasKept) {
+    for (const char* reply : {"+CME ERROR: 2007\r\n", "+CME ERROR: x\r\n"}) {
+        rig.ui.messages.clear();
+        rig.s.RenameRescuePath = "/tmp/orvofm-kept";
+        Begin(Writing);
+        Deliver(rig.s, reply);
+        ASSERT_EQ(rig.ui.messages.size(), 2u) << reply;
+        EXPECT_EQ(rig.ui.messages[1].text, "Файл сохранён в /tmp/orvofm-kept");
+        EXPECT_TRUE(rig.s.RenameRescuePath.empty());
+    }
+    // Nothing more to say when no rename was interrupted.
+    rig.ui.messages.clear();
+    Begin(Writing);
+    Deliver(rig.s, "+CME ERROR: 2007\r\n");
+    EXPECT_EQ(rig.ui.messages.size(), 1u);
+}
+
+// After an error the folder is re-read once; when the phone refuses that listing
+// too, the error is shown and nothing more is started.
+class ErrorReread : public Engine {
+  protected:
+    void SetUp() override {
+        Engine::SetUp();
+        rig.s.PhoneTree = SeedStandardFolders();
+        sounds = FindChildFolder("My Sounds", FindChildFolder("Sounds", rig.s.PhoneTree.get()));
+        rig.s.CurrentFolder = sounds;
+    }
+    int Listings() const {
+        int n = 0;
+        for (const auto& w : rig.port.writes) n += w.rfind("AT+FSDL=", 0) == 0;
+        return n;
+    }
+    PhoneNode* sounds = nullptr;
+};
+
+TEST_F(ErrorReread, OneRereadAndNoChain) {
+    Begin(Erasing);
+    Deliver(rig.s, "+CME ERROR: 11\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.port.All(), "AT+FSDL=\"T\"\r\n");
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    ASSERT_EQ(rig.ui.messages.size(), 2u);
+    EXPECT_EQ(rig.ui.messages[1].text, "Ошибка чтения каталога\r\n");
+    EXPECT_EQ(Listings(), 1);
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_TRUE(rig.s.MainWindow.Enabled);
+    EXPECT_FALSE(rig.s.Progress.Visible);
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+
+    // A listing the user starts gets its one re-read again.
+    RereadCurrentFolder(rig.s);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(Listings(), 3);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(Listings(), 3);
+}
+
+TEST_F(ErrorReread, CompletedRereadClearsTheMark) {
+    Begin(Erasing);
+    Deliver(rig.s, "+CME ERROR: 11\r\n");
+    Deliver(rig.s, "+FSDL: \"a.mid\",1,0,0,0,5,0\r\nOK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_TRUE(HasFile(sounds, "a.mid"));
+    // The next failure of the folder's listing is re-read once more.
+    RereadCurrentFolder(rig.s);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+}
+
+TEST_F(ErrorReread, SilentRereadClearsTheMark) {
+    Begin(Erasing);
+    Deliver(rig.s, "+CME ERROR: 11\r\n");
+    Timer1Timer(rig.s);
+    RereadCurrentFolder(rig.s);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+}
+
+// At the root the re-read is a whole caching pass; one that fails is not repeated
+// over and over either.
+TEST_F(ErrorReread, CachingPassAtTheRootIsRepeatedOnce) {
+    rig.s.CurrentFolder = rig.s.PhoneTree.get();
+    StartFolderCaching(rig.s);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(Listings(), 2);
+    Deliver(rig.s, "OK\r\n");
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(Listings(), 3);
+    EXPECT_EQ(rig.ui.messages.size(), 2u);
+    EXPECT_TRUE(rig.s.MainWindow.Enabled);
+    EXPECT_FALSE(rig.s.Progress.Visible);
+
+    // A pass that lists every folder clears the mark.
+    RereadCurrentFolder(rig.s);
+    for (int i = 0; i < 40 && rig.s.CurrentOperation == Caching; ++i) Deliver(rig.s, "OK\r\n");
+    ASSERT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_FALSE(rig.s.RereadAfterError);
+    RereadCurrentFolder(rig.s);
+    Deliver(rig.s, "+CME ERROR: 3\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Caching);
 }
 
 }  // namespace

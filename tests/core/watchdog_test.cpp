@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "protocol/ReceiveHandler.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
@@ -112,6 +115,40 @@ TEST(Watchdog, SilenceWhileCachingRestartsTheConnection) {
     EXPECT_EQ(rig.ui.restartCount, 1);
 }
 
+// The connection is given up: a late "OK" while the message is open is dropped
+// instead of starting a caching pass on a port about to be closed.
+TEST(Watchdog, LateAnswerDuringTheTimeOutMessageIsDropped) {
+    TestRig rig;
+    InitialisePhone(rig.s);
+    for (int i = 0; i < 11; ++i) Timer1Timer(rig.s);
+    rig.port.ClearWrites();
+    rig.ui.onMessage = [&] { Deliver(rig.s, "OK\r\n"); };
+    Timer1Timer(rig.s);
+    EXPECT_TRUE(rig.port.writes.empty());
+    EXPECT_FALSE(rig.s.Progress.Visible);
+    EXPECT_FALSE(rig.s.Timer1.Enabled);
+    EXPECT_EQ(rig.ui.restartCount, 1);
+}
+
+// A rename whose phone copy may already be erased: after the time-out the user
+// learns where the bytes are, in every state that ends on silence.
+TEST(Watchdog, SilenceTellsWhereARenamedFileWasKept) {
+    for (int32_t state : {ChangingFolder, Writing, Reading, Listing, Caching}) {
+        TestRig rig;
+        rig.s.CurrentOperation = state;
+        rig.s.RenameRescuePath = "/tmp/orvofm-kept";
+        rig.s.TimerOn();
+        Timer1Timer(rig.s);
+        ASSERT_EQ(rig.ui.messages.size(), 2u) << state;
+        EXPECT_EQ(rig.ui.messages[1].text, "Файл сохранён в /tmp/orvofm-kept");
+        EXPECT_TRUE(rig.s.RenameRescuePath.empty());
+        // Told once only.
+        rig.s.CurrentOperation = state;
+        Timer1Timer(rig.s);
+        EXPECT_EQ(rig.ui.messages.size(), 3u);
+    }
+}
+
 TEST(Watchdog, NothingToDoWhileIdle) {
     TestRig rig;
     rig.s.CurrentOperation = Idle;
@@ -133,12 +170,106 @@ TEST(MarkerAnswer, OneAnswerPerChunkAndTheLastMarkerRemoved) {
     Deliver(rig.s, std::string("x#OK#y\0#OK#z", 12));
     EXPECT_EQ(rig.port.All(), "##>\r\n");
     EXPECT_EQ(rig.s.ReceiveBuffer, std::string("x#OK#y\0z", 8));
-    rig.port.ClearWrites();
-    rig.s.ReceiveBuffer.clear();
-    Deliver(rig.s, "#O");
-    Deliver(rig.s, "K#");
+}
+
+// A chunk may end inside the marker: the rest comes with the next chunk.
+TEST(MarkerAnswer, MarkerSplitBetweenChunksIsAnswered) {
+    const std::vector<std::vector<std::string>> splits = {
+        {"data#", "OK#"}, {"data#O", "K#"}, {"data#OK", "#"}, {"data#", "O", "K", "#"}};
+    for (const auto& parts : splits) {
+        TestRig rig;
+        rig.s.CurrentOperation = 7;  // keeps the bytes
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            Deliver(rig.s, parts[i]);
+            // Answered once the last byte of the marker is in, not before.
+            EXPECT_EQ(rig.port.writes.size(), i + 1 == parts.size() ? 1u : 0u) << parts[0];
+        }
+        EXPECT_EQ(rig.port.All(), "##>\r\n");
+        EXPECT_EQ(rig.s.ReceiveBuffer, "data");
+    }
+}
+
+TEST(MarkerAnswer, HeldBytesThatAreNoMarkerArriveInOrder) {
+    TestRig rig;
+    rig.s.CurrentOperation = 7;
+    Deliver(rig.s, "ab#O");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "ab");
+    Deliver(rig.s, "x#");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "ab#Ox");
+    Deliver(rig.s, "#OK");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "ab#Ox#");
+    Deliver(rig.s, std::string("\0\n", 2));
+    const std::string sofar("ab#Ox##OK\0\n", 11);
+    EXPECT_EQ(rig.s.ReceiveBuffer, sofar);
     EXPECT_TRUE(rig.port.writes.empty());
-    EXPECT_EQ(rig.s.ReceiveBuffer, "#OK#");
+    // A marker right after held bytes: those stay data, the marker goes.
+    Deliver(rig.s, "#");
+    Deliver(rig.s, "#OK#");
+    EXPECT_EQ(rig.port.All(), "##>\r\n");
+    Deliver(rig.s, "y");
+    EXPECT_EQ(rig.s.ReceiveBuffer, sofar + "#y");
+}
+
+// Held bytes never end a line, so a reply that is complete is handled at once.
+TEST(MarkerAnswer, HoldingNeverStallsAReply) {
+    TestRig rig;
+    prototest::g_batchCalls = 0;
+    rig.s.BatchStep = prototest::CountingBatchStep;
+    rig.s.CurrentOperation = Erasing;
+    Deliver(rig.s, "OK\r\n#O");
+    EXPECT_EQ(prototest::g_batchCalls, 1);
+    // The next operation still sees those bytes, as it would any bytes that
+    // followed a completion line.
+    rig.s.CurrentOperation = 7;
+    Deliver(rig.s, "x");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "#Ox");
+}
+
+// Bytes received while idle never reach a later operation, held ones included;
+// they still complete a marker, which is answered in every state.
+TEST(MarkerAnswer, HeldBytesReceivedWhileIdleAreDropped) {
+    TestRig rig;
+    prototest::g_batchCalls = 0;
+    rig.s.BatchStep = prototest::CountingBatchStep;
+    rig.s.CurrentOperation = Idle;
+    Deliver(rig.s, "late output#");
+    rig.s.CurrentOperation = Erasing;
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(prototest::g_batchCalls, 1);
+    EXPECT_TRUE(rig.port.writes.empty());
+
+    rig.s.CurrentOperation = Idle;
+    Deliver(rig.s, "#");
+    Deliver(rig.s, "O");
+    rig.s.CurrentOperation = 7;
+    Deliver(rig.s, "K#after");
+    EXPECT_EQ(rig.port.All(), "##>\r\n");
+    EXPECT_EQ(rig.s.ReceiveBuffer, "after");
+}
+
+// Bytes behind a write prompt are dropped; a marker start among them too.
+TEST(MarkerAnswer, HeldBytesBehindAWritePromptAreDropped) {
+    TestRig rig;
+    TempDir dir;
+    prototest::WriteFile(dir.File("w.bin"), "abc");
+    rig.s.LocalFile.OpenRead(dir.File("w.bin"));
+    prototest::g_batchCalls = 0;
+    rig.s.BatchStep = prototest::CountingBatchStep;
+    rig.s.CurrentOperation = Writing;
+    Deliver(rig.s, "##>\r\n#");
+    EXPECT_EQ(rig.port.All(), "abc");
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(prototest::g_batchCalls, 1);
+}
+
+TEST(MarkerAnswer, NewConnectionForgetsHeldBytes) {
+    TestRig rig;
+    rig.s.CurrentOperation = 7;
+    Deliver(rig.s, "#O");
+    rig.s.ReceiveBuffer.clear();
+    InitialisePhone(rig.s);
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Caching);
 }
 
 TEST(MarkerAnswer, AnsweredWhileIdleToo) {
