@@ -46,7 +46,10 @@ TShellList::TShellList(QWidget* parent)
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
-    header()->resizeSection(0, 150);
+    // Name and size fit the pane at the window's smallest width; type and date
+    // follow to the right.
+    header()->resizeSection(0, 130);
+    header()->resizeSection(1, 80);
     setIconSize(QSize(16, 16));
 
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
@@ -131,12 +134,17 @@ int TShellList::SelCount() const {
 }
 
 void TShellList::Refresh() {
-    // The model follows the folder through the file-system watcher; asking for the
-    // folder again makes it pick up what the watcher has not reported yet. The
-    // selection stays with the items that were selected.
+    // The file-system watcher reports files that appear or vanish, but not a file
+    // that grows after it was created (a download is created empty and then
+    // written). Leaving the folder as the model's root and coming back makes the
+    // model list it again and take every item's size and date afresh; the items
+    // themselves stay, and so does the selection.
     const QString path = QString::fromStdString(FolderPath());
+    model_->setRootPath(QString());
     model_->setRootPath(path);
     const QModelIndex index = model_->index(path);
+    if (rootIndex() != index)
+        setRootIndex(index);
     if (model_->canFetchMore(index))
         model_->fetchMore(index);
 }

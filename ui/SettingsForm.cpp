@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <stdexcept>
 
 #include "serial/Comm32.h"
@@ -35,11 +36,17 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
 
     QLabel* label1 = AddLabel(QStringLiteral("Выберите ваш COM порт"), 24, 16, "Label1");
     QLabel* label2 = AddLabel(QStringLiteral("Выберите скорость:"), 48, 48, "Label2");
-    // The labels end where the lists begin.
+    // The labels stand before the lists. A label wider than its room in this font
+    // starts further left, so that it still ends before its list; only when even the
+    // dialog's left margin leaves too little room does its text get smaller.
+    constexpr int kListLeft = 152;
+    constexpr int kGap = 4;
+    constexpr int kMargin = 6;
     for (QLabel* label : {label1, label2}) {
-        FitText(label, label->text(), 148 - label->x());
+        FitText(label, label->text(), kListLeft - kGap - kMargin);
         label->adjustSize();
-        label->move(label->x(), label->y() + 3);
+        const int left = std::min(label->x(), kListLeft - kGap - label->width());
+        label->move(std::max(kMargin, left), label->y() + 3);
     }
     SelCom = MakeList(this, 152, 16, 113, "SelCom");
     SelSpeed = MakeList(this, 152, 48, 113, "SelSpeed");

@@ -3,17 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <cstdlib>
 #include <map>
+#include <tuple>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AboutForm.h"
 #include "ui/CommandLine.h"
+#include "ui/ComputerPane.h"
 #include "ui/ProcessForm.h"
 
 namespace {
@@ -207,6 +215,137 @@ class MainWindowAlone : public ::testing::Test {
     }
     TForm1 form;
 };
+
+TEST_F(MainWindowAlone, ControlsSitAtTheirDesignPlaces) {
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("OrvoFileManager v0.1b"));
+    EXPECT_EQ(form.minimumSize(), QSize(600, 420));
+    EXPECT_EQ(form.maximumSize(), QSize(1200, 840));
+    EXPECT_EQ(form.size(), QSize(600, 420));
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+
+    // At the design's client size every control is exactly where it was drawn.
+    QWidget* client = form.centralWidget();
+    const QSize design(TForm1::kDesignWidth, TForm1::kDesignHeight);
+    client->resize(design);
+    QResizeEvent resized(design, design);
+    QApplication::sendEvent(client, &resized);
+    const std::vector<std::tuple<QWidget*, QString, QRect>> controls = {
+        {form.Source, QString(), QRect(0, 24, 217, 281)},
+        {form.ListPhone, QString(), QRect(224, 24, 368, 281)},
+        {form.ParentCompBtn, QStringLiteral("Назад"), QRect(0, 0, 214, 17)},
+        {form.ParentPhoneBtn, QStringLiteral("Назад"), QRect(224, 0, 369, 17)},
+        {form.CopyToPhoneBtn, QStringLiteral("Копировать -->"), QRect(0, 312, 97, 20)},
+        {form.CopyToCompBtn, QStringLiteral("<-- Копия"), QRect(232, 312, 65, 20)},
+        {form.RenameBtn, QStringLiteral("Переимен."), QRect(304, 312, 65, 20)},
+        {form.CompileJavaBtn, QStringLiteral("Compile Java"), QRect(376, 312, 65, 20)},
+        {form.RescanBtn, QStringLiteral("Перечитать"), QRect(448, 312, 65, 20)},
+        {form.DeleteBtn, QStringLiteral("Удалить"), QRect(520, 312, 65, 20)},
+    };
+    for (const auto& [widget, caption, place] : controls) {
+        EXPECT_EQ(widget->geometry(), place) << widget->objectName().toStdString();
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_EQ(button->text(), caption);
+            EXPECT_FALSE(button->isDefault());
+            // The caption fits its button, if need be in a smaller type.
+            EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(caption), place.width())
+                << caption.toStdString();
+        }
+    }
+    EXPECT_EQ(form.ListPhone->headerItem()->text(0), QStringLiteral("Name"));
+    EXPECT_EQ(form.ListPhone->headerItem()->text(1), QStringLiteral("Size"));
+    EXPECT_EQ(form.Comm321->CommPort, "COM3");
+    EXPECT_EQ(form.Comm321->BaudRate, 115200u);
+    EXPECT_EQ(form.Comm321->Bits, 8);
+}
+
+TEST_F(MainWindowAlone, MenuItemsInOrder) {
+    auto texts = [](const QList<QAction*>& actions) {
+        std::vector<std::string> out;
+        for (QAction* a : actions) out.push_back(a->text().toStdString());
+        return out;
+    };
+    EXPECT_EQ(texts(form.menuBar()->actions()),
+              (std::vector<std::string>{"Файл", "Действия", "Помощь"}));
+    EXPECT_EQ(texts(form.FileMenu->actions()), (std::vector<std::string>{"Установки", "Выход"}));
+    EXPECT_EQ(texts(form.Actions1->actions()), std::vector<std::string>{"CompileJava"});
+    EXPECT_EQ(texts(form.Help1->actions()), (std::vector<std::string>{"Помощь", "О программе"}));
+    EXPECT_EQ(form.CompileJava1->statusTip(), QStringLiteral("Компилировать JAVA"));
+    EXPECT_TRUE(form.Settings1->statusTip().isEmpty());
+    EXPECT_TRUE(form.Exit1->statusTip().isEmpty());
+
+    // "Выход" ends the program at once: no dialog, nothing sent, no port opened.
+    bool ended = false;
+    form.OnExit = [&] { ended = true; };
+    form.Exit1->trigger();
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(form.ExitRequested());
+    EXPECT_FALSE(form.Comm321->IsOpen());
+}
+
+TEST(Dialogs, SettingsLabelsStandBeforeTheirLists) {
+    TComm32 comm;
+    TSettingsForm f(nullptr, comm, {"/dev/first"});
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(f.size(), QSize(295, 122));
+    EXPECT_EQ(f.Start->geometry(), QRect(8, 88, 121, 25));
+    EXPECT_EQ(f.CancelSetBtn->geometry(), QRect(160, 88, 121, 25));
+    EXPECT_EQ(f.SelCom->geometry().topLeft(), QPoint(152, 16));
+    EXPECT_EQ(f.SelSpeed->geometry().topLeft(), QPoint(152, 48));
+    const std::vector<std::pair<const char*, QComboBox*>> rows = {{"Label1", f.SelCom},
+                                                                  {"Label2", f.SelSpeed}};
+    for (const auto& [name, list] : rows) {
+        auto* label = f.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        // Neither cut off nor under the list, and on the list's line.
+        EXPECT_GE(label->x(), 0) << name;
+        EXPECT_LT(label->geometry().right(), list->x()) << name;
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width());
+        EXPECT_LT(std::abs(label->geometry().center().y() - list->geometry().center().y()), 6)
+            << name;
+    }
+}
+
+TEST(ComputerPane, RereadShowsAFileThatGrewAndKeepsTheSelection) {
+    // A download creates its file empty and then writes it; re-reading the folder
+    // must show the final size, with the selection where it was.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString grown = dir.filePath(QStringLiteral("grown.bin"));
+    for (const QString& name : {grown, dir.filePath(QStringLiteral("other.txt"))}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    TShellList pane;
+    ASSERT_TRUE(pane.SetFolder(dir.path()));
+    ASSERT_TRUE(WaitUntil([&] { return pane.Loaded() && pane.Count() == 2; }));
+    int row = -1;
+    for (int i = 0; i < pane.Count(); ++i) {
+        if (QString::fromStdString(pane.ItemPath(i)) == grown)
+            row = i;
+    }
+    ASSERT_GE(row, 0);
+    const QModelIndex index = pane.Model()->index(grown);
+    ASSERT_TRUE(WaitUntil([&] { return pane.Model()->fileInfo(index).exists(); }));
+    EXPECT_EQ(pane.Model()->size(index), 0);
+    pane.SetSelected(row, true);
+
+    QTest::qWait(20);  // a later modification time than the one the pane has seen
+    {
+        QFile f(grown);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        ASSERT_EQ(f.write(QByteArray(1500, 'x')), 1500);
+    }
+    pane.Refresh();
+    EXPECT_TRUE(
+        WaitUntil([&] { return pane.Model()->size(pane.Model()->index(grown)) == 1500; }, 10000));
+    EXPECT_EQ(pane.FolderPath(), QDir::cleanPath(dir.path()).toStdString());
+    EXPECT_EQ(pane.Count(), 2);
+    EXPECT_TRUE(pane.Selected(row));
+    EXPECT_EQ(pane.SelCount(), 1);
+}
 
 TEST_F(MainWindowAlone, TimerFollowsTheWatchdogModel) {
     Session& s = form.session();
