@@ -382,7 +382,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     SelectOnComputer({"game.jar", "GAME.JAR"});
     Mark();
     Run(rig.form->CopyToPhoneBtn);
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     auto files = OnPhone("java");
     EXPECT_EQ(Names(files), (std::vector<std::string>{"GAME.JAR", "game_suite.jar"}));
     EXPECT_TRUE(files["game_suite.jar"] == jar);
@@ -398,7 +398,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     SelectOnComputer({"a-bare.mid", "b-headed.mid"});
     Mark();
     Run(rig.form->CopyToPhoneBtn);
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_NE(Sent().find("AT+FSFW=-1,\"melody03.mel\",424,\" \",936,"), std::string::npos)
         << Sent().substr(0, 200);
     EXPECT_NE(Sent().find("AT+FSFW=-1,\"melody10.mel\",124,\" \",636,"), std::string::npos);
@@ -410,19 +410,25 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     EXPECT_TRUE(files["melody10.mel"] == headed);
     EXPECT_EQ(files.count("a-bare.mid") + files.count("b-headed.mid"), 0u);
 
-    // Long names in "My Sounds" keep their first 24 and last 4 bytes.
+    // Long names in "My Sounds" keep their first 24 and last 4 bytes of UTF-8.
     PutOnComputer("long", "abcdefghijklmnopqrstuvwxyz.mid", "MThd tune");
     PutOnComputer("long", "short-name.mid", "MThd other");
+    PutOnComputer("long", "Длинное имя мелодии.mid", "MThd long");  // 40 bytes
+    PutOnComputer("long", "Мелодия.mid", "MThd short");
     OpenPhoneFolder({"Sounds", "My Sounds"});
     ShowOnComputer(pcDir + "/long");
-    SelectOnComputer({"abcdefghijklmnopqrstuvwxyz.mid", "short-name.mid"});
+    SelectOnComputer({"abcdefghijklmnopqrstuvwxyz.mid", "short-name.mid", "Длинное имя мелодии.mid",
+                      "Мелодия.mid"});
     Run(rig.form->CopyToPhoneBtn);
     files = OnPhone("Sounds/My Sounds");
-    EXPECT_EQ(Names(files),
-              (std::vector<std::string>{"abcdefghijklmnopqrstuvwx.mid", "short-name.mid"}));
-    EXPECT_EQ(files["abcdefghijklmnopqrstuvwx.mid"], "MThd tune");
+    EXPECT_EQ(files,
+              (std::map<std::string, std::string>{{"abcdefghijklmnopqrstuvwx.mid", "MThd tune"},
+                                                  {"short-name.mid", "MThd other"},
+                                                  {"Длинное имя м.mid", "MThd long"},
+                                                  {"Мелодия.mid", "MThd short"}}));
     EXPECT_EQ(rig.Captions(),
-              (std::vector<std::string>{"abcdefghijklmnopqrstuvwx.mid", "short-name.mid"}));
+              (std::vector<std::string>{"abcdefghijklmnopqrstuvwx.mid", "short-name.mid",
+                                        "Длинное имя м.mid", "Мелодия.mid"}));
 
     // Name conflicts: a new name, overwrite, and cancel, which ends the batch.
     PutOnComputer("conflict", "a.txt", "pc a");
@@ -496,7 +502,7 @@ TEST_F(FileOpsE2E, AbortStopsAfterTheFileInProgress) {
     EXPECT_TRUE(files.at("f1.bin") == Filler(2000, 11));
     EXPECT_EQ(SelectedOnComputer(), std::vector<std::string>(names.begin() + 1, names.end()));
     EXPECT_EQ(rig.Captions(), std::vector<std::string>{"f1.bin"});
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
 }
 
 // ---------------------------------------------------------------------------
@@ -522,7 +528,7 @@ TEST_F(FileOpsE2E, CopyToComputerBringsEveryByteAndStopsAtAReadOnlyFolder) {
     SelectOnPhone(all);
     Mark();
     Run(rig.form->CopyToCompBtn);
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 5);
     for (const auto& [name, data] : phoneFiles) {
         EXPECT_TRUE(ReadAll(pcDir + "/down/" + name) == data) << name;
@@ -544,6 +550,63 @@ TEST_F(FileOpsE2E, CopyToComputerBringsEveryByteAndStopsAtAReadOnlyFolder) {
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 0);
     EXPECT_EQ(SelectedOnPhone(), (std::vector<std::string>{"lines.bin", "ok.bin"}));
     EXPECT_EQ(rig.s().CurrentOperation, Idle);
+}
+
+// A slow line sends about 19 bytes every 10 ms; with a short quiet time on the
+// program's side each slice reaches the engine as a block of its own, as when the
+// phone pauses in the middle of a reply.
+QStringList SlowLine() {
+    return {QStringLiteral("--baud"), QStringLiteral("19200")};
+}
+
+// Filler without CR and "#": no line end and no marker by chance.
+std::string PlainFiller(std::size_t size, uint32_t seed) {
+    std::string data = Filler(size, seed);
+    std::replace(data.begin(), data.end(), '\r', 'r');
+    std::replace(data.begin(), data.end(), '#', 'x');
+    return data;
+}
+
+TEST_F(FileOpsE2E, CopyToComputerJoinsBlocksThatArriveInPieces) {
+    const std::map<std::string, std::string> phoneFiles{
+        {"Привет.bin", PlainFiller(700, 25)},
+        {"text.bin", WithTextAt(PlainFiller(1100, 26), "+FSFR: 1,512,\nOK\n", {0, 500, 1080})},
+    };
+    for (const auto& [name, data] : phoneFiles) PutOnPhone("Images/My Images", name, data);
+    ASSERT_TRUE(Start(SlowLine(), 2));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir);
+    SelectOnPhone({"Привет.bin", "text.bin"});
+    Mark();
+    Run(rig.form->CopyToCompBtn);
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+    for (const auto& [name, data] : phoneFiles) {
+        EXPECT_TRUE(ReadAll(pcDir + "/" + name) == data) << name;
+    }
+}
+
+TEST_F(FileOpsE2E, MarkerTextInsideABlockThatArrivesInPiecesIsFileData) {
+    // Known fault, skipped until the read framing is fixed: the receive handler
+    // answers any "#OK#" in a received chunk as the phone's marker and removes it.
+    // When a data block arrives in more than one chunk, file bytes spelling "#OK#"
+    // in an earlier chunk are taken for the marker: four file bytes are lost, "##>"
+    // goes out early (the phone sends the next block into the one still arriving),
+    // and the download ends with "CRC Error While Reading File", or, with the marker
+    // text at the start of a block, never completes. Likewise file bytes "\r\n" at
+    // the end of a chunk are taken for the end of the block. The block's length
+    // field ("+FSFR: <n>,<length>,") would tell where its data ends.
+    GTEST_SKIP() << "a block split over chunks loses file bytes that spell the marker";
+    const std::string data = WithTextAt(PlainFiller(1030, 27), "#OK#", {300});
+    PutOnPhone("Images/My Images", "marker.bin", data);
+    ASSERT_TRUE(Start(SlowLine(), 2));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir);
+    SelectOnPhone({"marker.bin"});
+    Mark();
+    Run(rig.form->CopyToCompBtn, 10000);
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+    EXPECT_TRUE(ReadAll(pcDir + "/marker.bin") == data);
+    EXPECT_EQ(Occurrences(Sent(), "##>\r\n"), 3);  // one per block of 1030 bytes
 }
 
 TEST_F(FileOpsE2E, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
@@ -587,7 +650,7 @@ TEST_F(FileOpsE2E, DeleteErasesOneFileAfterEachAnswer) {
                                           {'P', ok}}));
     EXPECT_EQ(Names(OnPhone("Images/My Images")), std::vector<std::string>{"keep.bin"});
     EXPECT_EQ(rig.Captions(), std::vector<std::string>{"keep.bin"});
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
 }
 
 // ---------------------------------------------------------------------------
@@ -606,7 +669,7 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     Mark();
     rig.form->RenameBtn->click();
     QTest::qWait(100);
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_EQ(Sent(), "");
     EXPECT_TRUE(Ready());
 
@@ -655,6 +718,16 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     EXPECT_EQ(OnPhone("Images/My Images"),
               (std::map<std::string, std::string>{{"b.txt", a}, {"c.txt", c}}));
     EXPECT_EQ(rig.Captions(), (std::vector<std::string>{"b.txt", "c.txt"}));
+
+    // A Cyrillic name typed in the dialog reaches the phone in UTF-8.
+    SelectOnPhone({"c.txt"});
+    rig.answers.Then(RenameTo("Письмо.txt"));
+    Mark();
+    Run(rig.form->RenameBtn);
+    EXPECT_NE(Sent().find("AT+FSFW=-1,\"Письмо.txt\","), std::string::npos);
+    EXPECT_EQ(OnPhone("Images/My Images"),
+              (std::map<std::string, std::string>{{"b.txt", a}, {"Письмо.txt", c}}));
+    EXPECT_EQ(rig.Captions(), (std::vector<std::string>{"b.txt", "Письмо.txt"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -672,7 +745,7 @@ TEST_F(FileOpsE2E, CompileJavaWritesTheRegistryFiles) {
     OpenPhoneFolder({"java"});
     Mark();
     Run(rig.form->CompileJavaBtn);
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     const std::string sent = Sent();
     EXPECT_EQ(sent.rfind("AT+FSCD=\"`\"\r\nAT+FSFE=-1,\"suites.utf\"\r\n"
                          "AT+FSFE=-1,\"suitesName.utf\"\r\nAT+FSFW=-1,\"suites.utf\",15,\" \",15,",
@@ -725,7 +798,7 @@ TEST_F(FileOpsE2E, FullMemoryDuringAWriteEndsTheBatchAndTheProgramGoesOn) {
     Run(rig.form->DeleteBtn);
     EXPECT_EQ(Sent(), "AT+FSCD=\"R\"\r\nAT+FSFE=-1,\"p1.bin\"\r\n");
     EXPECT_TRUE(OnPhone("Images/My Images").empty());
-    EXPECT_TRUE(rig.answers.seen.empty());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
 }
 
 }  // namespace
