@@ -2,6 +2,7 @@
 // windows, and runs the event loop; showing the main window starts the connection.
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -33,6 +34,9 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvo-fm"));
+    // The installed desktop entry and icon carry the same name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvo-fm"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvo-fm")));
     // The help file is named but nothing opens it.
     app.setProperty("HelpFile", QStringLiteral("/usr/share/doc/orvo-fm/RAVUV.hlp"));
 
