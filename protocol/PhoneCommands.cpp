@@ -40,6 +40,7 @@ uint32_t StageWrite(Session& s) {
         crc = Crc32Update(crc, s.TransferBuffer.data(), n);
         remaining -= n;
     }
+    s.WriteBytesLeft = static_cast<int64_t>(remaining);
     bool first = true;
     for (;;) {
         std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
@@ -56,6 +57,11 @@ uint32_t StageWrite(Session& s) {
     }
     s.LocalFile.ReopenRead();
     return crc;
+}
+
+// How many file bytes the next block may take.
+std::size_t BlockLimit(const Session& s, std::size_t room) {
+    return static_cast<std::size_t>(std::clamp<int64_t>(s.WriteBytesLeft, 0, room));
 }
 
 Bytes Quoted(const char* prefix, const Bytes& argument) {
@@ -115,7 +121,8 @@ void SendWriteBlock(Session& s) {
     if (s.OperationStep == 1) {
         // Header mode: the first block is the 32 header bytes and 480 file bytes.
         s.LocalFile.ReopenRead();
-        std::size_t n = s.LocalFile.Read(block, kBlockSize - kHeaderSize);
+        std::size_t n = s.LocalFile.Read(block, BlockLimit(s, kBlockSize - kHeaderSize));
+        s.WriteBytesLeft -= static_cast<int64_t>(n);
         std::memcpy(s.TransferBuffer.data() + kHeaderSize, block, n);
         s.OperationStep = 0;
         s.PortWrite(s.TransferBuffer.data(), kHeaderSize + n);
@@ -124,9 +131,10 @@ void SendWriteBlock(Session& s) {
     // A prompt after the last block (the file already closed) sends nothing.
     if (!s.LocalFile.IsOpen())
         return;
-    std::size_t n = s.LocalFile.Read(block, kBlockSize);
+    std::size_t n = s.LocalFile.Read(block, BlockLimit(s, kBlockSize));
     if (n == 0)
         return;
+    s.WriteBytesLeft -= static_cast<int64_t>(n);
     std::memcpy(s.TransferBuffer.data(), block, n);
     s.PortWrite(s.TransferBuffer.data(), n);
 }

@@ -185,6 +185,9 @@ struct Session {
     std::vector<uint8_t> FileData;        // kFileDataSize bytes for the whole run
     ::LocalFile LocalFile;
     int32_t UploadSize = 0;
+    // File bytes the blocks of the running Write may still carry: never more than
+    // the command announced, even when the local file grows meanwhile.
+    int64_t WriteBytesLeft = 0;
     std::string DownloadTarget;  // UTF-8 local path
     int64_t ExpectedCrc = 0;
     // The tail of the last chunk when it may be the start of a "#OK#" marker whose

@@ -171,6 +171,16 @@ TEST_F(WriteCommand, FileLargerThanTheBuffersIsStreamed) {
     EXPECT_EQ(joined, data);
 }
 
+TEST_F(WriteCommand, BlocksNeverCarryMoreThanAnnounced) {
+    std::string data = RandomBytes(600, 10);
+    Start(data);
+    // The local file grows after the command went out.
+    WriteFile(path, data + RandomBytes(700, 11));
+    auto blocks = Blocks();
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0] + blocks[1], data);
+}
+
 TEST_F(WriteCommand, PromptAfterTheFileIsClosedSendsNothing) {
     Start(RandomBytes(10, 9));
     Blocks();

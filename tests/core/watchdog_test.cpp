@@ -253,6 +253,7 @@ TEST(MarkerAnswer, HeldBytesBehindAWritePromptAreDropped) {
     TempDir dir;
     prototest::WriteFile(dir.File("w.bin"), "abc");
     rig.s.LocalFile.OpenRead(dir.File("w.bin"));
+    rig.s.WriteBytesLeft = 3;  // as announced by the Write command
     prototest::g_batchCalls = 0;
     rig.s.BatchStep = prototest::CountingBatchStep;
     rig.s.CurrentOperation = Writing;
