@@ -115,6 +115,20 @@ void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument) {
     s.PortWrite(line);
 }
 
+uint32_t LocalFileCrc32(Session& s) {
+    EnsureBuffers(s);
+    s.LocalFile.Rewind();
+    uint32_t crc = 0;
+    for (;;) {
+        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
+        if (n == 0)
+            break;
+        crc = Crc32Update(crc, s.FileData.data(), n);
+    }
+    s.LocalFile.Rewind();
+    return crc;
+}
+
 void SendWriteBlock(Session& s) {
     EnsureBuffers(s);
     uint8_t block[kBlockSize];

@@ -19,3 +19,6 @@ void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument);
 void SendWriteBlock(Session& s);
 // The Write line for a name, announced size and checksum.
 Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc);
+// CRC-32 of LocalFile from its start, read back piece by piece through FileData
+// (so a file of any size is covered); the file is left rewound.
+uint32_t LocalFileCrc32(Session& s);

@@ -7,7 +7,6 @@
 #include "phonefs/FolderCache.h"
 #include "phonefs/JavaRegistry.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/CRC.h"
 #include "protocol/PhoneCommands.h"
 #include "protocol/Replies.h"
 #include "ui/FileOperations.h"
@@ -95,15 +94,7 @@ PhoneNode* CachedFolder(Session& s) {
 // back piece by piece so a file of any size is verified.
 void VerifyDownload(Session& s) {
     s.LocalFile.OpenRead(s.DownloadTarget);
-    if (s.FileData.size() < kFileDataSize)
-        s.FileData.resize(kFileDataSize, 0);
-    uint32_t crc = 0;
-    for (;;) {
-        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
-        if (n == 0)
-            break;
-        crc = Crc32Update(crc, s.FileData.data(), n);
-    }
+    uint32_t crc = LocalFileCrc32(s);
     s.LocalFile.Close();
     if (s.ExpectedCrc != static_cast<int64_t>(crc))
         s.Message("CRC Error While Reading File", "Error");

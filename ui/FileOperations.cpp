@@ -23,7 +23,6 @@
 #include "phonefs/JavaRegistry.h"
 #include "phonefs/PhoneTree.h"
 #include "phonefs/UploadPreparation.h"
-#include "protocol/CRC.h"
 #include "protocol/PhoneCommands.h"
 
 namespace {
@@ -112,22 +111,6 @@ void RemoveRenameTempFile(Session& s) {
         s.LocalFile.Close();
     ::unlink(s.TempFilePath.c_str());
     s.TempFilePath.clear();
-}
-
-// CRC-32 of LocalFile from its start, read back piece by piece; rewound after.
-uint32_t LocalFileCrc(Session& s) {
-    if (s.FileData.size() < kFileDataSize)
-        s.FileData.resize(kFileDataSize, 0);
-    s.LocalFile.Rewind();
-    uint32_t crc = 0;
-    for (;;) {
-        std::size_t n = s.LocalFile.Read(s.FileData.data(), s.FileData.size());
-        if (n == 0)
-            break;
-        crc = Crc32Update(crc, s.FileData.data(), n);
-    }
-    s.LocalFile.Rewind();
-    return crc;
 }
 
 // Ends a rename that cannot go on. The model already carries the new name, so the
@@ -431,7 +414,7 @@ void RenameStep(Session& s) {
                 s.LocalFile.OpenRead(s.TempFilePath);
                 if (s.LocalFile.Size() > INT32_MAX)
                     problem = "Файл слишком большой, переименование отменено";
-                else if (s.ExpectedCrc != static_cast<int64_t>(LocalFileCrc(s)))
+                else if (s.ExpectedCrc != static_cast<int64_t>(LocalFileCrc32(s)))
                     problem = "Файл прочитан с ошибкой, переименование отменено";
             } catch (const IoError& e) {
                 problem = std::string("Не удалось открыть временный файл\r\n") + e.what();
