@@ -1,6 +1,7 @@
 #include "ui/ProcessForm.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -32,10 +33,19 @@ void ShowBar(QProgressBar* bar, const ProgressBarModel& m) {
     }
 }
 
+// The labels have the width of the bars; a text that is longer (a long file name)
+// is shortened in the middle, and the whole of it is the label's tool-tip.
+constexpr int kLabelRoom = 249;
+
 void SetLabel(QLabel* label, const std::string& utf8) {
     const QString text = QString::fromStdString(utf8);
-    if (label->text() != text) {
-        label->setText(text);
+    const QFontMetrics metrics(label->font());
+    const QString shown = metrics.horizontalAdvance(text) > kLabelRoom
+                              ? metrics.elidedText(text, Qt::ElideMiddle, kLabelRoom)
+                              : text;
+    if (label->text() != shown) {
+        label->setText(shown);
+        label->setToolTip(shown == text ? QString() : text);
         label->adjustSize();
     }
 }

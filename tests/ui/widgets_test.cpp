@@ -147,6 +147,19 @@ TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
     // An empty range shows an empty bar, not a busy indicator.
     EXPECT_GT(f.ProgressBar2->maximum(), f.ProgressBar2->minimum());
 
+    // A long file name is shortened to the dialog's width, never cut off at its edge.
+    const std::string longName(64, 'n');
+    s.Progress.QuickStatus = "Copying to Phone " + longName + ".jar";
+    f.Render(s.Progress);
+    EXPECT_LE(f.QuickStatus->geometry().right(), f.ProgressBar1->geometry().right());
+    EXPECT_TRUE(f.QuickStatus->text().startsWith(QStringLiteral("Copying to Phone")));
+    EXPECT_TRUE(f.QuickStatus->text().endsWith(QStringLiteral(".jar")));
+    EXPECT_EQ(f.QuickStatus->toolTip().toStdString(), s.Progress.QuickStatus);
+    s.Progress.QuickStatus = "Копируем файл b.txt";
+    f.Render(s.Progress);
+    EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("Копируем файл b.txt"));
+    EXPECT_TRUE(f.QuickStatus->toolTip().isEmpty());
+
     f.close();  // no close box: only the program hides it
     EXPECT_TRUE(f.isVisible());
     f.AbortBtn->click();
