@@ -12,20 +12,24 @@ std::string Describe(const char* what, const std::string& path) {
 }
 }  // namespace
 
-LocalFile::~LocalFile() { Close(); }
+LocalFile::~LocalFile() {
+    Close();
+}
 
 void LocalFile::OpenRead(const std::string& path) {
     Close();
     path_ = path;
     file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) throw IoError(Describe("Cannot open", path));
+    if (!file_)
+        throw IoError(Describe("Cannot open", path));
 }
 
 void LocalFile::Create(const std::string& path) {
     Close();
     path_ = path;
     file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) throw IoError(Describe("Cannot create", path));
+    if (!file_)
+        throw IoError(Describe("Cannot create", path));
 }
 
 void LocalFile::AdoptForWriting(int fd, const std::string& path) {
@@ -51,15 +55,19 @@ void LocalFile::Close() {
 }
 
 std::size_t LocalFile::Read(void* buffer, std::size_t count) {
-    if (!file_) throw IoError("File not open");
+    if (!file_)
+        throw IoError("File not open");
     std::size_t n = std::fread(buffer, 1, count, file_);
-    if (n < count && std::ferror(file_)) throw IoError(Describe("Cannot read", path_));
+    if (n < count && std::ferror(file_))
+        throw IoError(Describe("Cannot read", path_));
     return n;
 }
 
 void LocalFile::Write(const void* data, std::size_t count) {
-    if (!file_) throw IoError("File not open");
-    if (count == 0) return;
+    if (!file_)
+        throw IoError("File not open");
+    if (count == 0)
+        return;
     if (std::fwrite(data, 1, count, file_) != count || std::fflush(file_) != 0)
         throw IoError(Describe("Cannot write", path_));
 }
@@ -68,7 +76,8 @@ int64_t LocalFile::Size() const {
     struct stat st {};
     if (file_) {
         std::fflush(file_);
-        if (::fstat(::fileno(file_), &st) == 0) return st.st_size;
+        if (::fstat(::fileno(file_), &st) == 0)
+            return st.st_size;
     } else if (::stat(path_.c_str(), &st) == 0) {
         return st.st_size;
     }
@@ -76,6 +85,7 @@ int64_t LocalFile::Size() const {
 }
 
 void LocalFile::Rewind() {
-    if (!file_) throw IoError("File not open");
+    if (!file_)
+        throw IoError("File not open");
     std::rewind(file_);
 }

@@ -9,12 +9,12 @@
 #include <string>
 
 class IoError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class LocalFile {
-public:
+  public:
     LocalFile() = default;
     ~LocalFile();
     LocalFile(const LocalFile&) = delete;
@@ -40,7 +40,7 @@ public:
     int64_t Size() const;
     void Rewind();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     std::string path_;
 };

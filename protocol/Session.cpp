@@ -6,26 +6,33 @@
 
 void ProgressBarModel::SetMax(int v) {
     Max = v;
-    if (Min > Max) Min = Max;
+    if (Min > Max)
+        Min = Max;
     Position = std::clamp(Position, Min, Max);
 }
 
 void ProgressBarModel::SetMin(int v) {
     Min = v;
-    if (Max < Min) Max = Min;
+    if (Max < Min)
+        Max = Min;
     Position = std::clamp(Position, Min, Max);
 }
 
-void ProgressBarModel::SetPosition(int v) { Position = std::clamp(v, Min, Max); }
+void ProgressBarModel::SetPosition(int v) {
+    Position = std::clamp(v, Min, Max);
+}
 
-void ProgressBarModel::StepIt() { SetPosition(Position + Step); }
+void ProgressBarModel::StepIt() {
+    SetPosition(Position + Step);
+}
 
 Session::Session() : FileData(kFileDataSize, 0) {}
 
 Session::~Session() = default;
 
 void Session::PortWrite(const void* data, std::size_t length) {
-    if (!Port) return;
+    if (!Port)
+        return;
     // Callers pass command lines and blocks of at most 512 bytes; anything longer
     // still goes out whole, in pieces the port's 16-bit count can carry.
     const char* p = static_cast<const char*>(data);
@@ -40,20 +47,23 @@ void Session::PortWrite(const void* data, std::size_t length) {
 void Session::TimerOn() {
     if (!Timer1.Enabled) {
         Timer1.Enabled = true;
-        if (Ui) Ui->WatchdogChanged();
+        if (Ui)
+            Ui->WatchdogChanged();
     }
 }
 
 void Session::TimerOff() {
     if (Timer1.Enabled) {
         Timer1.Enabled = false;
-        if (Ui) Ui->WatchdogChanged();
+        if (Ui)
+            Ui->WatchdogChanged();
     }
 }
 
 void Session::SetTimerInterval(int ms) {
     Timer1.Interval = ms;
-    if (Ui) Ui->WatchdogChanged();
+    if (Ui)
+        Ui->WatchdogChanged();
 }
 
 void Session::ShowProgress() {
@@ -77,19 +87,23 @@ void Session::SetLongStatus(const std::string& utf8) {
 }
 
 void Session::ProgressUpdated() {
-    if (Ui) Ui->ProgressChanged();
+    if (Ui)
+        Ui->ProgressChanged();
 }
 
 void Session::EnableMainWindow(bool enabled) {
     MainWindow.Enabled = enabled;
-    if (Ui) Ui->MainWindowChanged();
+    if (Ui)
+        Ui->MainWindowChanged();
 }
 
 void Session::SetStatusText(const std::string& utf8) {
     MainWindow.StatusText = utf8;
-    if (Ui) Ui->MainWindowChanged();
+    if (Ui)
+        Ui->MainWindowChanged();
 }
 
 void Session::Message(const std::string& text, const std::string& caption) {
-    if (Ui) Ui->MessageBox(text, caption);
+    if (Ui)
+        Ui->MessageBox(text, caption);
 }

@@ -40,7 +40,7 @@ constexpr std::size_t kSuitesListSize = 4100;
 
 // A number in a phone reply that is not a number.
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -56,7 +56,7 @@ using BatchProc = void (*)(Session&);
 
 // The serial port as the protocol sees it (implemented by TComm32).
 class IPort {
-public:
+  public:
     virtual ~IPort() = default;
     // Queues a copy of the bytes for sending; false when nothing was queued.
     virtual bool Write(const void* data, uint16_t length) = 0;
@@ -68,7 +68,7 @@ public:
 // a "Size" text and an image index (0 folder, 1 file). The pane keeps its rows
 // sorted by caption; several rows may be selected.
 class IPhonePane {
-public:
+  public:
     virtual ~IPhonePane() = default;
     virtual void Clear() = 0;
     virtual void AddRow(const Bytes& caption, const std::string& sizeText, int image) = 0;
@@ -85,7 +85,7 @@ public:
 
 // The computer pane: one local folder with its items (UTF-8 paths).
 class IComputerPane {
-public:
+  public:
     virtual ~IComputerPane() = default;
     // Full path of the folder shown (no trailing slash except for "/").
     virtual std::string FolderPath() const = 0;
@@ -100,7 +100,7 @@ public:
 
 // Modal dialogs and notifications of the user interface. Texts are UTF-8.
 class IUserInterface {
-public:
+  public:
     virtual ~IUserInterface() = default;
     // Modal message box with one OK button. The event loop keeps running while it
     // is open, so received blocks may re-enter the engine.

@@ -10,7 +10,7 @@
 #include "tools/emulator/PhoneEmulator.h"
 
 class EmulatorLink : public IPort {
-public:
+  public:
     explicit EmulatorLink(Session& s);
     bool Write(const void* data, uint16_t length) override;
     void Close() override { ++closeCount; }
@@ -25,7 +25,7 @@ public:
     std::string sent;  // every byte the host wrote
     int closeCount = 0;
 
-private:
+  private:
     Session& s_;
 };
 

@@ -16,23 +16,28 @@ std::string RecordingPort::All() const {
 
 void FakeUi::MessageBox(const std::string& text, const std::string& caption) {
     messages.push_back({text, caption});
-    if (onMessage) onMessage();
+    if (onMessage)
+        onMessage();
 }
 
 int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {
     existShown.emplace_back(oldName, newName);
-    if (existAnswers.empty()) return 2;
+    if (existAnswers.empty())
+        return 2;
     ExistAnswer a = existAnswers.front();
     existAnswers.pop_front();
-    if (a.result == 1 && !a.newName.empty()) newName = a.newName;
+    if (a.result == 1 && !a.newName.empty())
+        newName = a.newName;
     return a.result;
 }
 
 int FakeUi::RenameDialog(std::string& name) {
-    if (renameAnswers.empty()) return 2;
+    if (renameAnswers.empty())
+        return 2;
     auto a = renameAnswers.front();
     renameAnswers.pop_front();
-    if (a.first == 1) name = a.second;
+    if (a.first == 1)
+        name = a.second;
     return a.first;
 }
 
@@ -40,9 +45,12 @@ namespace {
 // A sort key close to a locale-aware comparison of CP1251 captions: letters
 // compare without case, Cyrillic after Latin.
 int FoldCp1251(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
-    if (c >= 0xC0 && c <= 0xDF) return c + 0x20;  // А-Я -> а-я
-    if (c == 0xA8) return 0xB8;                   // Ё -> ё
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 'a';
+    if (c >= 0xC0 && c <= 0xDF)
+        return c + 0x20;  // А-Я -> а-я
+    if (c == 0xA8)
+        return 0xB8;  // Ё -> ё
     return c;
 }
 bool CaptionLess(const Bytes& a, const Bytes& b) {
@@ -50,27 +58,32 @@ bool CaptionLess(const Bytes& a, const Bytes& b) {
     for (std::size_t i = 0; i < n; ++i) {
         int x = FoldCp1251(static_cast<unsigned char>(a[i]));
         int y = FoldCp1251(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
+        if (x != y)
+            return x < y;
     }
-    if (a.size() != b.size()) return a.size() < b.size();
+    if (a.size() != b.size())
+        return a.size() < b.size();
     return a < b;
 }
 }  // namespace
 
 void FakePhonePane::AddRow(const Bytes& caption, const std::string& sizeText, int image) {
     Row row{caption, sizeText, image, false};
-    auto at = std::upper_bound(rows.begin(), rows.end(), row,
-                               [](const Row& x, const Row& y) { return CaptionLess(x.caption, y.caption); });
+    auto at = std::upper_bound(rows.begin(), rows.end(), row, [](const Row& x, const Row& y) {
+        return CaptionLess(x.caption, y.caption);
+    });
     rows.insert(at, row);
 }
 
 int FakePhonePane::SelCount() const {
-    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const Row& r) { return r.selected; }));
+    return static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const Row& r) { return r.selected; }));
 }
 
 int FakePhonePane::ItemIndex() const {
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].selected) return static_cast<int>(i);
+        if (rows[i].selected)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -90,14 +103,16 @@ bool FakePhonePane::Select(const Bytes& caption) {
 }
 
 int FakeComputerPane::SelCount() const {
-    return static_cast<int>(std::count_if(items.begin(), items.end(), [](const Item& i) { return i.selected; }));
+    return static_cast<int>(
+        std::count_if(items.begin(), items.end(), [](const Item& i) { return i.selected; }));
 }
 
 void FakeComputerPane::Load(const std::string& path) {
     folder = path;
     items.clear();
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path)) names.push_back(e.path().string());
+    for (const auto& e : std::filesystem::directory_iterator(path))
+        names.push_back(e.path().string());
     std::sort(names.begin(), names.end());
     for (const auto& n : names) items.push_back({n, false});
 }

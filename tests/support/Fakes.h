@@ -14,7 +14,7 @@ class PhoneEmulator;
 
 // A port that records every write.
 class RecordingPort : public IPort {
-public:
+  public:
     bool Write(const void* data, uint16_t length) override;
     void Close() override { ++closeCount; }
     std::vector<std::string> writes;
@@ -29,7 +29,7 @@ struct ShownMessage {
 };
 
 class FakeUi : public IUserInterface {
-public:
+  public:
     void MessageBox(const std::string& text, const std::string& caption) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
@@ -51,7 +51,7 @@ public:
 
 // The phone pane: rows kept sorted by caption (case-insensitive, CP1251-aware).
 class FakePhonePane : public IPhonePane {
-public:
+  public:
     void Clear() override { rows.clear(); }
     void AddRow(const Bytes& caption, const std::string& sizeText, int image) override;
     int Count() const override { return static_cast<int>(rows.size()); }
@@ -78,7 +78,7 @@ public:
 
 // The computer pane over a real local folder (tests make a temporary one).
 class FakeComputerPane : public IComputerPane {
-public:
+  public:
     std::string FolderPath() const override { return folder; }
     int Count() const override { return static_cast<int>(items.size()); }
     std::string ItemPath(int i) const override { return items.at(i).path; }
