@@ -2,7 +2,7 @@
 # Installs what the build, the tests and the program need (Debian 12 packages).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-          libgl-dev libxkbcommon-dev libgtest-dev zlib1g-dev xvfb xauth)
+          libgl-dev libxkbcommon-dev libgtest-dev zlib1g-dev xvfb xauth clang-format git)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
