@@ -1,0 +1,388 @@
+// transfer-bench: prints throughput and CPU figures of the phone link.
+//
+// 1. In process, no serial line: the CPU the reply engine (and the in-process phone
+//    emulator that answers it) spends per megabyte downloaded and uploaded through the
+//    real starters, and per caching pass of the sample content.
+// 2. Over a pseudo-terminal with the real serial component and the phone-emulator
+//    program paced at 115200 and 230400 bit/s: wall time and effective throughput of a
+//    download and an upload, and the time of a full caching pass.
+// 3. The CPU an open but idle port costs over 2 s.
+//
+// Usage: transfer-bench [--quick] [--emulator PATH]
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "phonefs/FolderCache.h"
+#include "phonefs/PhoneTree.h"
+#include "protocol/ReceiveHandler.h"
+#include "serial/Comm32.h"
+#include "tests/support/EmulatorLink.h"
+#include "tests/support/Fakes.h"
+#include "ui/FileOperations.h"
+
+#ifndef PHONE_EMULATOR_PATH
+#define PHONE_EMULATOR_PATH "phone-emulator"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kMB = 1024.0 * 1024.0;
+
+// User plus system CPU of the whole process (every thread), in seconds.
+double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    auto sec = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return sec(ru.ru_utime) + sec(ru.ru_stime);
+}
+
+double SecondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+std::string RandomBytes(std::size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::string out(n, '\0');
+    for (char& c : out) c = static_cast<char>(gen() & 0xFF);
+    return out;
+}
+
+void PutFile(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+}
+
+std::string GetFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// No operation in flight and nothing modal on screen.
+bool Ready(const Session& s) {
+    return s.CurrentOperation == Idle && s.MainWindow.Enabled && !s.Progress.Visible;
+}
+
+// Shows the phone folder at `path` under the root, as the double-clicks would.
+void ShowPath(Session& s, std::initializer_list<const char*> path) {
+    PhoneNode* node = s.PhoneTree.get();
+    for (const char* name : path) node = FindChildFolder(name, node);
+    s.CurrentFolder = node;
+    ShowFolder(s, node);
+    s.CurrentOperation = Idle;
+}
+
+// Prints what the user would have been shown; true when nothing was.
+bool NoMessages(FakeUi& ui, const char* what) {
+    for (const auto& m : ui.messages)
+        std::printf("  !! %s: message \"%s\" (%s)\n", what, m.text.c_str(), m.caption.c_str());
+    bool none = ui.messages.empty();
+    ui.messages.clear();
+    return none;
+}
+
+// ---------------------------------------------------------------------------
+// 1. In process
+
+bool BenchInProcess(const std::string& work, std::size_t size, int rounds, int passes) {
+    const std::string dir = work + "/inproc";
+    fs::create_directories(dir);
+    EmulatorRig rig;
+    Session& s = rig.s;
+    const std::string down = RandomBytes(size, 1);
+    rig.phone().LoadSampleContent();
+    rig.phone().PutFile('R', "down.bin", down);
+
+    // Caching passes over the sample content.
+    std::size_t replyBytes = 0;
+    double cpu = 0;
+    for (int i = 0; i < passes; ++i) {
+        rig.phone().Transcript.clear();
+        double c0 = CpuSeconds();
+        StartFolderCaching(s);
+        rig.link.Pump();
+        cpu += CpuSeconds() - c0;
+        if (!Ready(s) || !NoMessages(rig.ui, "caching"))
+            return false;
+        for (const auto& [side, bytes] : rig.phone().Transcript)
+            replyBytes += side == 'P' ? bytes.size() : 0;
+    }
+    std::printf(
+        "in-process caching pass:  %.3f ms CPU per pass (%d folders, %.1f KB of replies); "
+        "%.1f ms CPU per MB of replies\n",
+        cpu * 1e3 / passes, CountFolders(s.PhoneTree.get()), replyBytes / 1024.0 / passes,
+        cpu * 1e3 / (replyBytes / kMB));
+
+    ShowPath(s, {"Images", "My Images"});
+
+    // Downloads of the same file into the local folder.
+    cpu = 0;
+    for (int i = 0; i < rounds; ++i) {
+        fs::remove(dir + "/down.bin");
+        rig.source.Load(dir);
+        rig.pane.Select("down.bin");
+        rig.link.sent.clear();
+        rig.phone().Transcript.clear();
+        rig.phone().Commands.clear();
+        double c0 = CpuSeconds();
+        CopyToCompBtnClick(s);
+        rig.link.Pump();
+        cpu += CpuSeconds() - c0;
+        if (!Ready(s) || !NoMessages(rig.ui, "download") || GetFile(dir + "/down.bin") != down) {
+            std::printf("  !! in-process download %d failed\n", i);
+            return false;
+        }
+    }
+    double mb = double(size) * rounds / kMB;
+    std::printf("in-process download:      %.1f ms CPU per MB (%d x %zu KB files)\n",
+                cpu * 1e3 / mb, rounds, size / 1024);
+
+    // Uploads, each under a name of its own so no name conflict comes up.
+    cpu = 0;
+    for (int i = 0; i < rounds; ++i) {
+        const std::string name = "up" + std::to_string(i) + ".bin";
+        const std::string data = RandomBytes(size, 100 + i);
+        PutFile(dir + "/" + name, data);
+        rig.source.Load(dir);
+        rig.source.Select(name);
+        rig.link.sent.clear();
+        rig.phone().Transcript.clear();
+        rig.phone().Commands.clear();
+        double c0 = CpuSeconds();
+        CopyToPhoneBtnClick(s);
+        rig.link.Pump();
+        cpu += CpuSeconds() - c0;
+        if (!Ready(s) || !NoMessages(rig.ui, "upload") || rig.phone().FileData('R', name) != data) {
+            std::printf("  !! in-process upload %d failed\n", i);
+            return false;
+        }
+        rig.phone().EraseFile('R', name);
+    }
+    std::printf("in-process upload:        %.1f ms CPU per MB (%d x %zu KB files)\n",
+                cpu * 1e3 / mb, rounds, size / 1024);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// 2. and 3. Over a pseudo-terminal
+
+// Runs the event loop until `done` holds or `ms` have passed; returns done().
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || Clock::now() > deadline)
+            loop.quit();
+    });
+    poll.start(2);
+    loop.exec();
+    return done();
+}
+
+// The headless user interface with a real reply watchdog, as the main window runs it.
+class WatchdogUi : public FakeUi {
+  public:
+    explicit WatchdogUi(Session& s) : s_(s) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            try {
+                Timer1Timer(s_);
+            } catch (const std::exception& e) {
+                MessageBox(e.what(), "Ошибка");
+            }
+        });
+    }
+    void WatchdogChanged() override {
+        const WatchdogModel& m = s_.Timer1;
+        if (!m.Enabled)
+            timer_.stop();
+        else if (!wasEnabled_ || m.Interval != timer_.interval() || !timer_.isActive())
+            timer_.start(m.Interval);
+        timer_.setInterval(m.Interval);
+        wasEnabled_ = m.Enabled;
+    }
+
+  private:
+    Session& s_;
+    QTimer timer_;
+    bool wasEnabled_ = false;
+};
+
+// What bounds the figures: each write block waits for the phone's "##>" prompt, and
+// the serial component hands the prompt over only after the line has been quiet for
+// its 25 ms read interval (the end-of-block gap). So an upload moves at most 512 bytes
+// per (block time + 25 ms), where the block time is the 512 bytes (and the prompt) on
+// the line: about 7.4 KB/s at 115200 and 10.7 KB/s at 230400 on a real cable. The
+// pseudo-terminal does not pace what the host writes (the emulator paces only the
+// phone's output), so here the block time is almost nil and uploads come out near
+// 512 bytes per 25 ms at either speed. Downloads pay the same gap once per block, on
+// top of the block's bytes at the paced line speed.
+bool BenchSerial(const std::string& work, const std::string& emulator, long baud, std::size_t size,
+                 bool idleCpu) {
+    const std::string tag = std::to_string(baud);
+    const std::string root = work + "/root-" + tag, local = work + "/local-" + tag;
+    fs::create_directories(root + "/Images/My Images");
+    fs::create_directories(local);
+    const std::string down = RandomBytes(size, 7), up = RandomBytes(size, 8);
+    PutFile(root + "/Images/My Images/down.bin", down);
+    PutFile(local + "/up.bin", up);
+
+    QProcess proc;
+    proc.setStandardErrorFile(QProcess::nullDevice());
+    proc.start(QString::fromStdString(emulator),
+               {"--baud", QString::number(baud), "--root", QString::fromStdString(root)});
+    const auto t0 = Clock::now();
+    while (!proc.canReadLine() && SecondsSince(t0) < 10 && proc.waitForReadyRead(1000)) {
+    }
+    const QString line = QString::fromUtf8(proc.readLine()).trimmed();
+    if (!line.startsWith("PTY ")) {
+        std::printf("  !! cannot start %s\n", emulator.c_str());
+        return false;
+    }
+
+    bool ok = true;
+    {
+        Session s;
+        WatchdogUi ui(s);
+        FakePhonePane pane;
+        FakeComputerPane source;
+        TComm32 comm;
+        comm.BaudRate = static_cast<uint32_t>(baud);
+        comm.Bits = 8;
+        comm.StopBits = 1;
+        comm.ReadInterval = 25;
+        comm.CommPort = line.mid(4).toStdString();
+        comm.OnReceiveData = [&s](TComm32*, const uint8_t* buffer, uint16_t length) {
+            try {
+                Comm321ReceiveData(s, buffer, length);
+            } catch (const std::exception& e) {
+                s.Message(e.what(), "Ошибка");
+            }
+        };
+        s.Port = &comm;
+        s.Ui = &ui;
+        s.PhonePane = &pane;
+        s.Source = &source;
+        constexpr int kLimitMs = 300000;
+
+        auto run = [&](const char* what, const std::function<void()>& start) {
+            auto t = Clock::now();
+            start();
+            bool done = WaitUntil([&] { return Ready(s); }, kLimitMs);
+            double secs = SecondsSince(t);
+            if (!done)
+                std::printf("  !! %s at %ld did not finish\n", what, baud);
+            ok = ok && done && NoMessages(ui, what);
+            return secs;
+        };
+
+        try {
+            comm.Open();
+        } catch (const std::exception& e) {
+            std::printf("  !! cannot open %s: %s\n", comm.CommPort.c_str(), e.what());
+            return false;
+        }
+        double startup = run("start-up", [&] { InitialisePhone(s); });
+        double caching = run("caching", [&] { StartFolderCaching(s); });
+        std::printf("serial %6ld caching pass: %.2f s (start-up with wake-up: %.2f s)\n", baud,
+                    caching, startup);
+
+        ShowPath(s, {"Images", "My Images"});
+        source.Load(local);
+        pane.Select("down.bin");
+        double secs = run("download", [&] { CopyToCompBtnClick(s); });
+        ok = ok && GetFile(local + "/down.bin") == down;
+        std::printf("serial %6ld download:     %zu KB in %.2f s = %.0f bytes/s\n", baud,
+                    size / 1024, secs, size / secs);
+
+        source.Load(local);
+        source.Select("up.bin");
+        secs = run("upload", [&] { CopyToPhoneBtnClick(s); });
+        std::printf(
+            "serial %6ld upload:       %zu KB in %.2f s = %.0f bytes/s "
+            "(%zu blocks, %.1f ms per block; on a real line at most %.0f bytes/s)\n",
+            baud, size / 1024, secs, size / secs, (size + 511) / 512,
+            secs * 1e3 / double((size + 511) / 512), 512.0 / (512.0 * 10 / baud + 0.025));
+
+        if (idleCpu) {
+            // The port stays open with the reader and writer threads waiting; the
+            // event loop has nothing to do.
+            const double c0 = CpuSeconds();
+            const auto t = Clock::now();
+            QEventLoop loop;
+            QTimer::singleShot(2000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+            loop.exec();
+            std::printf(
+                "idle open port:           %.2f ms CPU over %.2f s (reader, writer and "
+                "event loop)\n",
+                (CpuSeconds() - c0) * 1e3, SecondsSince(t));
+        }
+        comm.Close();
+    }
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) {
+        proc.kill();
+        proc.waitForFinished(5000);
+    }
+    if (!ok)
+        std::printf("  !! serial run at %ld failed\n", baud);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    bool quick = false;
+    std::string emulator = PHONE_EMULATOR_PATH;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else if (std::strcmp(argv[i], "--emulator") == 0 && i + 1 < argc) {
+            emulator = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: transfer-bench [--quick] [--emulator PATH]\n");
+            return 2;
+        }
+    }
+
+    std::string work = (fs::temp_directory_path() / "transfer-bench-XXXXXX").string();
+    if (!::mkdtemp(work.data())) {
+        std::perror("transfer-bench: mkdtemp");
+        return 1;
+    }
+
+    bool ok = true;
+    if (quick)
+        ok = BenchInProcess(work, 100 * 1024, 3, 5);
+    else
+        ok = BenchInProcess(work, 600 * 1024, 10, 50);
+    const std::size_t serialSize = quick ? 20 * 1024 : 100 * 1024;
+    ok = BenchSerial(work, emulator, 115200, serialSize, true) && ok;
+    ok = BenchSerial(work, emulator, 230400, serialSize, false) && ok;
+
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    return ok ? 0 : 1;
+}
