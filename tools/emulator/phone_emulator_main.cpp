@@ -579,7 +579,7 @@ class Server {
         auto now = Clock::now();
         credit_ += std::chrono::duration<double>(now - lastRefill_).count() * bytesPerSecond_;
         lastRefill_ = now;
-        credit_ = std::min(credit_, 2 * SliceBytes());  // no burst after a pause
+        credit_ = std::min(credit_, SliceBytes());  // at most one slice ahead after a pause
     }
 
     void WriteOutput() {
