@@ -8,6 +8,8 @@
 #include <QItemSelectionModel>
 #include <QStyle>
 
+#include "ui/FormPlacement.h"
+
 namespace {
 
 // The style's folder and file symbols, the same as in the phone pane.
@@ -36,13 +38,7 @@ TShellList::TShellList(QWidget* parent)
     model_->setReadOnly(false);  // captions can be edited in place: renames the file
     model_->setRootPath(QStringLiteral("/"));
     setModel(model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setExpandsOnDoubleClick(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    UseReportView(this);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);

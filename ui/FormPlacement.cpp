@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeView>
 #include <QWindow>
 
 TCenteredDialog::TCenteredDialog(QWidget* owner, Qt::WindowFlags flags)
@@ -65,4 +66,14 @@ void FitText(QWidget* widget, const QString& text, int room) {
     }
     if (font != widget->font())
         widget->setFont(font);
+}
+
+void UseReportView(QTreeView* view) {
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setExpandsOnDoubleClick(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
 }

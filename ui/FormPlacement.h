@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QLabel;
+class QTreeView;
 class QPushButton;
 
 class TCenteredDialog : public QDialog {
@@ -34,3 +35,6 @@ void FitText(QWidget* widget, const QString& text, int room);
 
 // Hints of the form "short|long": the tool-tip and the status-bar text.
 void SetHint(QWidget* widget, const QString& hint);
+
+// A flat report list: no tree decoration, whole rows, several rows selectable.
+void UseReportView(QTreeView* view);

@@ -5,6 +5,7 @@
 #include <QStyle>
 
 #include "phonefs/CodePage.h"
+#include "ui/FormPlacement.h"
 
 namespace {
 
@@ -25,13 +26,7 @@ TPhoneList::TPhoneList(QWidget* parent)
     header()->resizeSection(0, 270);
     header()->resizeSection(1, 70);
     setSortingEnabled(false);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setExpandsOnDoubleClick(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    UseReportView(this);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
 }
