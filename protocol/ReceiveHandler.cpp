@@ -135,3 +135,27 @@ void InitialisePhone(Session& s) {
     s.SetLongStatus("Инициализируем программу");
     s.EnableMainWindow(false);
 }
+
+void ConnectionLost(Session& s, const std::string& portName) {
+    s.TimerOff();
+    s.CurrentOperation = Idle;
+    s.OperationStep = 0;
+    s.BatchStep = nullptr;
+    s.RereadAfterError = false;
+    s.AbortRequested = false;
+    // A download in progress never reaches its final name.
+    s.LocalFile.Close();
+    s.ReceiveBuffer.clear();
+    s.HeldMarkerBytes.clear();
+    s.HeldMarkerStale = false;
+    if (s.Port)
+        s.Port->Close();
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    s.Message("Связь с телефоном потеряна: порт " + portName +
+                  " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
+              "Ошибка");
+    NoteRenameRescue(s);
+    if (s.Ui)
+        s.Ui->RestartConnection();
+}
