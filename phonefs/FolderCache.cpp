@@ -14,10 +14,10 @@ const PhoneNode* RootOf(const PhoneNode* node) {
     return node;
 }
 
-// The user's temporary folder: $TMPDIR when it names an absolute path, else /tmp.
-std::string TempDirectory() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string path = (dir && dir[0] == '/') ? std::string(dir) : std::string("/tmp");
+// An absolute folder named by the environment variable, else fallback.
+std::string FolderFromEnv(const char* name, const std::string& fallback) {
+    const char* dir = std::getenv(name);
+    std::string path = (dir && dir[0] == '/') ? std::string(dir) : fallback;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
 }
@@ -65,8 +65,15 @@ void CollectFolders(Session& s, PhoneNode* node) {
     ++s.QueuePosition;
 }
 
+std::string RescueFolderPath() {
+    const std::string home = FolderFromEnv("HOME", "/");
+    const std::string data =
+        FolderFromEnv("XDG_DATA_HOME", (home == "/" ? std::string() : home) + "/.local/share");
+    return data + "/orvo-fm/rescued";
+}
+
 std::string MakeTempFilePath() {
-    return TempDirectory() + "/orvofm-XXXXXX";
+    return RescueFolderPath() + "/.rename-XXXXXX";
 }
 
 void StartFolderCaching(Session& s) {

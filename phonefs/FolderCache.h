@@ -10,9 +10,14 @@ std::unique_ptr<PhoneNode> SeedStandardFolders();
 void CollectFolders(Session& s, PhoneNode* node);
 void StartFolderCaching(Session& s);
 void RequestNextListing(Session& s);
-// The rename's temporary local file is never a fixed name. MakeTempFilePath returns
-// a mkstemp() template in the user's temporary folder (the absolute $TMPDIR, else
-// /tmp): "<tmpdir>/orvofm-XXXXXX". The rename passes a writable copy to mkstemp(),
-// which creates a new owner-only file under a unique name, once per rename, and
-// keeps that file's path in s.TempFilePath (the caching pass leaves it alone).
+// The rename keeps the file's bytes on the computer while the phone's copy is
+// erased and written back, in a folder that outlives the session and is not
+// cleaned like a temporary folder: RescueFolderPath() is
+// "$XDG_DATA_HOME/orvo-fm/rescued" ($XDG_DATA_HOME when absolute, else
+// "$HOME/.local/share"). MakeTempFilePath returns a mkstemp() template there,
+// "<rescue folder>/.rename-XXXXXX": each rename makes a new owner-only file under
+// a unique name and keeps its path in s.TempFilePath (the caching pass leaves it
+// alone). When a rename breaks off after the erase, that file is renamed to the
+// phone file's own name in the same folder.
+std::string RescueFolderPath();
 std::string MakeTempFilePath();

@@ -43,6 +43,9 @@ bool EndsWithLineEnd(const Bytes& text) {
 // Ends the running operation after a reply or a local file failure the engine
 // cannot go on from: nothing more is awaited, so the window is given back.
 void EndOperation(Session& s, const std::string& text) {
+    // What is left of the bad reply must not be read as the next command's.
+    s.ReceiveBuffer.clear();
+    s.HeldMarkerStale = true;
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
     s.RereadAfterError = false;

@@ -8,13 +8,16 @@
 #include "ui/FileOperations.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -83,6 +86,15 @@ bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
 // A new private file (owner-only, unique name) in the user's temporary folder,
 // open for writing in LocalFile. Never reuses an earlier rename's file.
 bool CreateRenameTempFile(Session& s, std::string& error) {
+    std::error_code ec;
+    const std::string folder = RescueFolderPath();
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = folder + ": " + ec.message();
+        return false;
+    }
+    // The folder holds the bytes of other people's files: the owner's only.
+    ::chmod(folder.c_str(), 0700);
     std::string pattern = MakeTempFilePath();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -111,6 +123,45 @@ void RemoveRenameTempFile(Session& s) {
         s.LocalFile.Close();
     ::unlink(s.TempFilePath.c_str());
     s.TempFilePath.clear();
+}
+
+// Gives the temporary file of a rename that broke off after the erase the phone
+// file's own name in the rescue folder ("name", else "name (2).ext", ...), never
+// replacing a file there. Returns where the bytes are now.
+std::string KeepRescuedFile(const Session& s, const std::string& path) {
+    std::string own;
+    if (!LocalNameFor(s.RenameOldName, own))
+        return path;
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::size_t dot = own.rfind('.');
+    const std::string stem = (dot == std::string::npos || dot == 0) ? own : own.substr(0, dot);
+    const std::string ext = stem.size() == own.size() ? std::string() : own.substr(dot);
+    for (int n = 1; n < 1000; ++n) {
+        const std::string target =
+            folder + (n == 1 ? own : stem + " (" + std::to_string(n) + ")" + ext);
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+            return target;
+        if (errno != EEXIST)
+            break;
+    }
+    return path;
+}
+
+// After a rename broke off, the model shows what the phone holds: the old name
+// while the phone's copy was not erased, no entry once it was (the write under the
+// new name did not complete). A re-read, where the phone still answers, confirms it.
+void UndoRenameInModel(Session& s, bool erased) {
+    PhoneNode* folder = s.CurrentFolder;
+    if (!folder)
+        return;
+    const Bytes shown = s.RenameNewName.substr(0, kFileNameMax);
+    if (erased) {
+        RemoveFile(shown, folder);
+    } else if (PhoneFileEntry* entry = FindFile(folder, shown)) {
+        if (!HasFile(folder, s.RenameOldName))
+            entry->Name = s.RenameOldName.substr(0, kFileNameMax);
+    }
+    ShowFolder(s, folder);
 }
 
 // Ends a rename that cannot go on. The model already carries the new name, so the
@@ -495,18 +546,22 @@ void RenameStep(Session& s) {
 
 void NoteRenameRescue(Session& s) {
     if (!s.RenameRescuePath.empty()) {
-        const std::string path = s.RenameRescuePath;
+        const std::string temp = s.RenameRescuePath;
         s.RenameRescuePath.clear();
-        if (s.LocalFile.Path() == path)
+        if (s.LocalFile.Path() == temp)
             s.LocalFile.Close();
         // The file now belongs to the user; a later rename will not touch it.
-        if (s.TempFilePath == path)
+        if (s.TempFilePath == temp)
             s.TempFilePath.clear();
+        const std::string path = KeepRescuedFile(s, temp);
+        UndoRenameInModel(s, true);
         s.Message("Файл сохранён в " + path, kErrorCaption);
         return;
     }
     // A rename that stopped before the erase (whatever ran since): its temporary
     // copy is of no use. A completed rename has removed its file already.
+    if (!s.TempFilePath.empty())
+        UndoRenameInModel(s, false);
     RemoveRenameTempFile(s);
 }
 

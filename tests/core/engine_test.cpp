@@ -273,6 +273,30 @@ TEST_F(Download, MalformedHeaderEndsTheReadCleanly) {
     EXPECT_EQ(rig.ui.messages.size(), 1u);
 }
 
+// A read that would never end is bounded: a data line that never gets its line
+// end, or more data than the announced file and its framing can account for.
+TEST_F(Download, EndlessReadEndsLikeAMalformedReply) {
+    for (int round = 0; round < 2; ++round) {
+        rig.ui.messages.clear();
+        Start();
+        Deliver(rig.s, "+FSFR: 0,1024,0\r\n");
+        if (round == 0) {
+            Deliver(rig.s, "+FSFR: 1,512,");
+            for (int i = 0; i < 16 && rig.s.CurrentOperation == Reading; ++i)
+                Deliver(rig.s, std::string(1000, 'x'));
+        } else {
+            const std::string block = "+FSFR: 1,512," + std::string(512, 'y') + "\r\n#OK#";
+            for (int i = 0; i < 16 && rig.s.CurrentOperation == Reading; ++i) Deliver(rig.s, block);
+            // Two blocks and the slack went through, never far more than announced.
+            EXPECT_LE(ReadFile(target).size(), 1024u + 1024u / 8 + 4096u) << round;
+        }
+        ASSERT_EQ(rig.ui.messages.size(), 1u) << round;
+        EXPECT_EQ(rig.ui.messages[0].text.rfind("Телефон прислал неверный ответ\r\n", 0), 0u);
+        ExpectEndedCleanly();
+        EXPECT_TRUE(rig.s.ReceiveBuffer.empty() || rig.s.CurrentOperation == Idle);
+    }
+}
+
 TEST_F(Engine, MalformedListingSizeEndsTheListingCleanly) {
     PhoneNode root;
     rig.s.CurrentFolder = AddChildFolder("My Sounds", &root, 'T');

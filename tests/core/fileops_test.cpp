@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -56,7 +57,11 @@ class FileOpsTest : public ::testing::Test {
         fs::create_directory(dir + "/tmp");
         if (const char* t = std::getenv("TMPDIR"))
             savedTmp = t, hadTmp = true;
+        if (const char* d = std::getenv("XDG_DATA_HOME"))
+            savedData = d, hadData = true;
         ::setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (dir + "/tmp/data").c_str(), 1);
+        rescue = dir + "/tmp/data/orvo-fm/rescued";
         rig.source.Load(dir);
     }
     void TearDown() override {
@@ -64,6 +69,10 @@ class FileOpsTest : public ::testing::Test {
             ::setenv("TMPDIR", savedTmp.c_str(), 1);
         else
             ::unsetenv("TMPDIR");
+        if (hadData)
+            ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
         fs::remove_all(dir);
     }
 
@@ -104,17 +113,20 @@ class FileOpsTest : public ::testing::Test {
         std::sort(out.begin(), out.end());
         return out;
     }
+    // The files in the temporary folder and the rename's rescue folder.
     std::vector<std::string> TempFiles() {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir + "/tmp")) out.push_back(e.path());
+        for (const auto& e : fs::recursive_directory_iterator(dir + "/tmp"))
+            if (!e.is_directory())
+                out.push_back(e.path());
         return out;
     }
     Session& s() { return rig.s; }
     PhoneEmulator& phone() { return rig.phone(); }
 
     EmulatorRig rig;
-    std::string dir, savedTmp;
-    bool hadTmp = false;
+    std::string dir, savedTmp, savedData, rescue;
+    bool hadTmp = false, hadData = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -465,7 +477,8 @@ TEST_F(FileOpsTest, RenameDoesNothingForAFolderRowOrTheSameName) {
 TEST_F(FileOpsTest, RenameWithoutATemporaryFileEndsCleanly) {
     phone().PutFile('R', "old.bin", "data");
     Connect({"Images", "My Images"});
-    ::setenv("TMPDIR", (dir + "/missing").c_str(), 1);
+    Put(dir + "/tmp/plain", "a file where the data folder would go");
+    ::setenv("XDG_DATA_HOME", (dir + "/tmp/plain").c_str(), 1);
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
     RenameBtnClick(s());
@@ -504,11 +517,17 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     const std::string temp = s().TempFilePath;
     rig.link.Pump();
 
+    EXPECT_EQ(temp.rfind(rescue + "/.rename-", 0), 0u);
     EXPECT_EQ(CountMessages("Ошибка записи файла\r\nПамять заполнена"), 1);
     EXPECT_FALSE(phone().Exists('R', "old.bin"));
     NoteRenameRescue(s());  // a no-op when the error path has already told the user
-    EXPECT_EQ(CountMessages("Файл сохранён в " + temp), 1);
-    EXPECT_EQ(Get(temp), data);
+    // The bytes keep the file's own name in the rescue folder, never a temporary one.
+    const std::string kept = rescue + "/old.bin";
+    EXPECT_EQ(CountMessages("Файл сохранён в " + kept), 1);
+    EXPECT_EQ(Get(kept), data);
+    EXPECT_FALSE(fs::exists(temp));
+    // The pane shows what the phone holds.
+    EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"other.bin"});
     EXPECT_TRUE(Ready());
 
     // The next rename leaves the rescued file alone.
@@ -518,8 +537,20 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     RenameBtnClick(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "renamed.bin"), "other");
-    EXPECT_EQ(Get(temp), data);
-    EXPECT_EQ(TempFiles(), std::vector<std::string>{temp});
+    EXPECT_EQ(Get(kept), data);
+    EXPECT_EQ(TempFiles(), std::vector<std::string>{kept});
+
+    // A second rescue of a file of that name does not replace the first.
+    phone().PutFile('R', "old.bin", "second");
+    phone().Faults.errorCommand = "AT+FSFW";
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old (2).bin"), 1);
+    EXPECT_EQ(Get(rescue + "/old (2).bin"), "second");
+    EXPECT_EQ(Get(kept), data);
 }
 
 TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
@@ -543,8 +574,9 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     phone().Faults.silent = false;
     RescanBtnClick(s());
     rig.link.Pump();
-    EXPECT_EQ(CountMessages("Файл сохранён в " + temp), 1);
-    EXPECT_EQ(Get(temp), data);
+    EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old.bin"), 1);
+    EXPECT_EQ(Get(rescue + "/old.bin"), data);
+    EXPECT_FALSE(fs::exists(temp));
     EXPECT_TRUE(Ready());
 }
 
@@ -639,6 +671,193 @@ TEST_F(FileOpsTest, CompileJavaWritesTheRegistry) {
                                                                "chess_",
                                                                15));
     EXPECT_EQ(phone().FileData('`', "suitesName.utf"), "Brindlewort");
+    EXPECT_TRUE(Ready());
+}
+
+// ---------------------------------------------------------------------------
+// Nothing is lost, whatever the phone does
+
+// A download that fails, however it fails, leaves the destination folder as it was:
+// a file of that name keeps its bytes and no partial or temporary file is left.
+TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
+    const std::string data = Bytes_(3000, 30);
+    phone().PutFile('R', "song.bin", data);
+    Put(dir + "/song.bin", "the user's own bytes");
+    Connect({"Images", "My Images"});
+    const auto before = LocalNames();
+    // Each way a read can fail: what is set up before it starts, what happens then.
+    struct Failure {
+        const char* what;
+        std::function<void()> setUp, fail;
+    };
+    auto midRead = [&] {
+        rig.link.Pump(3);  // the header and the first blocks
+        ASSERT_EQ(s().CurrentOperation, Reading);
+        rig.link.pending.clear();
+    };
+    const std::vector<Failure> failures = {
+        {"phone error", [&] { phone().Faults.errorCommand = "AT+FSFR"; },
+         [&] {
+             rig.link.Pump();
+             phone().Faults.errorCommand.clear();
+         }},
+        {"watchdog", [] {},
+         [&] {
+             midRead();
+             Timer1Timer(s());
+         }},
+        {"line lost", [] {},
+         [&] {
+             midRead();
+             ConnectionLost(s(), "/dev/ttyUSB0");
+         }},
+        {"checksum", [&] { phone().Faults.corruptReadCrc = true; },
+         [&] {
+             rig.link.Pump();
+             phone().Faults.corruptReadCrc = false;
+         }},
+        {"program closed", [] {},
+         [&] {
+             midRead();
+             s().LocalFile.Close();  // what ending the program does to it
+             s().CurrentOperation = Idle;
+             s().TimerOff();
+             s().CloseProgress();
+             s().EnableMainWindow(true);
+         }},
+    };
+    for (const Failure& f : failures) {
+        for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
+        s().CurrentFolder =
+            FindChildFolder("My Images", FindChildFolder("Images", s().PhoneTree.get()));
+        ShowFolder(s(), s().CurrentFolder);
+        SelectPhone({"song.bin"});
+        f.setUp();
+        CopyToCompBtnClick(s());
+        rig.link.Pump(1);  // the change of folder: the read goes out
+        f.fail();
+        EXPECT_EQ(LocalNames(), before) << f.what;
+        EXPECT_TRUE(Get(dir + "/song.bin") == "the user's own bytes") << f.what;
+        EXPECT_FALSE(s().LocalFile.IsOpen()) << f.what;
+        EXPECT_EQ(s().CurrentOperation, Idle) << f.what;
+    }
+    EXPECT_EQ(
+        CountMessages("CRC Error While Reading File\r\nФайл " + dir + "/song.bin не сохранён"), 1);
+
+    // A successful download still replaces it, keeping its permissions.
+    ::chmod((dir + "/song.bin").c_str(), 0640);
+    for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
+    SelectPhone({"song.bin"});
+    CopyToCompBtnClick(s());
+    rig.link.Pump();
+    EXPECT_TRUE(Get(dir + "/song.bin") == data);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir + "/song.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(LocalNames(), before);
+}
+
+// A phone that prompts more often than it should: every Write carries exactly the
+// bytes it announced, and each step of the registry rebuild waits for its reply.
+TEST_F(FileOpsTest, ExtraPromptsNeverSendMoreThanAnnounced) {
+    phone().Faults.doublePrompt = true;
+    phone().Faults.strayPrompt = true;
+    phone().PutFile('`', "game_suite.jad", "jad");
+    phone().PutFile('`', "suites.utf", "stale");
+    phone().PutFile('`', "suitesName.utf", "stale");
+    Connect({"java"});
+    CompileJava1Click(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('`', "suites.utf"), std::string("\x00\x05game_", 7));
+    EXPECT_EQ(phone().FileData('`', "suitesName.utf"), "Brindlewort");
+    const std::string& wire = rig.link.sent;
+    EXPECT_EQ(wire.find("Brindlewort"), wire.rfind("Brindlewort"));
+    EXPECT_EQ(CountMessages(""), 0);
+    EXPECT_TRUE(Ready());
+
+    // An upload over an existing name and a rename write-back under the same faults.
+    const std::string big = Bytes_(1300, 31);
+    Local("b.bin", big);
+    phone().PutFile('R', "b.bin", "old");
+    phone().PutFile('R', "r.bin", Bytes_(700, 32));
+    Connect({"Images", "My Images"});
+    SelectLocal({"b.bin"});
+    rig.ui.existAnswers.push_back({5, ""});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "b.bin"), big);
+    SelectPhone({"r.bin"});
+    rig.ui.renameAnswers.push_back({1, "s.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().FileData('R', "s.bin"), Bytes_(700, 32));
+    EXPECT_EQ(CountMessages(""), 0);
+    EXPECT_TRUE(Ready());
+}
+
+// The question about an existing file is asked about the name the file will have
+// on the phone; after an overwrite the pane shows the new size.
+TEST_F(FileOpsTest, NameCheckUsesThePhoneName) {
+    phone().PutFile('`', "game_suite.jar", "old");
+    const std::string longName = "a very long ringtone name for my phone.mid";  // 42 bytes
+    phone().PutFile('T', "a very long ringtone nam.mid", "old");
+    Local("game.jar", "new jar");
+    Local(longName, "new melody");
+    Connect({"java"});
+    SelectLocal({"game.jar"});
+    rig.ui.existAnswers.push_back({5, ""});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.existShown.size(), 1u);
+    EXPECT_EQ(rig.ui.existShown[0].first, "game_suite.jar");
+    EXPECT_EQ(phone().FileData('`', "game_suite.jar"), "new jar");
+    const int row = [&] {
+        for (int i = 0; i < rig.pane.Count(); ++i)
+            if (rig.pane.Caption(i) == "game_suite.jar")
+                return i;
+        return -1;
+    }();
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(rig.pane.SizeText(row), "7");
+
+    Connect({"Sounds", "My Sounds"});
+    SelectLocal({longName.c_str()});
+    rig.ui.existAnswers.push_back({2, ""});  // "Отмена": the phone's file stays
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.existShown.size(), 2u);
+    EXPECT_EQ(rig.ui.existShown[1].first, "a very long ringtone nam.mid");
+    EXPECT_EQ(phone().FileData('T', "a very long ringtone nam.mid"), "old");
+    EXPECT_TRUE(Ready());
+}
+
+TEST_F(FileOpsTest, DeletePassesOverFolderRows) {
+    phone().PutFile(' ', "root.txt", "r");
+    Connect({});
+    SelectPhone({"java", "root.txt", "Sounds"});
+    DeleteBtnClick(s());
+    rig.link.Pump();
+    EXPECT_EQ(phone().Commands,
+              (std::vector<std::string>{"AT+FSCD=\" \"", "AT+FSFE=-1,\"root.txt\""}));
+    EXPECT_FALSE(phone().Exists(' ', "root.txt"));
+    EXPECT_EQ(CountMessages(""), 0);
+    EXPECT_TRUE(Ready());
+}
+
+// A rename that breaks off before the phone's copy was erased shows the file
+// under its old name again.
+TEST_F(FileOpsTest, RenameThatFailsBeforeTheEraseShowsTheOldName) {
+    phone().PutFile('R', "old.bin", Bytes_(900, 33));
+    Connect({"Images", "My Images"});
+    SelectPhone({"old.bin"});
+    rig.ui.renameAnswers.push_back({1, "new.bin"});
+    RenameBtnClick(s());
+    rig.link.Pump(2);  // the change of folder and the read's header
+    rig.link.pending.clear();
+    ASSERT_EQ(s().CurrentOperation, Reading);
+    Timer1Timer(s());
+    EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"old.bin"});
+    EXPECT_TRUE(TempFiles().empty());
     EXPECT_TRUE(Ready());
 }
 

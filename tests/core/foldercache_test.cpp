@@ -6,10 +6,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "phonefs/PhoneTree.h"
 #include "protocol/ReplyEngine.h"
+#include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 
 namespace {
@@ -130,23 +132,28 @@ TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown)
     EXPECT_FALSE(HasFile(r.s.CurrentFolder, "uploaded"));
 }
 
-TEST(FolderCacheTest, TempFilePlaceIsAPrivateTemplateNotAFixedName) {
-    const char* saved = std::getenv("TMPDIR");
+TEST(FolderCacheTest, TempFilePlaceIsAPrivateTemplateInTheRescueFolder) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
     std::string savedValue = saved ? saved : "";
-    setenv("TMPDIR", "/var/tmp/", 1);
-    EXPECT_EQ(MakeTempFilePath(), "/var/tmp/orvofm-XXXXXX");
+    setenv("XDG_DATA_HOME", "/var/data/", 1);
+    EXPECT_EQ(RescueFolderPath(), "/var/data/orvo-fm/rescued");
+    EXPECT_EQ(MakeTempFilePath(), "/var/data/orvo-fm/rescued/.rename-XXXXXX");
     TestRig r;
     r.s.TempFilePath = "/tmp/orvofm-abc123";  // a rename's file: the pass leaves it alone
     StartFolderCaching(r.s);
     EXPECT_EQ(r.s.TempFilePath, "/tmp/orvofm-abc123");
-    setenv("TMPDIR", "relative", 1);
-    EXPECT_EQ(MakeTempFilePath(), "/tmp/orvofm-XXXXXX");
-    if (saved)
-        setenv("TMPDIR", savedValue.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
+    // A relative value is passed over for the home folder's default.
+    setenv("XDG_DATA_HOME", "relative", 1);
+    const char* home = std::getenv("HOME");
+    const std::string expected =
+        (home && home[0] == '/' && std::string(home) != "/" ? std::string(home) : std::string()) +
+        "/.local/share/orvo-fm/rescued/.rename-XXXXXX";
+    EXPECT_EQ(MakeTempFilePath(), expected);
 
     // Two renames get two different files.
+    prototest::TempDir dir;
+    setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    std::filesystem::create_directories(RescueFolderPath());
     std::string a = MakeTempFilePath(), b = MakeTempFilePath();
     int fa = mkstemp(a.data()), fb = mkstemp(b.data());
     ASSERT_GE(fa, 0);
@@ -156,6 +163,10 @@ TEST(FolderCacheTest, TempFilePlaceIsAPrivateTemplateNotAFixedName) {
     close(fb);
     unlink(a.c_str());
     unlink(b.c_str());
+    if (saved)
+        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

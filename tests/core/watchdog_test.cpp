@@ -119,6 +119,37 @@ TEST(Watchdog, SilenceWhileCachingRestartsTheConnection) {
     EXPECT_EQ(rig.ui.restartCount, 1);
 }
 
+// A slow phone answers each reset late: the answers to the resets sent before
+// are waited out and dropped, so none of them ends the first listing.
+TEST(Watchdog, LateResetAnswersNeverEndAListing) {
+    TestRig rig;
+    InitialisePhone(rig.s);
+    Timer1Timer(rig.s);  // no answer within the interval: a second reset
+    Deliver(rig.s, "OK\r\n");
+    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
+    rig.port.ClearWrites();
+    Deliver(rig.s, "O");
+    Deliver(rig.s, "K\r\n");  // the second reset's answer
+    EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
+    EXPECT_TRUE(rig.port.writes.empty());
+    Timer1Timer(rig.s);  // quiet: the caching pass begins with nothing left over
+    ASSERT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
+    ASSERT_EQ(rig.port.writes.size(), 1u);
+    const int32_t first = rig.s.QueuePosition;
+    Deliver(rig.s, "+FSDL: \"a.jad\",1,0,0,0,10,0\r\nOK\r\n");
+    EXPECT_EQ(rig.s.QueuePosition, first + 1);
+
+    // A phone that never falls quiet is not waited for without end.
+    TestRig chatty;
+    InitialisePhone(chatty.s);
+    Deliver(chatty.s, "OK\r\n");
+    for (int i = 0; i < 100 && chatty.s.CurrentOperation == Initialising; ++i)
+        Deliver(chatty.s, "RING\r\n");
+    EXPECT_EQ(chatty.s.CurrentOperation, Caching);
+}
+
 // The connection is given up: a late "OK" while the message is open is dropped
 // instead of starting a caching pass on a port about to be closed.
 TEST(Watchdog, LateAnswerDuringTheTimeOutMessageIsDropped) {
