@@ -327,6 +327,126 @@ ModalAnswerer::Action Exists(const char* button, const std::string& newName = {}
 }
 
 // ---------------------------------------------------------------------------
+// A phone that misbehaves
+
+// Each reset is answered 1.5 s late, so the program resets twice and two "OK"s
+// come back: the second must not end the first listing, and every folder is
+// filled with its own files.
+TEST_F(FileOpsE2E, SlowPhoneFillsEveryFolderWithItsOwnFiles) {
+    PutOnPhone("Sounds/My Sounds", "ring.mid", "ring");
+    PutOnPhone("Sounds/Voice", "memo.amr", "memo");
+    PutOnPhone("java", "game_suite.jad", "jad");
+    PutOnPhone("", "root.txt", "root");
+    ASSERT_TRUE(rig.emulator.Start({QStringLiteral("--empty"), QStringLiteral("--root"),
+                                    QString::fromStdString(phoneDir),
+                                    QStringLiteral("--reset-delay"), QStringLiteral("1500")}));
+    rig.answers.Then(ModalAnswerer::Start());
+    rig.Make();
+    rig.form->SetManualClock(false);  // the real watchdog: resets, then the quiet wait
+    ASSERT_TRUE(rig.WaitReady(30000));
+    EXPECT_EQ(Occurrences(rig.port->sent, "ATZ\r\n"), 2);
+    EXPECT_EQ(rig.port->sent.substr(rig.port->sent.find("AT+FSDL")), CachingPassListings());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{"settings"});
+    EXPECT_NE(rig.Row("root.txt"), -1);
+    rig.form->SetManualClock(true);
+    OpenPhoneFolder({"Sounds", "My Sounds"});
+    EXPECT_EQ(rig.Captions(), std::vector<std::string>{"ring.mid"});
+    OpenPhoneFolder({"Sounds", "Voice"});
+    EXPECT_EQ(rig.Captions(), std::vector<std::string>{"memo.amr"});
+    OpenPhoneFolder({"java"});
+    EXPECT_EQ(rig.Captions(), std::vector<std::string>{"game_suite.jad"});
+}
+
+// The announced size of each Write in what was sent, and the bytes that followed
+// it up to the next command line.
+std::vector<std::pair<std::size_t, std::size_t>> WritePayloads(const std::string& sent) {
+    std::vector<std::pair<std::size_t, std::size_t>> out;
+    for (auto at = sent.find("AT+FSFW="); at != std::string::npos;) {
+        const auto end = sent.find("\r\n", at);
+        const std::string line = sent.substr(at, end - at);
+        const auto last = line.rfind(','), before = line.rfind(',', last - 1);
+        const std::size_t announced = std::stoul(line.substr(before + 1, last - before - 1));
+        const auto next = sent.find("AT+", end + 2);
+        out.push_back({announced, (next == std::string::npos ? sent.size() : next) - (end + 2)});
+        at = sent.find("AT+FSFW=", end);
+    }
+    return out;
+}
+
+// A phone that sends its write prompt twice and a stray prompt before the "OK" of
+// each erase and change of folder: no Write carries more than it announced, and
+// the registry rebuild moves only on the replies it waits for.
+TEST_F(FileOpsE2E, ExtraPromptsNeverMakeAWriteCarryMore) {
+    PutOnPhone("java", "game_suite.jad", "MIDlet-Name: Game\n");
+    PutOnPhone("java", "suites.utf", std::string("\x00\x04old_", 6));
+    PutOnPhone("java", "suitesName.utf", "Old name");
+    PutOnPhone("Images/My Images", "pic.bin", "old picture");
+    PutOnPhone("Images/My Images", "r.bin", Filler(1100, 34));
+    PutOnComputer("up", "pic.bin", Filler(1300, 35));
+    ASSERT_TRUE(Start({QStringLiteral("--double-prompt"), QStringLiteral("--stray-prompt")}));
+
+    OpenPhoneFolder({"java"});
+    Mark();
+    Run(rig.form->CompileJavaBtn);
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+    EXPECT_EQ(Occurrences(Sent(), "Brindlewort"), 1);
+    auto files = OnPhone("java");
+    EXPECT_EQ(files["suites.utf"], std::string("\x00\x05game_", 7));
+    EXPECT_EQ(files["suitesName.utf"], "Brindlewort");
+
+    // An upload over an existing file, then a rename.
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/up");
+    SelectOnComputer({"pic.bin"});
+    rig.answers.Then(Exists("FexOverwriteBtn"));
+    Run(rig.form->CopyToPhoneBtn);
+    SelectOnPhone({"r.bin"});
+    rig.answers.Then(RenameTo("s.bin"));
+    Run(rig.form->RenameBtn);
+    EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{"exist", "rename"}));
+    files = OnPhone("Images/My Images");
+    EXPECT_TRUE(files["pic.bin"] == Filler(1300, 35));
+    EXPECT_TRUE(files["s.bin"] == Filler(1100, 34));
+    EXPECT_EQ(files.count("r.bin"), 0u);
+    const auto payloads = WritePayloads(Sent());
+    ASSERT_EQ(payloads.size(), 4u);
+    for (const auto& [announced, carried] : payloads) EXPECT_EQ(carried, announced);
+}
+
+// A rename whose write-back the phone refuses: the bytes stay on the computer under
+// the file's own name in the rescue folder, and the pane shows what the phone holds.
+TEST_F(FileOpsE2E, RefusedWriteBackKeepsTheFileInTheRescueFolder) {
+    QTemporaryDir data;
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    PutOnPhone("Images/My Images", "photo.jpg", Filler(1500, 36));
+    PutOnPhone("Images/My Images", "other.jpg", "other");
+    ASSERT_TRUE(Start({QStringLiteral("--error-on"), QStringLiteral("AT+FSFW"),
+                       QStringLiteral("--error-code"), QStringLiteral("2007")}));
+    OpenPhoneFolder({"Images", "My Images"});
+    SelectOnPhone({"photo.jpg"});
+    rig.answers.Then(RenameTo("holiday.jpg"));
+    rig.answers.Then(ModalAnswerer::Ok());
+    rig.answers.Then(ModalAnswerer::Ok());
+    Mark();
+    Run(rig.form->RenameBtn);
+    const std::string kept = data.path().toStdString() + "/orvo-fm/rescued/photo.jpg";
+    EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{
+                                    "rename", "box:Ошибка:Ошибка записи файла\r\nПамять заполнена",
+                                    "box:Ошибка:Файл сохранён в " + kept}));
+    EXPECT_TRUE(ReadAll(kept) == Filler(1500, 36));
+    EXPECT_EQ(QDir(data.path() + QStringLiteral("/orvo-fm/rescued"))
+                  .entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("photo.jpg")});
+    EXPECT_EQ(Names(OnPhone("Images/My Images")), std::vector<std::string>{"other.jpg"});
+    EXPECT_EQ(rig.Captions(), std::vector<std::string>{"other.jpg"});
+    if (savedData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedData);
+}
+
+// ---------------------------------------------------------------------------
 // Copy to the phone
 
 TEST_F(FileOpsE2E, CopyToPhoneTakesTheLargestFileAndRefusesOneByteMore) {
@@ -610,6 +730,7 @@ TEST_F(FileOpsE2E, MarkerTextInsideABlockThatArrivesInPiecesIsFileData) {
 TEST_F(FileOpsE2E, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     PutOnPhone("Images/My Images", "one.bin", Filler(900, 31));
     PutOnPhone("Images/My Images", "two.bin", Filler(300, 32));
+    PutOnComputer("", "two.bin", "the user's own two.bin");
     ASSERT_TRUE(Start({QStringLiteral("--corrupt-crc")}));
     OpenPhoneFolder({"Images", "My Images"});
     ShowOnComputer(pcDir);
@@ -618,12 +739,35 @@ TEST_F(FileOpsE2E, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
     Run(rig.form->CopyToCompBtn);
-    const std::string crc = "box:Error:CRC Error While Reading File";
-    EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{crc, crc}));
+    const std::string crc = "box:Error:CRC Error While Reading File\r\nФайл " + pcDir;
+    EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{crc + "/one.bin не сохранён",
+                                                          crc + "/two.bin не сохранён"}));
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 2);
-    // The received bytes stay on disk either way.
-    EXPECT_TRUE(ReadAll(pcDir + "/one.bin") == Filler(900, 31));
-    EXPECT_TRUE(ReadAll(pcDir + "/two.bin") == Filler(300, 32));
+    // A file that fails its check never takes the name: the folder is as it was.
+    EXPECT_EQ(QDir(QString::fromStdString(pcDir))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("two.bin")});
+    EXPECT_EQ(ReadAll(pcDir + "/two.bin"), "the user's own two.bin");
+}
+
+// A read the phone refuses half-way leaves an existing file of that name alone.
+TEST_F(FileOpsE2E, FailedReadKeepsTheFileOnTheComputer) {
+    PutOnPhone("Images/My Images", "song.bin", Filler(2000, 33));
+    PutOnComputer("", "song.bin", "the user's own song.bin");
+    ASSERT_TRUE(Start({QStringLiteral("--error-on"), QStringLiteral("AT+FSFR"),
+                       QStringLiteral("--error-code"), QStringLiteral("11")}));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir);
+    SelectOnPhone({"song.bin"});
+    rig.answers.Then(ModalAnswerer::Ok());
+    Mark();
+    Run(rig.form->CopyToCompBtn);
+    EXPECT_EQ(rig.answers.seen,
+              std::vector<std::string>{"box:Ошибка:Ошибка чтения файла\r\nФайл не найден"});
+    EXPECT_EQ(QDir(QString::fromStdString(pcDir))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("song.bin")});
+    EXPECT_EQ(ReadAll(pcDir + "/song.bin"), "the user's own song.bin");
 }
 
 // ---------------------------------------------------------------------------
