@@ -83,8 +83,8 @@ bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
 
 // --- the rename's temporary file --------------------------------------------
 
-// A new private file (owner-only, unique name) in the user's temporary folder,
-// open for writing in LocalFile. Never reuses an earlier rename's file.
+// A new private file (owner-only, unique name) in the rescue folder, open for
+// writing in LocalFile. Never reuses an earlier rename's file.
 bool CreateRenameTempFile(Session& s, std::string& error) {
     std::error_code ec;
     const std::string folder = RescueFolderPath();
@@ -93,7 +93,7 @@ bool CreateRenameTempFile(Session& s, std::string& error) {
         error = folder + ": " + ec.message();
         return false;
     }
-    // The folder holds the bytes of other people's files: the owner's only.
+    // The folder holds copies of the phone's files: for the owner's eyes only.
     ::chmod(folder.c_str(), 0700);
     std::string pattern = MakeTempFilePath();
     std::vector<char> name(pattern.begin(), pattern.end());
