@@ -77,6 +77,12 @@ class EmulatorProcess {
             return false;
         return QString::fromUtf8(proc_.readLine()).trimmed() == QLatin1String("SAVED");
     }
+    // Ends it at once (SIGKILL): its side of the pseudo-terminal closes as when a
+    // cable is pulled. Start may run it again afterwards.
+    void Kill() {
+        proc_.kill();
+        proc_.waitForFinished(5000);
+    }
     std::string pty;
 
   private:
