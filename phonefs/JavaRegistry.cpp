@@ -154,6 +154,7 @@ bool RunStep(Session& s, PhoneNode* java) {
         case 6:
             s.SetQuickStatus("Записываем suitesName.utf");
             s.PortWrite(kSuitesName, kSuitesNameLength);
+            s.QueuePosition = static_cast<int32_t>(kSuitesNameLength);
             AdvanceBars(s);
             return true;
         case 7:
@@ -180,4 +181,47 @@ void JavaRegistryStep(Session& s) {
     // ends the rebuild through the watchdog instead of leaving the window disabled.
     if (RunStep(s, java))
         s.TimerOn();
+}
+
+bool JavaRegistryReply(Session& s, bool prompt) {
+    const int32_t length = s.SuitesListLength;
+    switch (s.OperationStep) {
+        case 0:
+        case 1:
+        case 2:
+            // The change-folder and the erases end with "OK".
+            if (prompt)
+                return false;
+            ++s.OperationStep;
+            JavaRegistryStep(s);
+            return true;
+        case 4:
+            // suites.utf: one block per prompt while bytes are left, then "OK".
+            if (prompt) {
+                if (s.QueuePosition >= length)
+                    return false;
+                JavaRegistryStep(s);
+                return true;
+            }
+            if (s.QueuePosition < length)
+                throw ConversionError("OK до конца записи suites.utf");
+            ++s.OperationStep;
+            JavaRegistryStep(s);
+            return true;
+        case 6:
+            // suitesName.utf: its bytes go once, on the first prompt.
+            if (prompt) {
+                if (s.QueuePosition != 0)
+                    return false;
+                JavaRegistryStep(s);
+                return true;
+            }
+            if (s.QueuePosition == 0)
+                throw ConversionError("OK до конца записи suitesName.utf");
+            ++s.OperationStep;
+            JavaRegistryStep(s);
+            return true;
+        default:
+            return false;
+    }
 }

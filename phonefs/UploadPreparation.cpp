@@ -95,6 +95,18 @@ void ApplyShortNameRule(std::string& utf8) {
     utf8 = utf8.substr(0, headEnd) + utf8.substr(tailStart);
 }
 
+}  // namespace
+
+std::string NameOnPhone(const PhoneNode& folder, std::string utf8) {
+    if (folder.Name == "java" || folder.Name == "Java")
+        ApplyJavaRule(utf8);
+    if (folder.Name == "My Sounds")
+        ApplyShortNameRule(utf8);
+    return utf8;
+}
+
+namespace {
+
 // "Default Sounds" keeps its melodies under the slot names melody01.mel to
 // melody16.mel. Takes the first free slot, tests the signature on the bytes the
 // file has and, for a bare melody, puts its header into TransferBuffer and sets
@@ -184,21 +196,31 @@ void PrepareNextUpload(Session& s) {
         }
 
         const std::string localName = path.substr(path.rfind('/') + 1);
-        Bytes name;  // CP1251, as the phone model holds it
-        if (!PhoneNameFor(localName, name)) {
+        // The question and the model work on the name the file will have on the
+        // phone, after the folder's naming rule.
+        std::string utf8 = NameOnPhone(*folder, localName);  // the name on the wire
+        Bytes name;                                          // CP1251, as the phone model holds it
+        if (!PhoneNameFor(utf8, name)) {
             Refuse(s, NameRefusal(localName), "Ошибка");
             continue;
         }
 
-        std::string proposal = localName;
-        while (HasFile(folder, name)) {
-            const int result = s.Ui ? s.Ui->FileExistDialog(localName, proposal) : 2;
+        // A melody goes into a free slot, so its name is never taken.
+        const bool melody = folder->Name == "Default Sounds";
+        const std::string shownName = utf8;
+        std::string proposal = utf8;
+        while (!melody && HasFile(folder, name)) {
+            const int result = s.Ui ? s.Ui->FileExistDialog(shownName, proposal) : 2;
             if (result == 1) {
+                const std::string candidateUtf8 = NameOnPhone(*folder, proposal);
                 Bytes candidate;
-                if (PhoneNameFor(proposal, candidate))
+                if (PhoneNameFor(candidateUtf8, candidate)) {
                     name = candidate;
-                else
+                    utf8 = candidateUtf8;
+                    proposal = candidateUtf8;
+                } else {
                     s.Message(NameRefusal(proposal), "Ошибка");
+                }
                 continue;
             }
             if (result == 5) {
@@ -207,8 +229,6 @@ void PrepareNextUpload(Session& s) {
                 SelectAgain(*s.Source, path);
                 s.LocalFile.Close();
                 RemoveFile(name, folder);
-                std::string utf8;
-                AnsiToUtf8(name, utf8);
                 SendPhoneCommand(s, Erase, utf8);
                 s.CurrentOperation = Overwriting;
                 s.TimerOn();
@@ -218,18 +238,8 @@ void PrepareNextUpload(Session& s) {
             return;
         }
 
-        std::string utf8;  // the name on the wire; the folder rules work on it
-        if (!AnsiToUtf8(name, utf8)) {
-            Refuse(s, NameRefusal(localName), "Ошибка");
+        if (melody && !PrepareMelody(s, folder, path, utf8))
             continue;
-        }
-
-        if (folder->Name == "java" || folder->Name == "Java")
-            ApplyJavaRule(utf8);
-        if (folder->Name == "Default Sounds" && !PrepareMelody(s, folder, path, utf8))
-            continue;
-        if (folder->Name == "My Sounds")
-            ApplyShortNameRule(utf8);
 
         Bytes finalName;
         if (!Utf8ToAnsi(utf8, finalName))

@@ -1,14 +1,31 @@
 #include "protocol/LocalFile.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 std::string Describe(const char* what, const std::string& path) {
     return std::string(what) + " \"" + path + "\": " + std::strerror(errno);
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// The permissions a newly created file gets from this process.
+mode_t UsualFileMode() {
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 }  // namespace
 
@@ -42,6 +59,54 @@ void LocalFile::AdoptForWriting(int fd, const std::string& path) {
     }
 }
 
+void LocalFile::CreateTemporaryFor(const std::string& finalPath) {
+    Close();
+    std::string folder = FolderOf(finalPath);
+    std::string pattern = (folder == "/" ? std::string() : folder) + "/.orvo-download-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw IoError(Describe("Cannot create", pattern));
+    path_ = name.data();
+    file_ = ::fdopen(fd, "w+b");
+    if (!file_) {
+        IoError error(Describe("Cannot open", path_));
+        ::close(fd);
+        ::unlink(path_.c_str());
+        throw error;
+    }
+    finalPath_ = finalPath;
+}
+
+void LocalFile::CommitTemporary() {
+    if (!file_ || finalPath_.empty())
+        throw IoError("No temporary file to commit");
+    struct stat old {};
+    const mode_t mode = (::stat(finalPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+                            ? (old.st_mode & 07777)
+                            : UsualFileMode();
+    // On the disk before it takes the name, so a crash leaves the old file or the new.
+    int err = 0;
+    if (std::fflush(file_) != 0 || ::fchmod(::fileno(file_), mode) != 0 ||
+        ::fsync(::fileno(file_)) != 0)
+        err = errno;
+    if (std::fclose(file_) != 0 && err == 0)
+        err = errno;
+    file_ = nullptr;
+    if (err == 0 && ::rename(path_.c_str(), finalPath_.c_str()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(path_.c_str());
+        errno = err;
+        IoError error(Describe("Cannot save", finalPath_));
+        finalPath_.clear();
+        throw error;
+    }
+    path_ = finalPath_;
+    finalPath_.clear();
+}
+
 void LocalFile::ReopenRead() {
     std::string path = path_;
     OpenRead(path);
@@ -51,6 +116,10 @@ void LocalFile::Close() {
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
+    }
+    if (!finalPath_.empty()) {
+        ::unlink(path_.c_str());
+        finalPath_.clear();
     }
 }
 

@@ -26,8 +26,20 @@ class LocalFile {
     void Create(const std::string& path);
     // Adopts an already open descriptor for writing (a private temporary file).
     void AdoptForWriting(int fd, const std::string& path);
+    // Starts a file that is to appear as finalPath only once it is complete: a new
+    // private file in the same folder (created exclusively, so never through a
+    // symbolic link), open for writing and reading back. Until CommitTemporary,
+    // Close removes it, so a failed transfer leaves the folder as it was.
+    void CreateTemporaryFor(const std::string& finalPath);
+    // Gives the complete temporary file its final name in one rename, replacing a
+    // file of that name; it takes that file's permissions, or the usual ones.
+    void CommitTemporary();
+    bool HoldsTemporary() const { return !finalPath_.empty(); }
+    // The name the temporary file will take (empty when there is none).
+    const std::string& FinalPath() const { return finalPath_; }
     // Reopens the same path for reading, at its start.
     void ReopenRead();
+    // Closes the file; a temporary file that was not committed is removed.
     void Close();
 
     bool IsOpen() const { return file_ != nullptr; }
@@ -43,4 +55,5 @@ class LocalFile {
   private:
     std::FILE* file_ = nullptr;
     std::string path_;
+    std::string finalPath_;
 };

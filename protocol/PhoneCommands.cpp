@@ -97,6 +97,9 @@ void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument) {
             break;
         case Read:
             line = Quoted("AT+FSFR=-1,\"", argument);
+            // Nothing of an earlier read counts against this one.
+            s.ReadBytesReceived = 0;
+            s.ReadAnnouncedSize = 0;
             break;
         case Write: {
             uint32_t crc = StageWrite(s);
@@ -151,4 +154,13 @@ void SendWriteBlock(Session& s) {
     s.WriteBytesLeft -= static_cast<int64_t>(n);
     std::memcpy(s.TransferBuffer.data(), block, n);
     s.PortWrite(s.TransferBuffer.data(), n);
+}
+
+void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize) {
+    // A checksum left over from an earlier file must not vouch for this one.
+    s.ExpectedCrc = -1;
+    s.CurrentOperation = Reading;
+    SendPhoneCommand(s, Read, utf8Name);
+    s.ReadAnnouncedSize = std::max<int64_t>(listedSize, 0);
+    s.TimerOn();
 }

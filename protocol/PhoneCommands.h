@@ -22,3 +22,6 @@ Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc);
 // CRC-32 of LocalFile from its start, read back piece by piece through FileData
 // (so a file of any size is covered); the file is left rewound.
 uint32_t LocalFileCrc32(Session& s);
+// Asks the phone for a file (UTF-8 name) whose size the listing gave, with the
+// read's checks reset, and waits for its reply.
+void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize);

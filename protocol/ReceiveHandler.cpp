@@ -68,6 +68,8 @@ void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength
     }
     chunk.erase(0, stale);
 
+    if (s.CurrentOperation == Reading)
+        s.ReadBytesReceived += static_cast<int64_t>(chunk.size());
     s.ReceiveBuffer += chunk;
     ProcessReplies(s);
 }
@@ -76,8 +78,11 @@ void Timer1Timer(Session& s) {
     s.TimerOff();
     switch (s.CurrentOperation) {
         case Initialising:
-            if (s.OperationStep <= 10) {
+            if (s.ResetSettling) {
+                FinishReset(s);
+            } else if (s.OperationStep <= 10) {
                 ++s.OperationStep;
+                ++s.ResetsSent;
                 s.PortWrite(kReset);
                 s.TimerOn();
             } else {
@@ -125,6 +130,10 @@ void InitialisePhone(Session& s) {
     s.PortWrite(kReset);
     s.CurrentOperation = Initialising;
     s.OperationStep = 0;
+    s.ResetsSent = 1;
+    s.ResetsAnswered = 0;
+    s.ResetSettling = false;
+    s.SettleChunks = 0;
     // Nothing of an earlier connection carries over into this one.
     s.HeldMarkerBytes.clear();
     s.HeldMarkerStale = false;

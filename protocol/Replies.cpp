@@ -104,6 +104,19 @@ int64_t ParseReadHeader(const Bytes& line) {
                         std::numeric_limits<int64_t>::max());
 }
 
+int64_t ParseReadHeaderSize(const Bytes& line) {
+    std::size_t first = line.find(',');
+    std::size_t last = line.rfind(',');
+    if (first == Bytes::npos || last <= first)
+        return -1;
+    try {
+        return ParseDecimal(line.substr(first + 1, last - first - 1), 0,
+                            std::numeric_limits<int64_t>::max());
+    } catch (const ConversionError&) {
+        return -1;
+    }
+}
+
 void StoreDataBlock(Session& s, const Bytes& block) {
     // "+FSFR: " a,b, then the file's bytes, then the line end.
     Bytes data = block.substr(0, block.size() >= 2 ? block.size() - 2 : 0);

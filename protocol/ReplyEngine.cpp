@@ -91,8 +91,23 @@ PhoneNode* CachedFolder(Session& s) {
 }
 
 // Checks the downloaded file against the checksum of the read header, reading it
-// back piece by piece so a file of any size is verified.
-void VerifyDownload(Session& s) {
+// back piece by piece so a file of any size is verified. A download into a
+// temporary file takes its final name only when the checksum matches; otherwise
+// it is removed and the destination folder stays as it was.
+void FinishDownload(Session& s) {
+    if (s.LocalFile.HoldsTemporary()) {
+        const bool good = s.ExpectedCrc == static_cast<int64_t>(LocalFileCrc32(s));
+        if (good) {
+            s.LocalFile.CommitTemporary();
+            s.LocalFile.Close();
+            return;
+        }
+        s.LocalFile.Close();
+        s.Message("CRC Error While Reading File\r\nФайл " + s.DownloadTarget + " не сохранён",
+                  "Error");
+        return;
+    }
+    s.LocalFile.Close();
     s.LocalFile.OpenRead(s.DownloadTarget);
     uint32_t crc = LocalFileCrc32(s);
     s.LocalFile.Close();
@@ -115,13 +130,10 @@ Scan RunScan(Session& s) {
             return Scan::Incomplete;
         switch (s.CurrentOperation) {
             case Initialising:
+                // Answers are counted here; the caching pass waits for a quiet line.
                 if (line == kOk) {
-                    s.CurrentOperation = Idle;
-                    s.TimerOff();
-                    DropReceived(s);
-                    s.ShowProgress();
-                    StartFolderCaching(s);
-                    return Scan::Done;
+                    ++s.ResetsAnswered;
+                    s.ResetSettling = true;
                 }
                 break;
             case Listing:
@@ -146,8 +158,7 @@ Scan RunScan(Session& s) {
             case Reading:
                 if (line == kOk) {
                     s.CurrentOperation = Idle;
-                    s.LocalFile.Close();
-                    VerifyDownload(s);
+                    FinishDownload(s);
                     s.TimerOff();
                     ContinueBatch(s);
                     return Scan::Done;
@@ -158,6 +169,7 @@ Scan RunScan(Session& s) {
                 }
                 if (IsReadHeader(line)) {
                     s.ExpectedCrc = ParseReadHeader(line);
+                    s.ReadAnnouncedSize = std::max(s.ReadAnnouncedSize, ParseReadHeaderSize(line));
                 } else if (IsDataLine(line)) {
                     // The data line runs to the end of what has arrived: file bytes
                     // may hold "\n" themselves. Wait until its line end is in.
@@ -218,15 +230,8 @@ Scan RunScan(Session& s) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
                 }
-                if (line == kOk) {
-                    ++s.OperationStep;
-                    JavaRegistryStep(s);
+                if ((line == kOk || line == kPrompt) && JavaRegistryReply(s, line == kPrompt))
                     return Scan::Done;
-                }
-                if (line == kPrompt) {
-                    JavaRegistryStep(s);
-                    return Scan::Done;
-                }
                 break;
             case Caching:
                 if (line == kOk) {
@@ -276,6 +281,19 @@ Scan RunScan(Session& s) {
     }
 }
 
+// A reply line is short and a data line holds one block: bytes piling up with no
+// line end mean the phone is not speaking the protocol.
+constexpr std::size_t kLongestPendingReply = 8192;
+
+// More bytes in a read than the file and the framing of its blocks can account for.
+bool ReadOverflows(const Session& s) {
+    const int64_t size = std::max<int64_t>(s.ReadAnnouncedSize, 0);
+    return s.ReadBytesReceived > size + size / 8 + 4096;
+}
+
+// Chunks received while waiting for a quiet line after the reset, at the most.
+constexpr int kSettleChunksMax = 64;
+
 bool Scanned(int32_t state) {
     switch (state) {
         case Initialising:
@@ -306,14 +324,42 @@ void ProcessReplies(Session& s) {
         return;
 
     s.TimerOff();
+    if (state == Initialising) {
+        RunScan(s);
+        if (s.ResetSettling) {
+            // A phone that never falls quiet is not waited for without end.
+            if (++s.SettleChunks > kSettleChunksMax) {
+                FinishReset(s);
+                return;
+            }
+            s.SetTimerInterval(s.ResetsAnswered >= s.ResetsSent ? kSettleQuietMs : kSettleLateMs);
+        }
+        // The watchdog restarts with every chunk.
+        s.TimerOn();
+        return;
+    }
     try {
+        if (state == Reading && ReadOverflows(s))
+            throw ConversionError("файл длиннее, чем объявлено (" +
+                                  std::to_string(s.ReadAnnouncedSize) + " байт)");
         Scan result = RunScan(s);
-        // During initialisation the watchdog keeps running after every chunk.
-        if (result == Scan::Incomplete || state == Initialising)
+        if (result == Scan::Incomplete && s.ReceiveBuffer.size() > kLongestPendingReply)
+            throw ConversionError("строка ответа без конца (" +
+                                  std::to_string(s.ReceiveBuffer.size()) + " байт)");
+        if (result == Scan::Incomplete)
             s.TimerOn();
     } catch (const ConversionError& e) {
         EndOperation(s, std::string("Телефон прислал неверный ответ\r\n") + e.what());
     } catch (const IoError& e) {
         EndOperation(s, std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
     }
+}
+
+void FinishReset(Session& s) {
+    s.ResetSettling = false;
+    s.CurrentOperation = Idle;
+    s.TimerOff();
+    DropReceived(s);
+    s.ShowProgress();
+    StartFolderCaching(s);
 }

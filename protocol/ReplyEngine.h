@@ -4,3 +4,12 @@
 #include "protocol/Session.h"
 
 void ProcessReplies(Session& s);
+
+// After the phone answered a reset, the line must stay quiet this long before the
+// first listing: kSettleQuietMs once every reset sent has its "OK", kSettleLateMs
+// (longer than the interval between resets) while some are still unanswered.
+constexpr int kSettleQuietMs = 250;
+constexpr int kSettleLateMs = 2500;
+// The line stayed quiet after the reset's answer: what came meanwhile is dropped
+// and the caching pass starts.
+void FinishReset(Session& s);

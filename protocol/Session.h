@@ -190,6 +190,11 @@ struct Session {
     int64_t WriteBytesLeft = 0;
     std::string DownloadTarget;  // UTF-8 local path
     int64_t ExpectedCrc = 0;
+    // The running read: the file's size as announced (by the listing, then by the
+    // read header) and the bytes received since the command. A phone that sends
+    // clearly more than that ends the read as a malformed reply.
+    int64_t ReadAnnouncedSize = 0;
+    int64_t ReadBytesReceived = 0;
     // The tail of the last chunk when it may be the start of a "#OK#" marker whose
     // rest comes with the next chunk ("#", "#O" or "#OK"); kept out of
     // ReceiveBuffer until then. Stale when the bytes it follows were dropped
@@ -197,6 +202,14 @@ struct Session {
     // completes a marker.
     Bytes HeldMarkerBytes;
     bool HeldMarkerStale = false;
+    // Waking the phone: the resets sent and the "OK"s received so far. After the
+    // first "OK" the program waits until the line is quiet (every reset answered,
+    // or long enough for a slow phone's late answers), dropping what comes
+    // meanwhile, so that a late "OK" is never taken for the first listing's end.
+    int32_t ResetsSent = 0;
+    int32_t ResetsAnswered = 0;
+    bool ResetSettling = false;
+    int32_t SettleChunks = 0;
     // Set while a re-read started by the error report runs: an error of that
     // listing or caching pass is shown without starting yet another re-read.
     bool RereadAfterError = false;
@@ -219,6 +232,7 @@ struct Session {
     Bytes RenameOldName;  // CP1251
     Bytes RenameNewName;  // CP1251
     int32_t RenameOverwrite = 0;
+    int64_t RenameSize = 0;  // the listed size of the file being renamed
     // Set while the phone's copy of the file being renamed may be erased and its
     // bytes live only in the temporary file; cleared when the rename completes.
     std::string RenameRescuePath;  // UTF-8 local path

@@ -221,7 +221,9 @@ void DownloadNextFile(Session& s) {
 
         s.DownloadTarget = folder + localName;
         try {
-            s.LocalFile.Create(s.DownloadTarget);
+            // The bytes go to a private file beside the target; the target itself
+            // changes only when the whole file has arrived intact.
+            s.LocalFile.CreateTemporaryFor(s.DownloadTarget);
         } catch (const IoError&) {
             // This file was not copied: it stays selected with the rest.
             s.PhonePane->SetSelected(row, true);
@@ -239,11 +241,7 @@ void DownloadNextFile(Session& s) {
         p.QuickStatus = "Копируем файл " + Show(entry->Name);
         s.ProgressUpdated();
 
-        // A checksum left over from an earlier file must not vouch for this one.
-        s.ExpectedCrc = -1;
-        s.CurrentOperation = Reading;
-        SendPhoneCommand(s, Read, localName);
-        s.TimerOn();
+        StartRead(s, localName, entry->Size);
         return;
     }
 }
@@ -285,6 +283,13 @@ void DeleteNextFile(Session& s) {
         }
         s.PhonePane->SetSelected(row, false);
         const Bytes caption = s.PhonePane->Caption(row);
+        if (!FindFile(s.CurrentFolder, caption)) {
+            // A folder row: the phone's standard folders are not files to erase.
+            s.Progress.ProgressBar1.StepIt();
+            s.Progress.ProgressBar2.StepIt();
+            s.ProgressUpdated();
+            continue;
+        }
 
         Bytes utf8;
         if (!AnsiToUtf8(caption, utf8) || !IsUsablePhoneName(caption)) {
@@ -364,6 +369,7 @@ void RenameBtnClick(Session& s) {
     s.RenameNewName = newName;
 
     if (PhoneFileEntry* entry = FindFile(s.CurrentFolder, oldName)) {
+        s.RenameSize = entry->Size;
         entry->Name = newName.substr(0, kFileNameMax);
         // One block more than whole blocks, even for a size that is a multiple of 512.
         s.Progress.ProgressBar1.SetMax(std::max<int32_t>(entry->Size, 0) / 512 + 1);
@@ -396,12 +402,9 @@ void RenameStep(Session& s) {
             s.DownloadTarget = s.TempFilePath;
             s.BatchStep = RenameStep;
             s.OperationStep = 1;
-            s.ExpectedCrc = -1;
             Bytes utf8;
             AnsiToUtf8(s.RenameOldName, utf8);
-            s.CurrentOperation = Reading;
-            SendPhoneCommand(s, Read, utf8);
-            s.TimerOn();
+            StartRead(s, utf8, s.RenameSize);
             return;
         }
         case 1: {

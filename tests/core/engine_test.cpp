@@ -9,6 +9,7 @@
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 #include "protocol/PhoneCommands.h"
+#include "protocol/ReceiveHandler.h"
 #include "protocol/ReplyEngine.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
@@ -154,6 +155,7 @@ class Download : public Engine {
         rig.s.DownloadTarget = target;
         rig.s.LocalFile.Create(target);
         Begin(Reading);
+        rig.s.ReadBytesReceived = 0;
     }
     // The phone's output for a file: the header, then one chunk per data line with
     // the marker behind it, then "OK".
@@ -330,8 +332,14 @@ TEST_F(Engine, ErrorLineDuringInitialisationIsSkipped) {
 }
 
 TEST_F(Engine, InitialisationOkStartsTheCachingPass) {
-    rig.s.CurrentOperation = Initialising;
+    InitialisePhone(rig.s);
+    rig.port.ClearWrites();
     Deliver(rig.s, "ATZ\r\nOK\r\n");
+    // The line must stay quiet for a moment first: nothing is sent yet.
+    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
+    EXPECT_TRUE(rig.port.writes.empty());
+    Timer1Timer(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
     EXPECT_TRUE(rig.s.Progress.Visible);
     EXPECT_TRUE(rig.s.Timer1.Enabled);

@@ -97,6 +97,13 @@ class FileOpsTest : public ::testing::Test {
         for (const auto& m : rig.ui.messages) n += m.text.find(text) != std::string::npos;
         return n;
     }
+    // The names in the computer folder, sorted.
+    std::vector<std::string> LocalNames() {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     std::vector<std::string> TempFiles() {
         std::vector<std::string> out;
         for (const auto& e : fs::directory_iterator(dir + "/tmp")) out.push_back(e.path());
@@ -259,8 +266,13 @@ TEST_F(FileOpsTest, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     SelectPhone({"one.bin", "two.bin"});
     CopyToCompBtnClick(s());
     rig.link.Pump();
+    EXPECT_EQ(CountMessages("CRC Error While Reading File\r\nФайл " + dir + "/two.bin не сохранён"),
+              1);
     EXPECT_EQ(CountMessages("CRC Error While Reading File"), 2);
-    EXPECT_EQ(Get(dir + "/two.bin"), Bytes_(300, 11));
+    // A file that failed its check never takes the name, and nothing else is left.
+    EXPECT_FALSE(fs::exists(dir + "/one.bin"));
+    EXPECT_FALSE(fs::exists(dir + "/two.bin"));
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"tmp"}));
     EXPECT_TRUE(Ready());
 }
 

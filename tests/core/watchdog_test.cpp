@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "protocol/ReceiveHandler.h"
+#include "protocol/ReplyEngine.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 
@@ -53,6 +54,9 @@ TEST(Watchdog, AnswerToTheSixthResetStopsTheResets) {
     InitialisePhone(rig.s);
     for (int i = 0; i < 5; ++i) Timer1Timer(rig.s);
     Deliver(rig.s, "ATZ\r\r\nOK\r\n");
+    // Five resets are still unanswered: their late answers are waited for.
+    EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
+    Timer1Timer(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
     int resets = 0;
     for (const auto& w : rig.port.writes) resets += w == "ATZ\r\n";
@@ -270,6 +274,7 @@ TEST(MarkerAnswer, NewConnectionForgetsHeldBytes) {
     rig.s.ReceiveBuffer.clear();
     InitialisePhone(rig.s);
     Deliver(rig.s, "OK\r\n");
+    Timer1Timer(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
 }
 

@@ -314,6 +314,8 @@ void PhoneEmulator::StartChangeFolder(const std::string& line) {
         return;
     }
     workingFolder_ = code;
+    if (Faults.strayPrompt)
+        Send("##>\r\n");
     Reply("OK\r\n");
 }
 
@@ -323,7 +325,10 @@ void PhoneEmulator::StartErase(const std::string& line) {
         Reply(CmeError(kErrorBadParameters));
         return;
     }
-    Reply(EraseFile(workingFolder_, name) ? "OK\r\n" : CmeError(kErrorNotFound));
+    const bool erased = EraseFile(workingFolder_, name);
+    if (erased && Faults.strayPrompt)
+        Send("##>\r\n");
+    Reply(erased ? "OK\r\n" : CmeError(kErrorNotFound));
 }
 
 void PhoneEmulator::StartRead(const std::string& line) {
@@ -414,7 +419,7 @@ void PhoneEmulator::StartWrite(const std::string& line) {
     writeData_.reserve(size);
     writeBlockEnd_ = std::min(kBlockSize, size);
     mode_ = Mode::WriteData;
-    Send("##>\r\n");
+    SendPrompt();
 }
 
 void PhoneEmulator::TakeWriteData() {
@@ -426,7 +431,7 @@ void PhoneEmulator::TakeWriteData() {
     }
     if (writeData_.size() < writeSize_) {
         writeBlockEnd_ = std::min(writeSize_, writeData_.size() + kBlockSize);
-        Send("##>\r\n");
+        SendPrompt();
         return;
     }
     mode_ = Mode::Command;
@@ -454,6 +459,12 @@ void PhoneEmulator::AbortTransfer() {
 
 // ---------------------------------------------------------------------------
 // Output
+
+void PhoneEmulator::SendPrompt() {
+    Send("##>\r\n");
+    if (Faults.doublePrompt)
+        Send("##>\r\n");
+}
 
 void PhoneEmulator::Reply(const std::string& text) {
     ++answered_;

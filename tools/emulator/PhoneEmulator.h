@@ -43,6 +43,8 @@ struct EmulatorFaults {
     bool corruptReadCrc = false;       // announce a wrong checksum in read headers
     bool silentAfterCommands = false;  // go silent once silentAfter commands were answered
     int silentAfter = 0;
+    bool doublePrompt = false;  // send every write prompt "##>" twice
+    bool strayPrompt = false;   // put a "##>" line before the OK of an erase or change-folder
 };
 
 class PhoneEmulator {
@@ -107,6 +109,7 @@ class PhoneEmulator {
     void TakeWriteData();
     void FinishWrite();
     void Reply(const std::string& text);  // the final reply of a command
+    void SendPrompt();                    // asks the host for the next write block
     void Send(const std::string& text);
     bool Muted() const;
     File* Find(uint8_t code, const std::string& name);

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -53,6 +54,7 @@ struct Options {
     std::size_t capacity = 0;
     std::string root;
     std::string save;
+    long resetDelayMs = 0;
     EmulatorFaults faults;
 };
 
@@ -81,7 +83,12 @@ void Usage() {
                  "  --error-code N      the error code for --error-on (default 4)\n"
                  "  --error-after N     let N such commands succeed first\n"
                  "  --split N           send replies in pieces of N bytes\n"
-                 "  --corrupt-crc       announce wrong checksums when reading\n");
+                 "  --corrupt-crc       announce wrong checksums when reading\n"
+                 "  --reset-delay MS    answer each ATZ only MS milliseconds after it came\n"
+                 "                      (later output waits behind it)\n"
+                 "  --double-prompt     send every write prompt \"##>\" twice\n"
+                 "  --stray-prompt      send a \"##>\" line before the OK of an erase or\n"
+                 "                      change-folder\n");
 }
 
 bool ParseLong(const char* text, long min, long& value) {
@@ -130,6 +137,15 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.faults.echo = true;
         } else if (a == "--corrupt-crc") {
             o.faults.corruptReadCrc = true;
+        } else if (a == "--double-prompt") {
+            o.faults.doublePrompt = true;
+        } else if (a == "--stray-prompt") {
+            o.faults.strayPrompt = true;
+        } else if (a == "--reset-delay") {
+            if (!number(0, n)) {
+                return false;
+            }
+            o.resetDelayMs = n;
         } else if (a == "--link") {
             if (!next(text)) {
                 return false;
@@ -377,7 +393,10 @@ bool SaveFiles(const PhoneEmulator& phone, const std::string& dir) {
 class Server {
   public:
     Server(int master, const Options& o)
-        : master_(master), bytesPerSecond_(o.baud / 10.0), saveDir_(o.save) {
+        : master_(master),
+          bytesPerSecond_(o.baud / 10.0),
+          saveDir_(o.save),
+          resetDelay_(std::chrono::milliseconds(o.resetDelayMs)) {
         phone_.Faults = o.faults;
         if (o.capacity) {
             phone_.Capacity = o.capacity;
@@ -388,7 +407,7 @@ class Server {
         if (!o.root.empty()) {
             LoadRoot(phone_, o.root);
         }
-        phone_.Output = [this](const std::string& chunk) { out_ += chunk; };
+        phone_.Output = [this](const std::string& chunk) { Emit(chunk); };
         if (!o.transcript.empty()) {
             log_ = std::fopen(o.transcript.c_str(), "a");
             if (!log_) {
@@ -420,12 +439,19 @@ class Server {
                 timeout = kHangupBackoffMs;
             } else {
                 fds[1].events = POLLIN;
+                ReleaseHeld();
+                if (!held_.empty()) {
+                    timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(
+                                                   held_.front().first - Clock::now())
+                                                   .count());
+                    timeout = std::max(timeout, 1);
+                }
                 if (!out_.empty()) {
                     int wait = PacingDelayMs();
                     if (wait == 0) {
                         fds[1].events |= POLLOUT;
                     } else {
-                        timeout = wait;
+                        timeout = timeout < 0 ? wait : std::min(timeout, wait);
                     }
                 }
                 if (phone_.AwaitingWriteData()) {
@@ -507,10 +533,32 @@ class Server {
         }
     }
 
+    // The phone's output goes out in order; an answer to a reset (and whatever
+    // follows it) waits until the reset delay has passed.
+    void Emit(const std::string& chunk) {
+        const bool reset = !phone_.Commands.empty() && phone_.Commands.back() == "ATZ";
+        if (resetDelay_.count() > 0 && (reset || !held_.empty())) {
+            Clock::time_point at = reset ? Clock::now() + resetDelay_ : held_.back().first;
+            if (!held_.empty())
+                at = std::max(at, held_.back().first);
+            held_.emplace_back(at, chunk);
+            return;
+        }
+        out_ += chunk;
+    }
+
+    void ReleaseHeld() {
+        while (!held_.empty() && held_.front().first <= Clock::now()) {
+            out_ += held_.front().second;
+            held_.pop_front();
+        }
+    }
+
     void HangUp() {
         // Whatever was meant for the program that went away is dropped.
         phone_.AbortTransfer();
         out_.clear();
+        held_.clear();
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
             return;  // already opened again
@@ -607,6 +655,8 @@ class Server {
     std::string saveDir_;
     PhoneEmulator phone_;
     std::string out_;
+    std::chrono::milliseconds resetDelay_;
+    std::deque<std::pair<Clock::time_point, std::string>> held_;
     std::FILE* log_ = nullptr;
     bool hungUp_ = true;  // nobody has opened the port yet
     double credit_ = 0;
