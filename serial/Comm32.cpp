@@ -576,16 +576,17 @@ bool TComm32::Open() {
 
     int fd = ::open(CommPort.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        LogOpenFailure(CommPort, errno);
+        const int err = errno;
+        LogOpenFailure(CommPort, err);
         CloseCommLog();
-        throw ECommsError("Ошибка открытия порта");
+        throw ECommsError("Ошибка открытия порта", err);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
         ::close(fd);
         CommLog(CommPort + " is not a serial device");
         CloseCommLog();
-        throw ECommsError("Неверный указатель. ");
+        throw ECommsError("Неверный указатель. ", ENOTTY);
     }
     // The lock tells us (and the port probe) that another program holds the port;
     // the exclusive mode keeps others from opening it while we do.
@@ -598,7 +599,7 @@ bool TComm32::Open() {
             LogOpenFailure(CommPort, err);
         }
         CloseCommLog();
-        throw ECommsError("Ошибка открытия порта");
+        throw ECommsError("Ошибка открытия порта", err == EWOULDBLOCK ? EBUSY : err);
     }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != EINVAL && errno != ENOTTY) {
         LogSystemError(errno, "TIOCEXCL: ");
@@ -641,7 +642,7 @@ bool TComm32::Open() {
     } catch (const std::system_error& e) {
         reader_.reset();
         LogSystemError(e.code().value(), "Unable to create Read thread");
-        throw ECommsError("Unable to create Read thread");
+        throw ECommsError("Unable to create Read thread", e.code().value());
     }
     try {
         writer_ = std::make_unique<TWriteThread>(this, port_, stop_, generation_, queue_);
@@ -649,7 +650,7 @@ bool TComm32::Open() {
     } catch (const std::system_error& e) {
         writer_.reset();
         LogSystemError(e.code().value(), "Unable to create Write thread");
-        throw ECommsError("Unable to create Write thread");
+        throw ECommsError("Unable to create Write thread", e.code().value());
     }
     return true;
 }
@@ -761,10 +762,15 @@ void TComm32::DeliverLineError(uint64_t generation, const std::string& report) {
     handler(report);
 }
 
+// Both threads may ask to hang up; the owner hears of it once per opening. The
+// handler may close the component: the thread that posted the request has ended or
+// is ending, and the other one ends at the stop event, so the joins return.
 void TComm32::DeliverHangup(uint64_t generation) {
-    if (generation != generation_ || port_ < 0 || !OnRequestHangup) {
+    if (generation != generation_ || port_ < 0 || !OnRequestHangup ||
+        hangupDeliveredFor_ == generation) {
         return;
     }
+    hangupDeliveredFor_ = generation;
     auto handler = OnRequestHangup;
     handler(this);
 }

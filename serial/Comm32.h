@@ -24,9 +24,17 @@
 
 #include "protocol/Session.h"
 
+// A port that cannot be opened. Error() is the system's errno value for the
+// reason (EBUSY also when another program holds the port's lock), 0 when there is
+// no system reason.
 class ECommsError : public std::runtime_error {
   public:
-    using runtime_error::runtime_error;
+    explicit ECommsError(const std::string& what, int error = 0)
+        : runtime_error(what), error_(error) {}
+    int Error() const { return error_; }
+
+  private:
+    int error_;
 };
 
 class TComm32;
@@ -155,6 +163,9 @@ class TComm32 : public QObject, public IPort {
     const std::string& CommsLogFileName() const { return commsLogFileName_; }
 
     TReceiveDataEvent OnReceiveData;
+    // The reader or writer gave up on the port (the device vanished, the line
+    // failed). Called on the owner's thread at most once per opening; the handler
+    // may close the component (and open it again).
     std::function<void(TComm32* Sender)> OnRequestHangup;
     // Line errors (framing, overrun, parity) reported by the driver, as
     // "Comm Event: ..." texts. They never reach OnReceiveData.
@@ -186,6 +197,8 @@ class TComm32 : public QObject, public IPort {
     int stop_ = -1;
     // Bumped by every Open and Close: a delivery from an earlier opening is stale.
     uint64_t generation_ = 0;
+    // The opening whose hang-up request has reached the owner.
+    uint64_t hangupDeliveredFor_ = 0;
     std::unique_ptr<comm32_internal::WorkerThread> reader_;
     std::unique_ptr<comm32_internal::WorkerThread> writer_;
     std::shared_ptr<comm32_internal::WriteQueue> queue_;

@@ -1,10 +1,49 @@
 #include "serial/SerialPorts.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <tuple>
+
+#include "serial/Misc.h"
+
 namespace {
+
+const char* const kFamilies[] = {"ttyUSB", "ttyACM", "rfcomm", "ttyS"};
+constexpr int kFamilyCount = static_cast<int>(sizeof kFamilies / sizeof kFamilies[0]);
+
+// The family index and number of a device name such as "ttyUSB3"; false for any
+// other name (no number, a sign, text after the number, a number out of range).
+bool ParseDeviceName(const char* name, int& family, unsigned& number) {
+    for (int f = 0; f < kFamilyCount; ++f) {
+        const std::size_t prefix = std::strlen(kFamilies[f]);
+        if (std::strncmp(name, kFamilies[f], prefix) != 0) {
+            continue;
+        }
+        const char* digits = name + prefix;
+        if (*digits == '\0') {
+            return false;
+        }
+        unsigned long value = 0;
+        for (const char* p = digits; *p != '\0'; ++p) {
+            if (*p < '0' || *p > '9' || value > std::numeric_limits<unsigned>::max() / 10) {
+                return false;
+            }
+            value = value * 10 + static_cast<unsigned>(*p - '0');
+        }
+        family = f;
+        number = static_cast<unsigned>(value);
+        return true;
+    }
+    return false;
+}
 
 bool PortIsFree(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -20,15 +59,39 @@ bool PortIsFree(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> SerialPortCandidates() {
-    static const char* const kFamilies[] = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/rfcomm",
-                                            "/dev/ttyS"};
-    std::vector<std::string> names;
-    names.reserve(4 * 256);
-    for (const char* family : kFamilies) {
-        for (int n = 0; n <= 255; ++n) {
-            names.push_back(family + std::to_string(n));
+std::vector<std::string> SerialPortCandidates(const std::string& devDir) {
+    struct Found {
+        int family;
+        unsigned number;
+        std::string path;
+    };
+    std::vector<Found> found;
+    DIR* dir = ::opendir(devDir.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    const std::string prefix = devDir.empty() || devDir.back() == '/' ? devDir : devDir + "/";
+    while (const dirent* entry = ::readdir(dir)) {
+        int family = 0;
+        unsigned number = 0;
+        if (!ParseDeviceName(entry->d_name, family, number)) {
+            continue;
         }
+        std::string path = prefix + entry->d_name;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+            continue;
+        }
+        found.push_back({family, number, std::move(path)});
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return std::tie(a.family, a.number) < std::tie(b.family, b.number);
+    });
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (Found& f : found) {
+        names.push_back(std::move(f.path));
     }
     return names;
 }
@@ -43,6 +106,30 @@ std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candid
     return found;
 }
 
-std::vector<std::string> ListSerialPorts() {
-    return ProbeSerialPorts(SerialPortCandidates());
+std::vector<std::string> ListSerialPorts(const std::string& devDir) {
+    return ProbeSerialPorts(SerialPortCandidates(devDir));
+}
+
+std::string PortOpenFailureReason(const std::string& port, int error) {
+    switch (error) {
+        case 0:
+            return std::string();
+        case EACCES:
+        case EPERM:
+            return "Нет доступа к порту " + port +
+                   ": добавьте учётную запись в группу dialout и войдите в систему заново "
+                   "(см. docs/serial-access.md)";
+        case EBUSY:
+            return "Порт " + port + " занят другой программой: закройте её и нажмите \"Старт\"";
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "Порт " + port +
+                   " не найден: устройство отключено или пропало. Проверьте кабель и "
+                   "выберите порт снова";
+        case ENOTTY:
+            return port + " не последовательный порт: выберите другой порт";
+        default:
+            return "Порт " + port + ": " + FormatLastError(error);
+    }
 }

@@ -1,18 +1,26 @@
-// Discovery of the serial ports the user can choose from.
+// Discovery of the serial ports the user can choose from, and what to tell the
+// user when a port cannot be opened.
 #pragma once
 
 #include <string>
 #include <vector>
 
 // The serial ports that can be opened now and are not held by another program, as
-// device paths: /dev/ttyUSB0..255, /dev/ttyACM0..255, /dev/rfcomm0..255 and
-// /dev/ttyS0..255, in that order.
-std::vector<std::string> ListSerialPorts();
+// device paths: the candidates in devDir, probed.
+std::vector<std::string> ListSerialPorts(const std::string& devDir = "/dev");
 
-// The candidate device paths ListSerialPorts tries, in the order it tries them.
-std::vector<std::string> SerialPortCandidates();
+// The device nodes of the serial families present in devDir: ttyUSB<n>, ttyACM<n>,
+// rfcomm<n> and ttyS<n> that are character devices (a link to one counts), family
+// by family in that order, each in ascending order of n. Nothing else in the
+// folder is touched: no device is opened.
+std::vector<std::string> SerialPortCandidates(const std::string& devDir = "/dev");
 
 // The candidates that open for writing and are not locked by another program, in
 // the order given. Each is opened for an instant and closed again; nothing is
 // written and no line settings are touched.
 std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candidates);
+
+// Why port could not be opened and what to do, for the errno value the serial
+// component reported (ECommsError::Error()): one line of text for the user, empty
+// when there is nothing to add.
+std::string PortOpenFailureReason(const std::string& port, int error);

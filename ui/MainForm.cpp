@@ -17,6 +17,7 @@
 #include "phonefs/PhoneTree.h"
 #include "protocol/ReceiveHandler.h"
 #include "serial/Comm32.h"
+#include "serial/SerialPorts.h"
 #include "ui/AboutForm.h"
 #include "ui/ComputerPane.h"
 #include "ui/FileExistForm.h"
@@ -27,9 +28,11 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
-void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption) {
-    // Not a child of owner: a disabled main window would disable its child windows.
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+namespace {
+
+// Message boxes are not children of the main window (a disabled main window would
+// disable its child windows): they are placed over it and kept in front of it.
+void PlaceOver(QMessageBox& box, QWidget* owner) {
     box.setWindowModality(Qt::ApplicationModal);
     if (owner && owner->isVisible()) {
         box.winId();
@@ -41,6 +44,13 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption)
         r.moveCenter(owner->frameGeometry().center());
         box.move(r.topLeft());
     }
+}
+
+}  // namespace
+
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    PlaceOver(box, owner);
     box.exec();
 }
 
@@ -116,6 +126,9 @@ TForm1::TForm1(const ProgramOptions& options)
     Comm321->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
         Guarded([&] { ::Comm321ReceiveData(session_, buffer, length); });
     };
+    // The cable was pulled or the device vanished: no need to wait for the
+    // watchdog, the line is known to be gone.
+    Comm321->OnRequestHangup = [this](TComm32*) { ConnectionLost(); };
 
     connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
     connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
@@ -257,10 +270,61 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // FormCloseQuery: closing is always allowed; the port is released first.
+    // FormCloseQuery: closing mid-operation needs the user's yes; the port is
+    // released first. After "Выход" (menu or settings) the question was settled.
+    if (!exitRequested_ && !ConfirmExit()) {
+        event->ignore();
+        return;
+    }
+    exitRequested_ = true;  // a settings dialog still queued never comes up
+    session_.TimerOff();
     Comm321->Close();
     ProcessForm->hide();
     event->accept();
+}
+
+bool TForm1::OperationRunning() const {
+    return Comm321->IsOpen() && (session_.CurrentOperation != Idle || session_.Progress.Visible);
+}
+
+bool TForm1::ConfirmExit() {
+    if (!OperationRunning())
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
+                    QStringLiteral("Операция не завершена. Выйти?"), QMessageBox::NoButton);
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    yes->setObjectName(QStringLiteral("Yes"));
+    no->setObjectName(QStringLiteral("No"));
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    PlaceOver(box, this);
+    // The operation goes on while the question is up; should the line be lost
+    // meanwhile, the settings dialog waits until the question is answered.
+    askingExit_ = true;
+    box.exec();
+    askingExit_ = false;
+    if (box.clickedButton() != yes) {
+        if (restartPending_) {
+            restartPending_ = false;
+            QTimer::singleShot(0, this, &TForm1::FormCreate);
+        }
+        return false;
+    }
+    restartPending_ = false;
+    // The operation may have ended while the question was up; ending it again is
+    // harmless. Nothing more arrives once the port is closed.
+    session_.TimerOff();
+    Comm321->Close();
+    session_.LocalFile.Close();  // a partial download never gets its name
+    Guarded([this] { NoteRenameRescue(session_); });
+    return true;
+}
+
+void TForm1::ConnectionLost() {
+    // The port named in the settings, as the user chose it (a link stays a link).
+    const std::string port = Comm321->CommPort;
+    Guarded([this, &port] { ::ConnectionLost(session_, port); });
 }
 
 void TForm1::FormCreate() {
@@ -282,15 +346,21 @@ void TForm1::FormCreate() {
             ExitProgram();
             return;
         }
+        std::string reason;
         try {
-            Comm321->Open();
-            ::InitialisePhone(session_);
-            break;
+            if (Comm321->Open()) {
+                ::InitialisePhone(session_);
+                break;
+            }
+        } catch (const ECommsError& e) {
+            reason = PortOpenFailureReason(Comm321->CommPort, e.Error());
         } catch (const std::exception&) {
-            // A component left half open would refuse the next Open.
-            Comm321->Close();
-            MessageBox("Невозможно открыть порт", "Ошибка");
         }
+        // A component left half open would refuse the next Open.
+        Comm321->Close();
+        MessageBox(
+            reason.empty() ? "Невозможно открыть порт" : "Невозможно открыть порт\r\n" + reason,
+            "Ошибка");
     }
     inFormCreate_ = false;
 }
@@ -310,6 +380,8 @@ void TForm1::Settings1Click() {
 }
 
 void TForm1::Exit1Click() {
+    if (!ConfirmExit())
+        return;
     ExitProgram();
 }
 
@@ -411,7 +483,12 @@ void TForm1::WatchdogChanged() {
 
 void TForm1::RestartConnection() {
     // Queued: the watchdog that asks for it finishes before the settings dialog.
-    QTimer::singleShot(0, this, &TForm1::FormCreate);
+    QTimer::singleShot(0, this, [this] {
+        if (askingExit_)
+            restartPending_ = true;
+        else
+            FormCreate();
+    });
 }
 
 // ---------------------------------------------------------------------------

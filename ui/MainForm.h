@@ -69,6 +69,10 @@ class TForm1 : public QMainWindow, public IUserInterface {
     std::function<void()> OnExit;
     bool ExitRequested() const { return exitRequested_; }
 
+    // True while an exchange with the phone is under way: an operation awaits a
+    // reply or the progress window shows a batch, on an open port.
+    bool OperationRunning() const;
+
     // IUserInterface
     void MessageBox(const std::string& text, const std::string& caption) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
@@ -115,6 +119,11 @@ class TForm1 : public QMainWindow, public IUserInterface {
     void LayoutControls();
     void BuildMenu();
     void ExitProgram();
+    // Before the program ends: when an operation is running, asks whether to leave
+    // it; on "Да" ends it (port closed, partial download discarded, a renamed
+    // file's kept bytes named). False when the user chose to stay.
+    bool ConfirmExit();
+    void ConnectionLost();
     // The application's general error report around one handler.
     void Guarded(const std::function<void()>& handler);
     void ShowError(const std::string& text);
@@ -126,6 +135,8 @@ class TForm1 : public QMainWindow, public IUserInterface {
     bool shownOnce_ = false;
     bool inFormCreate_ = false;
     bool exitRequested_ = false;
+    bool askingExit_ = false;      // the question on leaving mid-operation is up
+    bool restartPending_ = false;  // the settings dialog waits for its answer
     bool timerWasEnabled_ = false;
     int timerInterval_ = -1;
     std::string screenshotDir_;

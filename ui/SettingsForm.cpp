@@ -27,7 +27,7 @@ QComboBox* MakeList(QWidget* parent, int left, int top, int width, const char* n
 }  // namespace
 
 TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
-                             const std::vector<std::string>& extraPorts)
+                             const std::vector<std::string>& extraPorts, PortProbe probe)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       comm_(comm) {
     setObjectName(QStringLiteral("SettingsForm"));
@@ -55,7 +55,6 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
     Start->setDefault(true);
 
     for (const std::string& p : extraPorts) SelCom->addItem(QString::fromStdString(p));
-    for (const std::string& p : ListSerialPorts()) SelCom->addItem(QString::fromStdString(p));
     SelCom->setCurrentIndex(SelCom->count() > 0 ? 0 : -1);
     SelSpeed->addItem(QStringLiteral("115200"));
     SelSpeed->addItem(QStringLiteral("230400"));
@@ -63,6 +62,40 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
 
     connect(Start, &QPushButton::clicked, this, &TSettingsForm::StartClick);
     connect(CancelSetBtn, &QPushButton::clicked, this, &TSettingsForm::CancelSetBtnClick);
+
+    // Opening devices can take a while (a Bluetooth link, a driver that waits): the
+    // probe runs off the user-interface thread and hands its list back queued. The
+    // destructor waits for it, so a late result never reaches a dialog that is gone.
+    if (!probe)
+        probe = [] { return ListSerialPorts(); };
+    probe_ = std::thread([this, probe = std::move(probe)] {
+        std::vector<std::string> ports;
+        try {
+            ports = probe();
+        } catch (const std::exception&) {
+            // No list: the ports given on the command line remain.
+        }
+        QMetaObject::invokeMethod(
+            this, [this, ports = std::move(ports)] { AddProbedPorts(ports); },
+            Qt::QueuedConnection);
+    });
+}
+
+TSettingsForm::~TSettingsForm() {
+    if (probe_.joinable())
+        probe_.join();
+}
+
+void TSettingsForm::AddProbedPorts(const std::vector<std::string>& ports) {
+    for (const std::string& p : ports) {
+        const QString name = QString::fromStdString(p);
+        if (SelCom->findText(name, Qt::MatchExactly) < 0)
+            SelCom->addItem(name);
+    }
+    // A choice the user has made meanwhile stands.
+    if (SelCom->currentIndex() < 0 && SelCom->count() > 0)
+        SelCom->setCurrentIndex(0);
+    portsProbed_ = true;
 }
 
 int TSettingsForm::exec() {

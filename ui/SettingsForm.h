@@ -1,7 +1,9 @@
 // The port settings dialog: port and line speed, asked at every start.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/FormPlacement.h"
@@ -12,9 +14,15 @@ class TComm32;
 class TSettingsForm : public TCenteredDialog {
     Q_OBJECT
   public:
-    // Fills the port list once for the whole run: extraPorts first, then the
-    // serial ports found on this computer.
-    TSettingsForm(QWidget* owner, TComm32& comm, const std::vector<std::string>& extraPorts);
+    // Finds the serial ports to offer; runs on a thread of its own.
+    using PortProbe = std::function<std::vector<std::string>()>;
+
+    // Fills the port list once for the whole run: extraPorts at once, then the
+    // serial ports that probe finds (by default the ones on this computer), added
+    // when it is done. The dialog stays usable while the probe runs.
+    TSettingsForm(QWidget* owner, TComm32& comm, const std::vector<std::string>& extraPorts,
+                  PortProbe probe = {});
+    ~TSettingsForm() override;
 
     QComboBox* SelCom;
     QComboBox* SelSpeed;
@@ -23,6 +31,8 @@ class TSettingsForm : public TCenteredDialog {
 
     // True when the dialog was left with "Выход".
     bool ExitRequested() const { return exitRequested_; }
+    // True once the probe's ports are in the list.
+    bool PortsProbed() const { return portsProbed_; }
     int exec() override;
 
     void StartClick();
@@ -36,6 +46,10 @@ class TSettingsForm : public TCenteredDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void AddProbedPorts(const std::vector<std::string>& ports);
+
     TComm32& comm_;
     bool exitRequested_ = false;
+    bool portsProbed_ = false;
+    std::thread probe_;
 };

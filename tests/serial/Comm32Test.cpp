@@ -134,6 +134,37 @@ TEST_F(Comm32Test, OpenFailuresRaiseTheirTexts) {
     std::remove(file.c_str());
 }
 
+TEST_F(Comm32Test, OpenFailuresCarryTheSystemReason) {
+    auto errorOf = [](TComm32& c) {
+        try {
+            c.Open();
+        } catch (const ECommsError& e) {
+            return e.Error();
+        }
+        return -1;
+    };
+    // Busy: another component holds the port.
+    ASSERT_TRUE(comm.Open());
+    TComm32 other;
+    other.CommPort = pty.Path();
+    EXPECT_EQ(errorOf(other), EBUSY);
+    comm.Close();
+
+    // Gone: the far side of a pseudo-terminal has closed, its device node vanished.
+    std::string vanished;
+    {
+        Pty gone;
+        ASSERT_TRUE(gone.Ok());
+        vanished = gone.Path();
+    }
+    other.CommPort = vanished;
+    EXPECT_EQ(errorOf(other), ENOENT);
+
+    other.CommPort = "/dev/null";
+    EXPECT_EQ(errorOf(other), ENOTTY);
+    EXPECT_FALSE(other.IsOpen());
+}
+
 TEST_F(Comm32Test, SecondOpenerOfTheSamePortFails) {
     ASSERT_TRUE(comm.Open());
     TComm32 second;
@@ -304,6 +335,53 @@ TEST_F(Comm32Test, FarSideGoneEndsReaderWithOneHangupRequest) {
     EXPECT_FALSE(comm.IsOpen());
     DrainEvents(&comm);
     EXPECT_LE(owner.hangups, 2);  // at most one from each thread
+}
+
+TEST_F(Comm32Test, HangupReachesTheOwnerOncePerOpening) {
+    ASSERT_TRUE(comm.Open());
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return owner.hangups >= 1; }));
+    // The writer fails on the dead line too; the owner has heard it already.
+    comm.Write("AT\r", 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    DrainEvents(&comm);
+    EXPECT_EQ(owner.hangups, 1);
+    comm.Close();
+    DrainEvents(&comm);
+    EXPECT_EQ(owner.hangups, 1);
+}
+
+TEST_F(Comm32Test, HandlerMayCloseAndReopenTheComponent) {
+    Pty next;
+    ASSERT_TRUE(next.Ok());
+    int calls = 0;
+    bool openInHandler = true;
+    Clock::duration closeTook{};
+    comm.OnRequestHangup = [&](TComm32* sender) {
+        ++calls;
+        auto start = Clock::now();
+        sender->Close();
+        closeTook = Clock::now() - start;
+        openInHandler = sender->IsOpen();
+        sender->CommPort = next.Path();
+        sender->Open();  // the next opening, from inside the delivery
+    };
+    ASSERT_TRUE(comm.Open());
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return calls >= 1; }));
+    EXPECT_LT(closeTook, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(openInHandler);
+    // Nothing of the old opening reaches the owner: no second hang-up, and the new
+    // opening carries data both ways.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    DrainEvents(&comm);
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(comm.IsOpen());
+    ASSERT_TRUE(comm.Write("AT\r", 3));
+    EXPECT_EQ(next.Receive(3), "AT\r");
+    ASSERT_TRUE(next.Send("OK"));
+    EXPECT_TRUE(WaitUntil([&] { return owner.All() == "OK"; }));
+    comm.Close();
 }
 
 TEST_F(Comm32Test, StalledLineEndsWriterAfterFiveSeconds) {

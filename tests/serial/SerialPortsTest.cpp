@@ -1,5 +1,10 @@
 // Serial port discovery: which candidate devices are offered, in which order.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
 
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
@@ -9,16 +14,89 @@ using namespace serial_test;
 
 namespace {
 
+// A device folder made of links to a real character device, plus names and
+// files that are not serial ports.
+class FakeDevFolder {
+  public:
+    FakeDevFolder() {
+        char pattern[] = "/tmp/orvo-dev-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) {
+            path = pattern;
+        }
+    }
+    ~FakeDevFolder() {
+        for (const std::string& name : made_) {
+            ::unlink((path + "/" + name).c_str());
+        }
+        ::rmdir(path.c_str());
+    }
+    bool Device(const std::string& name) {
+        made_.push_back(name);
+        return ::symlink("/dev/null", (path + "/" + name).c_str()) == 0;
+    }
+    bool PlainFile(const std::string& name) {
+        made_.push_back(name);
+        std::ofstream(path + "/" + name) << "x";
+        return true;
+    }
+    std::string path;
+
+  private:
+    std::vector<std::string> made_;
+};
+
 TEST(SerialPortsTest, CandidatesAreTheSerialFamiliesInAscendingOrder) {
-    std::vector<std::string> names = SerialPortCandidates();
-    ASSERT_EQ(names.size(), 4u * 256u);
-    EXPECT_EQ(names[0], "/dev/ttyUSB0");
-    EXPECT_EQ(names[1], "/dev/ttyUSB1");
-    EXPECT_EQ(names[255], "/dev/ttyUSB255");
-    EXPECT_EQ(names[256], "/dev/ttyACM0");
-    EXPECT_EQ(names[512], "/dev/rfcomm0");
-    EXPECT_EQ(names[768], "/dev/ttyS0");
-    EXPECT_EQ(names.back(), "/dev/ttyS255");
+    FakeDevFolder dev;
+    ASSERT_FALSE(dev.path.empty());
+    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB255", "ttyUSB1", "ttyUSB0", "rfcomm0",
+                             "ttyACM0", "ttyS0", "ttyUSB300", "ttyS",
+                             // not serial families, or not a plain number after the name
+                             "tty1", "console", "ttyUSBx", "ttyUSB1a", "ttyS-1", "ttyAMA0"}) {
+        ASSERT_TRUE(dev.Device(name)) << name;
+    }
+    ASSERT_TRUE(dev.PlainFile("ttyUSB7"));  // a file of the right name is no device
+    ASSERT_EQ(::mkdir((dev.path + "/ttyACM9").c_str(), 0700), 0);
+    std::vector<std::string> names = SerialPortCandidates(dev.path);
+    ::rmdir((dev.path + "/ttyACM9").c_str());
+    std::vector<std::string> expected;
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyUSB255", "ttyUSB300", "ttyACM0", "rfcomm0",
+                             "ttyS0", "ttyS2", "ttyS10"}) {
+        expected.push_back(dev.path + "/" + name);
+    }
+    EXPECT_EQ(names, expected);
+    // A trailing slash on the folder makes no double one in the paths.
+    EXPECT_EQ(SerialPortCandidates(dev.path + "/"), expected);
+    EXPECT_EQ(SerialPortCandidates(dev.path + "/missing"), std::vector<std::string>{});
+}
+
+TEST(SerialPortsTest, ListingProbesOnlyTheDevicesFound) {
+    // The fake folder's devices are /dev/null: found, but not terminals.
+    FakeDevFolder dev;
+    ASSERT_TRUE(dev.Device("ttyUSB0"));
+    EXPECT_EQ(SerialPortCandidates(dev.path).size(), 1u);
+    EXPECT_EQ(ListSerialPorts(dev.path), std::vector<std::string>{});
+}
+
+TEST(SerialPortsTest, OpenFailureReasonsNameThePortAndWhatToDo) {
+    const std::string port = "/dev/ttyUSB0";
+    const std::string access = PortOpenFailureReason(port, EACCES);
+    EXPECT_EQ(access,
+              "Нет доступа к порту /dev/ttyUSB0: добавьте учётную запись в группу dialout и "
+              "войдите в систему заново (см. docs/serial-access.md)");
+    EXPECT_EQ(PortOpenFailureReason(port, EPERM), access);
+    EXPECT_EQ(PortOpenFailureReason(port, EBUSY),
+              "Порт /dev/ttyUSB0 занят другой программой: закройте её и нажмите \"Старт\"");
+    const std::string gone = PortOpenFailureReason(port, ENOENT);
+    EXPECT_EQ(gone,
+              "Порт /dev/ttyUSB0 не найден: устройство отключено или пропало. Проверьте кабель "
+              "и выберите порт снова");
+    EXPECT_EQ(PortOpenFailureReason(port, ENODEV), gone);
+    EXPECT_EQ(PortOpenFailureReason(port, ENXIO), gone);
+    EXPECT_EQ(PortOpenFailureReason(port, ENOTTY),
+              "/dev/ttyUSB0 не последовательный порт: выберите другой порт");
+    // Any other reason is given in the system's words; no reason, no text.
+    EXPECT_EQ(PortOpenFailureReason(port, EIO), "Порт /dev/ttyUSB0: Input/output error");
+    EXPECT_EQ(PortOpenFailureReason(port, 0), "");
 }
 
 TEST(SerialPortsTest, ProbeKeepsFreePortsInOrderAndSkipsBusyMissingAndNonTerminals) {

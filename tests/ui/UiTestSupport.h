@@ -77,6 +77,12 @@ class EmulatorProcess {
             return false;
         return QString::fromUtf8(proc_.readLine()).trimmed() == QLatin1String("SAVED");
     }
+    // Ends it at once (SIGKILL): its side of the pseudo-terminal closes as when a
+    // cable is pulled. Start may run it again afterwards.
+    void Kill() {
+        proc_.kill();
+        proc_.waitForFinished(5000);
+    }
     std::string pty;
 
   private:
@@ -203,12 +209,36 @@ struct ProgramRig {
         form->SetManualClock(true);
         port = std::make_unique<RecordingPort>(form->Comm321);
         form->session().Port = port.get();
+        // The watchdog's expiries are the test's to give, except the quiet time
+        // after the phone has answered the reset: it passes as in the program.
+        settle.setInterval(5);
+        QObject::connect(&settle, &QTimer::timeout, [this] { SettleTick(); });
+        settle.start();
         form->show();
     }
     ~ProgramRig() {
+        settle.stop();
         if (form)
             form->session().Port = form->Comm321;
     }
+    void SettleTick() {
+        if (!form || s().CurrentOperation != Initialising || !s().ResetSettling) {
+            settleChunks = -1;
+            return;
+        }
+        if (s().SettleChunks != settleChunks) {
+            settleChunks = s().SettleChunks;
+            quiet.restart();
+            return;
+        }
+        if (quiet.elapsed() >= form->Timer1->interval()) {
+            settleChunks = -1;
+            form->Timer1Timer();
+        }
+    }
+    QTimer settle;
+    int settleChunks = -1;
+    QElapsedTimer quiet;
 
     Session& s() { return form->session(); }
     TPhoneList* pane() { return form->ListPhone; }

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <set>
 
@@ -768,6 +769,164 @@ TEST_F(FileOpsE2E, FailedReadKeepsTheFileOnTheComputer) {
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("song.bin")});
     EXPECT_EQ(ReadAll(pcDir + "/song.bin"), "the user's own song.bin");
+}
+
+// ---------------------------------------------------------------------------
+// A lost line, and leaving mid-transfer
+
+// The line paced like a real cable: a large download takes many seconds.
+QStringList RealLine() {
+    return {QStringLiteral("--baud"), QStringLiteral("115200")};
+}
+
+// Every name in a folder, hidden ones included.
+std::vector<std::string> FolderNames(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const QString& name :
+         QDir(QString::fromStdString(dir))
+             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDir::Name)) {
+        names.push_back(name.toStdString());
+    }
+    return names;
+}
+
+TEST_F(FileOpsE2E, PulledCableEndsADownloadAtOnceAndStartConnectsAgain) {
+    const std::string big = Filler(200000, 51);
+    PutOnPhone("Images/My Images", "big.bin", big);
+    const std::string own = "the computer's own big.bin\n";
+    PutOnComputer("down", "big.bin", own);
+    const std::string link = work.filePath(QStringLiteral("phone-port")).toStdString();
+    const QStringList args = QStringList{QStringLiteral("--empty"), QStringLiteral("--root"),
+                                         QString::fromStdString(phoneDir), QStringLiteral("--link"),
+                                         QString::fromStdString(link)} +
+                             RealLine();
+    ASSERT_TRUE(rig.emulator.Start(args));
+    rig.answers.Then(ModalAnswerer::Start());
+    rig.Make({link});
+    ASSERT_TRUE(rig.WaitReady());
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/down");
+    SelectOnPhone({"big.bin"});
+    Mark();
+    rig.form->CopyToCompBtn->click();
+    // A few blocks in: the transfer is under way.
+    ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 4; }));
+    ASSERT_EQ(rig.s().CurrentOperation, Reading);
+
+    QElapsedTimer sincePulled;
+    qint64 reportedAfter = -1;
+    bool openAtReport = true, progressAtReport = true, enabledAtReport = false;
+    std::vector<std::string> folderAtReport;
+    std::string ownAtReport;
+    rig.answers.Then([&](QWidget* w) {
+        reportedAfter = sincePulled.elapsed();
+        openAtReport = rig.form->Comm321->IsOpen();
+        progressAtReport = rig.form->ProcessForm->isVisible();
+        enabledAtReport = rig.form->isEnabled();
+        folderAtReport = FolderNames(pcDir + "/down");
+        ownAtReport = ReadAll(pcDir + "/down/big.bin");
+        ModalAnswerer::Ok()(w);
+    });
+    bool pluggedIn = false;
+    std::size_t sentBeforeStart = 0;
+    rig.answers.Then([&](QWidget* w) {
+        // The cable goes back in while the settings dialog is up.
+        pluggedIn = rig.emulator.Start(args);
+        sentBeforeStart = rig.port->sent.size();
+        ModalAnswerer::Press(w, "Start");
+    });
+    sincePulled.start();
+    rig.emulator.Kill();
+    ASSERT_TRUE(PumpUntil([&] { return rig.answers.seen.size() >= 2; }, 10000));
+    EXPECT_EQ(rig.answers.seen[0],
+              "box:Ошибка:Связь с телефоном потеряна: порт " + link +
+                  " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"");
+    EXPECT_EQ(rig.answers.seen[1], "settings");
+    EXPECT_GE(reportedAfter, 0);
+    EXPECT_LT(reportedAfter, 1000);
+    EXPECT_FALSE(openAtReport);
+    EXPECT_FALSE(progressAtReport);
+    EXPECT_TRUE(enabledAtReport);
+    // The folder is as it was: the file of the same name keeps its bytes, and no
+    // partial or temporary file is left.
+    EXPECT_EQ(folderAtReport, std::vector<std::string>{"big.bin"});
+    EXPECT_TRUE(ownAtReport == own) << ownAtReport.size() << " bytes";
+    std::cout << "[ unplug   ] reported " << reportedAfter << " ms after the cable was pulled\n";
+
+    ASSERT_TRUE(pluggedIn);
+    ASSERT_TRUE(rig.WaitReady());
+    EXPECT_EQ(rig.port->sent.substr(sentBeforeStart), "ATZ\r\n" + CachingPassListings());
+    EXPECT_EQ(rig.answers.seen.size(), 2u);
+    EXPECT_TRUE(rig.form->Comm321->IsOpen());
+    EXPECT_EQ(FolderNames(pcDir + "/down"), std::vector<std::string>{"big.bin"});
+}
+
+TEST_F(FileOpsE2E, ClosingTheWindowMidTransferAsksFirst) {
+    const std::string first = Filler(30000, 52), second = Filler(60000, 53);
+    PutOnPhone("Images/My Images", "first.bin", first);
+    PutOnPhone("Images/My Images", "second.bin", second);
+    PutOnComputer("down", "keep.txt", "keep");
+    ASSERT_TRUE(Start(RealLine()));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/down");
+    const std::string question = "box:Подтверждение:Операция не завершена. Выйти?";
+
+    // "Нет": the transfer goes on to its end.
+    SelectOnPhone({"first.bin"});
+    Mark();
+    rig.form->CopyToCompBtn->click();
+    ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
+    rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "No"); });
+    EXPECT_FALSE(rig.form->close());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{question});
+    EXPECT_TRUE(rig.form->isVisible());
+    EXPECT_TRUE(rig.form->Comm321->IsOpen());
+    ASSERT_TRUE(PumpUntil([&] { return Ready(); }));
+    EXPECT_TRUE(ReadAll(pcDir + "/down/first.bin") == first);
+
+    // "Да": the port is closed, the partial file is gone and the window closes.
+    SelectOnPhone({"second.bin"});
+    Mark();
+    rig.form->CopyToCompBtn->click();
+    ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
+    rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "Yes"); });
+    EXPECT_TRUE(rig.form->close());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{question});
+    EXPECT_FALSE(rig.form->isVisible());
+    EXPECT_FALSE(rig.form->Comm321->IsOpen());
+    EXPECT_FALSE(rig.s().LocalFile.IsOpen());
+    EXPECT_EQ(FolderNames(pcDir + "/down"), (std::vector<std::string>{"first.bin", "keep.txt"}));
+
+    // Closed with nothing running: no question.
+    rig.answers.seen.clear();
+    EXPECT_TRUE(rig.form->close());
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+}
+
+TEST_F(FileOpsE2E, ExitFromTheMenuMidTransferAsksFirst) {
+    PutOnPhone("Images/My Images", "big.bin", Filler(60000, 54));
+    PutOnComputer("down", "keep.txt", "keep");
+    ASSERT_TRUE(Start(RealLine()));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/down");
+    SelectOnPhone({"big.bin"});
+    Mark();
+    rig.form->CopyToCompBtn->click();
+    ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
+
+    rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "No"); });
+    rig.form->Exit1->trigger();
+    EXPECT_FALSE(rig.exited);
+    EXPECT_EQ(rig.s().CurrentOperation, Reading);
+
+    rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "Yes"); });
+    rig.form->Exit1->trigger();
+    EXPECT_TRUE(rig.exited);
+    const std::string question = "box:Подтверждение:Операция не завершена. Выйти?";
+    EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{question, question}));
+    EXPECT_FALSE(rig.form->Comm321->IsOpen());
+    EXPECT_EQ(FolderNames(pcDir + "/down"), std::vector<std::string>{"keep.txt"});
 }
 
 // ---------------------------------------------------------------------------

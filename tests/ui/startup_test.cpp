@@ -113,12 +113,65 @@ TEST(StartUp, PortThatCannotBeOpenedLeadsBackToSettingsEveryTime) {
     rig.answers.Then(ModalAnswerer::Exit());
     rig.Make({"/nonexistent/orvo-port"});
     ASSERT_TRUE(WaitUntil([&] { return rig.exited; }));
-    const std::string failed = "box:Ошибка:Невозможно открыть порт";
+    const std::string failed =
+        "box:Ошибка:Невозможно открыть порт\r\nПорт /nonexistent/orvo-port не найден: "
+        "устройство отключено или пропало. Проверьте кабель и выберите порт снова";
     EXPECT_EQ(rig.answers.seen,
               (std::vector<std::string>{"settings", failed, "settings", failed, "settings"}));
     EXPECT_EQ(rig.form->Comm321->CommPort, "/nonexistent/orvo-port");
     EXPECT_FALSE(rig.form->Comm321->IsOpen());
     EXPECT_EQ(rig.port->sent, "");
+}
+
+TEST(StartUp, PortHeldByAnotherProgramIsReportedAsBusy) {
+    ProgramRig rig;
+    ASSERT_TRUE(rig.emulator.Start());
+    TComm32 holder;  // another program has the port
+    holder.CommPort = rig.emulator.pty;
+    ASSERT_TRUE(holder.Open());
+    rig.answers.Then(ModalAnswerer::Start());
+    rig.answers.Then(ModalAnswerer::Ok());
+    rig.answers.Then(ModalAnswerer::Exit());
+    rig.Make();
+    ASSERT_TRUE(WaitUntil([&] { return rig.exited; }));
+    EXPECT_EQ(
+        rig.answers.seen,
+        (std::vector<std::string>{"settings",
+                                  "box:Ошибка:Невозможно открыть порт\r\nПорт " + rig.emulator.pty +
+                                      " занят другой программой: закройте её и нажмите "
+                                      "\"Старт\"",
+                                  "settings"}));
+    EXPECT_FALSE(rig.form->Comm321->IsOpen());
+    EXPECT_EQ(rig.port->sent, "");
+}
+
+TEST(StartUp, PulledCableWhileIdleIsReportedAtOnce) {
+    ProgramRig rig;
+    ASSERT_TRUE(rig.StartAndWait());
+    const std::string pty = rig.emulator.pty;
+    QElapsedTimer sincePulled;
+    qint64 reportedAfter = -1;
+    bool openAtReport = true;
+    rig.answers.Then([&](QWidget* w) {
+        reportedAfter = sincePulled.elapsed();
+        openAtReport = rig.form->Comm321->IsOpen();
+        ModalAnswerer::Ok()(w);
+    });
+    rig.answers.Then(ModalAnswerer::Exit());
+    sincePulled.start();
+    rig.emulator.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return rig.exited; }, 10000));
+    EXPECT_EQ(rig.answers.seen,
+              (std::vector<std::string>{
+                  "settings",
+                  "box:Ошибка:Связь с телефоном потеряна: порт " + pty +
+                      " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
+                  "settings"}));
+    EXPECT_GE(reportedAfter, 0);
+    EXPECT_LT(reportedAfter, 1000);
+    EXPECT_FALSE(openAtReport);
+    EXPECT_FALSE(rig.form->Timer1->isActive());
+    EXPECT_EQ(rig.s().CurrentOperation, Idle);
 }
 
 TEST(StartUp, SettingsMenuClosesThePortAndANewStartRebuildsTheTree) {

@@ -14,8 +14,11 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <map>
+#include <thread>
 #include <tuple>
 
 #include "tests/ui/UiTestSupport.h"
@@ -116,6 +119,7 @@ TEST(Dialogs, SettingsWithoutAnyPortKeepsTheOldOnes) {
     comm.CommPort = "COM3";
     comm.BaudRate = 115200;
     TSettingsForm f(nullptr, comm, {});
+    ASSERT_TRUE(WaitUntil([&] { return f.PortsProbed(); }));  // nothing added later
     f.SelCom->clear();
     ModalAnswerer answers;
     answers.Then(ModalAnswerer::Start());
@@ -126,6 +130,41 @@ TEST(Dialogs, SettingsWithoutAnyPortKeepsTheOldOnes) {
         << answers.seen[1];
     EXPECT_EQ(comm.CommPort, "COM3");
     EXPECT_EQ(comm.BaudRate, 115200u);
+}
+
+TEST(Dialogs, SettingsProbeRunsBesideTheOpenDialog) {
+    TComm32 comm;
+    std::atomic<bool> release{false};
+    QElapsedTimer made;
+    made.start();
+    TSettingsForm f(nullptr, comm, {"/dev/given"}, [&] {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return std::vector<std::string>{"/dev/found1", "/dev/given", "/dev/found2"};
+    });
+    struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag = true; }  // before the dialog waits for its probe
+    } releaseOnExit{release};
+    // The ports given are there at once and the dialog answers while the probe runs.
+    EXPECT_LT(made.elapsed(), 1000);
+    ASSERT_EQ(f.SelCom->count(), 1);
+    EXPECT_EQ(f.SelCom->currentText(), QStringLiteral("/dev/given"));
+    EXPECT_FALSE(f.PortsProbed());
+    ModalAnswerer answers;
+    int countWhileShown = -1;
+    answers.Then([&](QWidget* w) {
+        countWhileShown = f.SelCom->count();
+        release = true;
+        ASSERT_TRUE(WaitUntil([&] { return f.PortsProbed(); }, 5000));
+        ModalAnswerer::Press(w, "Start");
+    });
+    EXPECT_EQ(f.exec(), 1);
+    EXPECT_EQ(countWhileShown, 1);
+    // The probe's ports follow, once each; the selection made before stays.
+    ASSERT_EQ(f.SelCom->count(), 3);
+    EXPECT_EQ(f.SelCom->itemText(1), QStringLiteral("/dev/found1"));
+    EXPECT_EQ(f.SelCom->itemText(2), QStringLiteral("/dev/found2"));
+    EXPECT_EQ(comm.CommPort, "/dev/given");
 }
 
 TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
