@@ -222,7 +222,9 @@ struct ProgramRig {
             form->session().Port = form->Comm321;
     }
     void SettleTick() {
-        if (!form || s().CurrentOperation != Initialising || !s().ResetSettling) {
+        // With the program's own clock running, its watchdog ends the wait itself.
+        if (!form || !form->Timer1->signalsBlocked() || s().CurrentOperation != Initialising ||
+            !s().ResetSettling) {
             settleChunks = -1;
             return;
         }
@@ -257,14 +259,9 @@ struct ProgramRig {
         return -1;
     }
     // Waits for the end of a caching pass: the root shown and the window enabled.
-    // Where the test drives the clock, the wait for a quiet line after the phone
-    // answered the reset ends at the next look.
     bool WaitReady(int ms = 30000) {
         return WaitUntil(
             [this] {
-                if (s().CurrentOperation == Initialising && s().ResetSettling &&
-                    form->Timer1->signalsBlocked())
-                    form->Timer1Timer();
                 return s().CurrentFolder && s().CurrentFolder == s().PhoneTree.get() &&
                        s().CurrentOperation == Idle && form->isEnabled() && pane()->Count() > 0;
             },
