@@ -150,10 +150,15 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
 }  // namespace
 
 void PrepareNextUpload(Session& s) {
+    const uint32_t link = s.LinkEpoch;
     // Each pass of the loop takes one selected file; a file that cannot be sent is
     // skipped with its message and the loop goes on with the next one, so the
     // batch always ends with a command outstanding or with the window enabled.
     for (;;) {
+        // A question or message of this batch was open when the line went: the
+        // batch ended there, nothing more goes out.
+        if (s.LinkEpoch != link)
+            return;
         s.OperationStep = 0;
         // Nothing is outstanding while this step runs; bytes that arrive while one
         // of its dialogs is open are dropped.
@@ -211,6 +216,8 @@ void PrepareNextUpload(Session& s) {
         std::string proposal = utf8;
         while (!melody && HasFile(folder, name)) {
             const int result = s.Ui ? s.Ui->FileExistDialog(shownName, proposal) : 2;
+            if (s.LinkEpoch != link)
+                return;
             if (result == 1) {
                 const std::string candidateUtf8 = NameOnPhone(*folder, proposal);
                 Bytes candidate;

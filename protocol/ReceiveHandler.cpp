@@ -146,6 +146,7 @@ void InitialisePhone(Session& s) {
 }
 
 void ConnectionLost(Session& s, const std::string& portName) {
+    ++s.LinkEpoch;
     s.TimerOff();
     s.CurrentOperation = Idle;
     s.OperationStep = 0;

@@ -179,10 +179,11 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     s.EnableMainWindow(true);
     // The failed transfer ends here; do not leave its local file open.
     s.LocalFile.Close();
+    const uint32_t link = s.LinkEpoch;
     s.Message(text, "Ошибка");
     s.CloseProgress();
     NoteRenameRescue(s);
-    if (rereadFailed)
+    if (rereadFailed || s.LinkEpoch != link)
         return;
     s.RereadAfterError = true;
     RereadCurrentFolder(s);

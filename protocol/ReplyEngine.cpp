@@ -161,9 +161,12 @@ Scan RunScan(Session& s) {
             case Reading:
                 if (line == kOk) {
                     s.CurrentOperation = Idle;
+                    const uint32_t link = s.LinkEpoch;
                     FinishDownload(s);
                     s.TimerOff();
-                    ContinueBatch(s);
+                    // The line may have gone while the checksum message was open.
+                    if (s.LinkEpoch == link)
+                        ContinueBatch(s);
                     return Scan::Done;
                 }
                 if (IsErrorLineOutside(line, "+FSFR: ")) {

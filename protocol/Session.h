@@ -213,6 +213,10 @@ struct Session {
     // Set while a re-read started by the error report runs: an error of that
     // listing or caching pass is shown without starting yet another re-read.
     bool RereadAfterError = false;
+    // Bumped each time the line to the phone is lost. A dialog runs a nested event
+    // loop in which that may happen; a flow that showed one compares the number
+    // before going on, and stops when the line it was using is gone.
+    uint32_t LinkEpoch = 0;
 
     // Phone model.
     std::unique_ptr<PhoneNode> PhoneTree;

@@ -171,11 +171,13 @@ void FailRename(Session& s, const std::string& text) {
     s.OperationStep = 0;
     s.TimerOff();
     s.LocalFile.Close();
+    const uint32_t link = s.LinkEpoch;
     s.Message(text, kErrorCaption);
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
-    RereadCurrentFolder(s);
+    if (s.LinkEpoch == link)
+        RereadCurrentFolder(s);
 }
 
 }  // namespace
@@ -221,7 +223,11 @@ void CopyToCompBtnClick(Session& s) {
 }
 
 void DownloadNextFile(Session& s) {
+    const uint32_t link = s.LinkEpoch;
     for (;;) {
+        // A message of this batch was open when the line went: nothing goes on.
+        if (s.LinkEpoch != link)
+            return;
         if (s.AbortRequested) {
             s.AbortRequested = false;
             EndBatch(s);
@@ -319,7 +325,10 @@ void DeleteBtnClick(Session& s) {
 }
 
 void DeleteNextFile(Session& s) {
+    const uint32_t link = s.LinkEpoch;
     for (;;) {
+        if (s.LinkEpoch != link)
+            return;
         if (s.AbortRequested) {
             s.AbortRequested = false;
             EndBatch(s);
@@ -380,10 +389,11 @@ void RenameBtnClick(Session& s) {
         return;
     }
     std::string edited = oldUtf8;
-    if (!s.Ui || s.Ui->RenameDialog(edited) != 1)
+    const uint32_t link = s.LinkEpoch;
+    if (!s.Ui || s.Ui->RenameDialog(edited) != 1 || s.LinkEpoch != link)
         return;
     Bytes newName;
-    if (!TakeNewName(s, edited, newName))
+    if (!TakeNewName(s, edited, newName) || s.LinkEpoch != link)
         return;
     if (newName == oldName)
         return;
@@ -400,6 +410,8 @@ void RenameBtnClick(Session& s) {
     std::string proposal = edited;
     while (HasFile(s.CurrentFolder, newName) && proposal != oldUtf8) {
         const int answer = s.Ui->FileExistDialog(oldUtf8, proposal);
+        if (s.LinkEpoch != link)
+            break;
         if (answer == 1) {
             if (!TakeNewName(s, proposal, newName)) {
                 RemoveRenameTempFile(s);
@@ -415,6 +427,11 @@ void RenameBtnClick(Session& s) {
             newName = oldName;
             break;
         }
+    }
+    if (s.LinkEpoch != link) {
+        // The line went while a question was open: nothing was changed yet.
+        RemoveRenameTempFile(s);
+        return;
     }
     s.RenameOldName = oldName;
     s.RenameNewName = newName;

@@ -861,6 +861,57 @@ TEST_F(FileOpsTest, RenameThatFailsBeforeTheEraseShowsTheOldName) {
     EXPECT_TRUE(Ready());
 }
 
+// The line goes while a question or message of a flow is open (its nested event
+// loop delivers the hang-up): the flow stops there and sends nothing more.
+TEST_F(FileOpsTest, LineLostInsideADialogEndsTheFlow) {
+    phone().PutFile('R', "a.bin", "phone a");
+    phone().PutFile('R', "b.bin", Bytes_(600, 40));
+    phone().PutFile('R', "c.bin", Bytes_(600, 41));
+    Local("a.bin", "computer a");
+    Connect({"Images", "My Images"});
+    auto lose = [&] { ConnectionLost(s(), "/dev/ttyUSB0"); };
+    auto sentSince = [&](std::size_t mark) { return rig.link.sent.substr(mark); };
+
+    // The file-exists question of an upload, answered "Перезаписать" after the loss.
+    rig.ui.onDialog = lose;
+    rig.ui.existAnswers.push_back({5, ""});
+    SelectLocal({"a.bin"});
+    CopyToPhoneBtnClick(s());
+    rig.link.Pump(1);  // the change of folder: the question comes up
+    std::size_t mark = rig.link.sent.size();
+    rig.link.Pump();
+    EXPECT_EQ(sentSince(mark), "");
+
+    // The rename dialog.
+    rig.ui.renameAnswers.push_back({1, "z.bin"});
+    SelectPhone({"b.bin"});
+    mark = rig.link.sent.size();
+    RenameBtnClick(s());
+    EXPECT_EQ(sentSince(mark), "");
+    EXPECT_TRUE(TempFiles().empty());
+    rig.ui.onDialog = nullptr;
+
+    // The checksum message of the first of two downloads.
+    phone().Faults.corruptReadCrc = true;
+    rig.ui.onMessage = [&] {
+        if (s().LinkEpoch == 2)
+            lose();
+    };
+    for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
+    SelectPhone({"b.bin", "c.bin"});
+    CopyToCompBtnClick(s());
+    mark = rig.link.sent.size();
+    rig.link.Pump();
+    const std::string reads = sentSince(mark);
+    EXPECT_NE(reads.find("AT+FSFR=-1,\"b.bin\""), std::string::npos);
+    EXPECT_EQ(reads.find("c.bin"), std::string::npos);  // the second file is never asked for
+    EXPECT_EQ(s().LinkEpoch, 3u);
+    EXPECT_EQ(phone().FileData('R', "a.bin"), "phone a");
+    EXPECT_TRUE(phone().Exists('R', "b.bin"));
+    EXPECT_EQ(rig.ui.restartCount, 3);
+    EXPECT_TRUE(Ready());
+}
+
 TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
     phone().PutFile('R', "a.txt", "a");
     Connect({"Images", "My Images"});

@@ -22,6 +22,8 @@ void FakeUi::MessageBox(const std::string& text, const std::string& caption) {
 
 int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {
     existShown.emplace_back(oldName, newName);
+    if (onDialog)
+        onDialog();
     if (existAnswers.empty())
         return 2;
     ExistAnswer a = existAnswers.front();
@@ -32,6 +34,8 @@ int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {
 }
 
 int FakeUi::RenameDialog(std::string& name) {
+    if (onDialog)
+        onDialog();
     if (renameAnswers.empty())
         return 2;
     auto a = renameAnswers.front();

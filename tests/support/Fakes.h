@@ -47,6 +47,8 @@ class FakeUi : public IUserInterface {
     int restartCount = 0;
     // Called inside MessageBox, as a nested event loop would deliver blocks.
     std::function<void()> onMessage;
+    // Called inside the file-exists and rename dialogs, likewise.
+    std::function<void()> onDialog;
 };
 
 // The phone pane: rows kept sorted by caption (case-insensitive, CP1251-aware).
