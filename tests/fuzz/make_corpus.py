@@ -97,6 +97,9 @@ seeds = {
     "compile-java": head(COMPILE) + PHONE_ALL * 4,
     "compile-java-literal": head(COMPILE) + chunk(b"OK\r\n") * 3 + chunk(b"##>\r\n") +
     chunk(b"OK\r\n") + chunk(b"##>\r\n") + chunk(b"OK\r\n"),
+    # A second prompt while suitesName.utf is written.
+    "compile-java-double-prompt": head(COMPILE) + chunk(b"OK\r\n") * 3 + chunk(b"##>\r\n") +
+    chunk(b"OK\r\n") + chunk(b"##>\r\n") * 2 + chunk(b"OK\r\n"),
     "connection-lost": head(DOWNLOAD, MY_IMAGES, 0b100) + PHONE + PHONE + b"\xff" + TICK,
     "nested-message": head(DOWNLOAD, MY_IMAGES, 0b100) + b"\x3d" + b"OK\r\n" +
     PHONE + reply(NOT_FOUND) + PHONE_ALL,
