@@ -88,8 +88,14 @@ Scratch g;
 struct LocalSeed {
     std::string name;  // UTF-8
     std::string data;
+    struct stat made = {};  // as written: a rewrite or a replacement changes it
 };
 std::vector<LocalSeed> g_local;
+// The computer pane's items over the seed files (the folder is the same for every
+// input, so it is listed once).
+std::vector<FakeComputerPane::Item> g_items;
+// What an input left in the scratch folders, found by the final check.
+std::vector<std::string> g_leftovers;
 
 // File bytes that never read as a command line or a prompt: the write checker
 // below tells commands from blocks by their text.
@@ -102,9 +108,18 @@ std::string Content(std::size_t n, unsigned seed) {
     return out;
 }
 
-void PutLocal(const LocalSeed& f) {
-    std::ofstream(g.computer + "/" + f.name, std::ios::binary)
+void PutLocal(LocalSeed& f) {
+    const std::string path = g.computer + "/" + f.name;
+    std::ofstream(path, std::ios::binary)
         .write(f.data.data(), static_cast<std::streamsize>(f.data.size()));
+    ::stat(path.c_str(), &f.made);
+}
+
+bool Untouched(const LocalSeed& f) {
+    struct stat now {};
+    return ::stat((g.computer + "/" + f.name).c_str(), &now) == 0 && now.st_ino == f.made.st_ino &&
+           now.st_size == f.made.st_size && now.st_mtim.tv_sec == f.made.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == f.made.st_mtim.tv_nsec;
 }
 
 void MakeScratch() {
@@ -142,29 +157,21 @@ void MakeScratch() {
         {"ring.mid", Content(1024, 10)},   // also on the phone: the file-exists dialog
         {"big.bin", Content(616449, 11)},  // one byte over the largest upload
     };
-    for (const auto& f : g_local) PutLocal(f);
+    for (auto& f : g_local) PutLocal(f);
+    FakeComputerPane pane;
+    pane.Load(g.computer);
+    g_items = pane.items;
 }
 
-// Puts the scratch folders back as they were made.
-void ResetScratch(bool restoreComputer) {
+// Puts the scratch folders back as they were made: removes what the final check
+// found left behind and rewrites a seed file that a download replaced.
+void ResetScratch() {
     std::error_code ec;
-    for (const std::string& dir : {g.tmp, g.rescued}) {
-        for (const auto& e : fs::directory_iterator(dir, ec)) fs::remove_all(e.path(), ec);
-    }
-    for (const auto& e : fs::directory_iterator(g.computer, ec)) {
-        const std::string name = e.path().filename().string();
-        bool seed = name == "sub";
-        for (const auto& f : g_local) seed = seed || f.name == name;
-        if (!seed)
-            fs::remove_all(e.path(), ec);
-    }
-    // A download may have written over a computer file of the same name. The large
-    // file is put back only when its size changed: no phone file is that large.
-    if (restoreComputer)
-        for (const auto& f : g_local)
-            if (f.data.size() < 65536 ||
-                fs::file_size(g.computer + "/" + f.name, ec) != f.data.size())
-                PutLocal(f);
+    for (const std::string& path : g_leftovers) fs::remove_all(path, ec);
+    g_leftovers.clear();
+    for (auto& f : g_local)
+        if (!Untouched(f))
+            PutLocal(f);
 }
 
 // ---------------------------------------------------------------------------
@@ -430,7 +437,8 @@ class Run {
             for (int i = 0; i < pane.Count() && i < 8; ++i)
                 if (phoneMask & (1 << i))
                     pane.SetSelected(i, true);
-            source.Load(g.computer);
+            source.folder = g.computer;
+            source.items = g_items;
             // Bit i of the mask selects item i + (the high half of flags).
             for (int i = 0; i < source.Count() && i < 8; ++i)
                 if (localMask & (1 << i))
@@ -519,9 +527,8 @@ class Run {
                 if (n->Code == f.code)
                     folder = n;
             AddFile(folder, f.name, f.size);
-            std::string utf8;
-            if (IsUsablePhoneName(f.name) && AnsiToUtf8(f.name, utf8))
-                phone.PutFile(f.code, utf8, PhoneContent(f));
+            if (!PhoneName(f).empty())
+                phone.PutFile(f.code, PhoneName(f), PhoneContent(f));
         }
         if (flags & 1) {
             // Every melody slot taken.
@@ -556,6 +563,20 @@ class Run {
         s.SetTimerInterval(10000);
         s.SetStatusText("Idle");
         s.EnableMainWindow(true);
+    }
+
+    // The phone's (UTF-8) name of a model file; empty for a name it cannot hold.
+    static const std::string& PhoneName(const PhoneSeed& f) {
+        static std::vector<std::string> made;
+        if (made.empty()) {
+            for (const PhoneSeed& seed : kPhoneFiles) {
+                std::string utf8;
+                if (!IsUsablePhoneName(seed.name) || !AnsiToUtf8(seed.name, utf8))
+                    utf8.clear();
+                made.push_back(utf8);
+            }
+        }
+        return made[static_cast<std::size_t>(&f - kPhoneFiles)];
     }
 
     static const std::string& PhoneContent(const PhoneSeed& f) {
@@ -728,18 +749,30 @@ class Run {
         CHECK(s.MainWindow.Enabled || restartPending);
         CHECK(!s.LocalFile.IsOpen(), s.LocalFile.Path());
         std::error_code ec;
+        std::vector<std::string> downloads, rescued, temporary;
+        for (const auto& e : fs::directory_iterator(g.computer, ec)) {
+            const std::string name = e.path().filename().string();
+            bool seed = name == "sub";
+            for (const auto& f : g_local) seed = seed || f.name == name;
+            if (!seed)
+                downloads.push_back(name);
+        }
+        for (const auto& e : fs::directory_iterator(g.rescued, ec))
+            rescued.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(g.tmp, ec))
+            temporary.push_back(e.path().string());
+        for (const auto& name : downloads) g_leftovers.push_back(g.computer + "/" + name);
+        for (const auto& name : rescued) g_leftovers.push_back(g.rescued + "/" + name);
+        g_leftovers.insert(g_leftovers.end(), temporary.begin(), temporary.end());
+
         // A download's private temporary file never outlives it.
-        for (const auto& e : fs::directory_iterator(g.computer, ec))
-            CHECK(e.path().filename().string().rfind(".orvo-", 0) != 0, e.path().string());
+        for (const auto& name : downloads) CHECK(name.rfind(".orvo-", 0) != 0, name);
         // The rename's temporary file is removed, unless the phone's copy was erased
         // and the user was told where the bytes are. In the rescue folder a file under
         // its own name is such a copy; a temporary name never stays.
-        for (const auto& e : fs::directory_iterator(g.rescued, ec))
-            CHECK(e.path().filename().string().rfind(".rename-", 0) != 0,
-                  "left behind: " + e.path().string());
-        for (const auto& e : fs::directory_iterator(g.tmp, ec))
-            CHECK(Rescued(e.path().string()), "left behind: " + e.path().string());
-        CHECK(!fs::exists(g.computer + "/sub") || fs::is_directory(g.computer + "/sub"));
+        for (const auto& name : rescued) CHECK(name.rfind(".rename-", 0) != 0, "left: " + name);
+        for (const auto& path : temporary) CHECK(Rescued(path), "left behind: " + path);
+        CHECK(fs::is_directory(g.computer + "/sub"));
     }
 
   public:
@@ -769,11 +802,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (g.root.empty())
         MakeScratch();
     Input in(data, size);
-    const bool download = size > 0 && (data[0] % kOperations == kDownload);
     {
         Run run;
         run.Execute(in);
     }
-    ResetScratch(download);
+    ResetScratch();
     return 0;
+}
+
+// Sanitizer defaults for fuzzing (the environment's ASAN_OPTIONS still win): a
+// small quarantine keeps freed memory warm between inputs, and shorter allocation
+// stacks make each allocation cheaper. Reproduce with ASAN_OPTIONS=malloc_context_size=30
+// for full stacks.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=8:malloc_context_size=5";
 }
