@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -122,6 +123,12 @@ bool Untouched(const LocalSeed& f) {
            now.st_mtim.tv_nsec == f.made.st_mtim.tv_nsec;
 }
 
+void RemoveScratch() {
+    std::error_code ec;
+    if (!g.root.empty())
+        fs::remove_all(g.root, ec);
+}
+
 void MakeScratch() {
     // In memory when the system has a tmpfs at hand: rewriting files on a disk file
     // system costs more than a whole run.
@@ -133,6 +140,8 @@ void MakeScratch() {
     if (!::mkdtemp(pattern.data()))
         Fail("cannot make the scratch folder", pattern);
     g.root = pattern;
+    // Gone when the process ends normally; after a crash it stays for a look.
+    std::atexit(RemoveScratch);
     g.tmp = g.root + "/tmp";
     g.data = g.root + "/data";
     g.rescued = g.data + "/orvo-fm/rescued";
