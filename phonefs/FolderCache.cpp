@@ -80,8 +80,6 @@ void StartFolderCaching(Session& s) {
     s.TimerOff();
     s.SetTimerInterval(10000);
 
-    s.TransferBuffer.resize(kTransferBufferSize);
-
     // Busy until the pass ends: a Rescan at the root comes here with the window
     // still enabled.
     s.ShowProgress();

@@ -11,8 +11,9 @@ namespace {
 constexpr std::size_t kBlockSize = 512;
 constexpr std::size_t kHeaderSize = 32;
 
-// Every transfer stages its bytes in TransferBuffer; before the first caching
-// pass it may still be empty, so give it its full length rather than overrun it.
+// Every transfer stages its bytes in TransferBuffer and reads the file through
+// FileData; both stay empty until the first transfer, so give them their full
+// length here rather than overrun them.
 void EnsureBuffers(Session& s) {
     if (s.TransferBuffer.size() < kTransferBufferSize)
         s.TransferBuffer.resize(kTransferBufferSize, 0);

@@ -26,7 +26,8 @@ void ProgressBarModel::StepIt() {
     SetPosition(Position + Step);
 }
 
-Session::Session() : FileData(kFileDataSize, 0) {}
+// The transfer buffers stay empty until a transfer needs them: see EnsureBuffers.
+Session::Session() = default;
 
 Session::~Session() = default;
 

@@ -181,8 +181,11 @@ struct Session {
     int32_t BatchTotal = 0;
     bool AbortRequested = false;
     Bytes ReceiveBuffer;
-    std::vector<uint8_t> TransferBuffer;  // sized by the first caching pass
-    std::vector<uint8_t> FileData;        // kFileDataSize bytes for the whole run
+    // Staging buffers of the transfers, empty until the first transfer that needs
+    // them; then kTransferBufferSize and kFileDataSize bytes for the rest of the run.
+    // Every user sizes them before writing into them.
+    std::vector<uint8_t> TransferBuffer;
+    std::vector<uint8_t> FileData;
     ::LocalFile LocalFile;
     int32_t UploadSize = 0;
     // File bytes the blocks of the running Write may still carry: never more than

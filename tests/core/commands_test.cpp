@@ -139,11 +139,14 @@ TEST_F(WriteCommand, HeaderModeBlocksStayOn512Boundaries) {
     EXPECT_EQ(blocks[0] + blocks[1] + blocks[2], header + data);
 }
 
-TEST_F(WriteCommand, EmptyTransferBufferIsSizedNotOverrun) {
+TEST_F(WriteCommand, EmptyBuffersAreSizedNotOverrun) {
+    // A new session allocates no staging buffer; the first transfer does.
     ASSERT_TRUE(rig.s.TransferBuffer.empty());
+    ASSERT_TRUE(rig.s.FileData.empty());
     std::string data = RandomBytes(700, 7);
     Start(data);
     EXPECT_EQ(rig.s.TransferBuffer.size(), kTransferBufferSize);
+    EXPECT_EQ(rig.s.FileData.size(), kFileDataSize);
     auto blocks = Blocks();
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0] + blocks[1], data);
@@ -179,6 +182,17 @@ TEST_F(WriteCommand, BlocksNeverCarryMoreThanAnnounced) {
     auto blocks = Blocks();
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0] + blocks[1], data);
+}
+
+TEST(FileChecksum, EmptyReadBufferIsSizedAndTheWholeFileCounted) {
+    TempDir dir;
+    TestRig rig;
+    const std::string data = RandomBytes(kFileDataSize + 777, 12);
+    WriteFile(dir.File("f.bin"), data);
+    rig.s.LocalFile.OpenRead(dir.File("f.bin"));
+    ASSERT_TRUE(rig.s.FileData.empty());
+    EXPECT_EQ(LocalFileCrc32(rig.s), ZlibCrc(data));
+    EXPECT_EQ(rig.s.FileData.size(), kFileDataSize);
 }
 
 TEST_F(WriteCommand, PromptAfterTheFileIsClosedSendsNothing) {
