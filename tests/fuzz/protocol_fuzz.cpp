@@ -380,11 +380,6 @@ class WireChecker {
         }
         CHECK(inWrite_, "bytes sent outside a Write: " + w);
         CHECK(!w.empty() && w.size() <= 512, "block of " + std::to_string(w.size()) + " bytes");
-        // TODO: a second "##>" while Compile Java writes suitesName.utf sends its 11
-        // bytes again (the stray-prompt fault of the Java registry steps, being fixed
-        // separately): until then that file's blocks are not held to its size.
-        if (writeName_ == "suitesName.utf")
-            return;
         CHECK(w.size() <= writeLeft_, "block of " + std::to_string(w.size()) + " bytes, " +
                                           std::to_string(writeLeft_) + " announced bytes left");
         writeLeft_ -= w.size();
@@ -776,11 +771,14 @@ class Run {
 
         // A download's private temporary file never outlives it.
         for (const auto& name : downloads) CHECK(name.rfind(".orvo-", 0) != 0, name);
-        // The rename's temporary file is removed, unless the phone's copy was erased
-        // and the user was told where the bytes are. In the rescue folder a file under
-        // its own name is such a copy; a temporary name never stays.
-        for (const auto& name : rescued) CHECK(name.rfind(".rename-", 0) != 0, "left: " + name);
-        for (const auto& path : temporary) CHECK(Rescued(path), "left behind: " + path);
+        // The rename's temporary file is removed, unless the phone's copy was erased:
+        // then it stays in the rescue folder under the file's own name and the user
+        // was told so. A temporary name never stays, and nothing is left in $TMPDIR.
+        for (const auto& name : rescued) {
+            CHECK(name.rfind(".rename-", 0) != 0, "left: " + name);
+            CHECK(Rescued(g.rescued + "/" + name), "kept without a word: " + name);
+        }
+        for (const auto& path : temporary) CHECK(false, "left behind: " + path);
         CHECK(fs::is_directory(g.computer + "/sub"));
     }
 
