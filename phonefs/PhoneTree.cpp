@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
-#include "protocol/PhoneCommands.h"
 
 PhoneFileEntry::~PhoneFileEntry() {
     // Unlink one entry at a time so that a long list is released in a loop, not
@@ -116,62 +114,4 @@ int CountFolders(const PhoneNode* root) {
             pending.push_back(c);
     }
     return count;
-}
-
-void ShowFolder(Session& s, PhoneNode* folder) {
-    if (!folder)
-        return;
-    if (s.PhonePane) {
-        s.PhonePane->Clear();
-        for (PhoneNode* c = folder->FirstChild.get(); c; c = c->NextSibling.get())
-            s.PhonePane->AddRow(c->Name, std::string(), 0);
-        for (PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
-            s.PhonePane->AddRow(e->Name, std::to_string(e->Size), 1);
-    }
-    // A folder with files ends a listing; an empty one leaves the state alone.
-    if (folder->Files)
-        s.CurrentOperation = Idle;
-}
-
-void RereadCurrentFolder(Session& s) {
-    PhoneNode* folder = s.CurrentFolder;
-    if (!folder)
-        return;
-    if (!folder->Parent) {
-        StartFolderCaching(s);
-        return;
-    }
-    if (folder->Code == ' ')
-        return;
-
-    s.Progress.ProgressBar1.SetPosition(0);
-    s.Progress.ProgressBar2.SetPosition(0);
-    s.SetQuickStatus("Перечитываем папку " + AnsiToUtf8Display(folder->Name));
-    s.SetLongStatus("Перечитываем текущую папку");
-    s.SetStatusText("Перечитываем текущую папку");
-    s.ShowProgress();
-    s.EnableMainWindow(false);
-
-    while (folder->Files) RemoveFile(folder->Files->Name, folder);
-
-    s.CurrentOperation = Listing;
-    SendPhoneCommand(s, List, Bytes(1, static_cast<char>(folder->Code)));
-    s.TimerOn();
-}
-
-void ListPhoneDblClick(Session& s) {
-    if (!s.PhonePane || !s.CurrentFolder)
-        return;
-    int row = s.PhonePane->ItemIndex();
-    if (row < 0)
-        return;
-    s.CurrentFolder = FindChildFolder(s.PhonePane->Caption(row), s.CurrentFolder);
-    ShowFolder(s, s.CurrentFolder);
-}
-
-void ParentPhoneBtnClick(Session& s) {
-    if (!s.CurrentFolder || !s.CurrentFolder->Parent)
-        return;
-    s.CurrentFolder = s.CurrentFolder->Parent;
-    ShowFolder(s, s.CurrentFolder);
 }

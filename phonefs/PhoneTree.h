@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "protocol/Session.h"
+#include "protocol/Port.h"
 
 constexpr std::size_t kFolderNameMax = 24;
 constexpr std::size_t kFileNameMax = 64;
@@ -39,13 +39,3 @@ int CountFolders(const PhoneNode* root);
 // A name the phone's commands can carry: not empty, and no '"', CR, LF or NUL,
 // which would end the quoted name or the command line early.
 bool IsUsablePhoneName(const Bytes& name);
-
-// Fills the phone pane with folder's sub-folders and files; sets Idle when the
-// folder holds at least one file.
-void ShowFolder(Session& s, PhoneNode* folder);
-// The Rescan button: a caching pass at the root, nothing for a container, else a
-// new listing of the current folder.
-void RereadCurrentFolder(Session& s);
-// Double-click in the phone pane / its "Назад" button.
-void ListPhoneDblClick(Session& s);
-void ParentPhoneBtnClick(Session& s);

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/check-format.sh
+scripts/check-layers.sh
 jobs=$(nproc)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -22,7 +23,7 @@ cmake --build build-sanitize -j"$jobs"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_TSAN=ON -DORVO_BUILD_UI=OFF
 cmake --build build-tsan -j"$jobs" --target serial_tests
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest -R '^serial_tests$' --output-on-failure)
+    ctest -L serial --output-on-failure)
 
 # The fuzz target over the core (clang, libFuzzer), 60 seconds from the seed corpus;
 # a crash or a broken invariant fails the run and leaves the input in build-fuzz/.

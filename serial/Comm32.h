@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/Session.h"
+#include "protocol/Port.h"
 
 // A port that cannot be opened. Error() is the system's errno value for the
 // reason (EBUSY also when another program holds the port's lock), 0 when there is

@@ -6,7 +6,7 @@
 #include <QTreeView>
 #include <memory>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 class QAbstractFileIconProvider;
 class QFileSystemModel;

@@ -14,14 +14,15 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "engine/FileOperations.h"
+#include "engine/Navigation.h"
+#include "engine/ReceiveHandler.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReceiveHandler.h"
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 #include "ui/AboutForm.h"
 #include "ui/ComputerPane.h"
 #include "ui/FileExistForm.h"
-#include "ui/FileOperations.h"
 #include "ui/FormPlacement.h"
 #include "ui/PhoneList.h"
 #include "ui/ProcessForm.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 #include "ui/CommandLine.h"
 
 class QAction;

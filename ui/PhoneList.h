@@ -6,7 +6,7 @@
 #include <QCollator>
 #include <QTreeWidget>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 class TPhoneList : public QTreeWidget, public IPhonePane {
     Q_OBJECT

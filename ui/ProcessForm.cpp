@@ -7,8 +7,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "protocol/Session.h"
-#include "ui/FileOperations.h"
+#include "engine/FileOperations.h"
+#include "engine/Session.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "protocol/ReceiveHandler.h"
-#include "protocol/Session.h"
+#include "engine/ReceiveHandler.h"
+#include "engine/Session.h"
 
 namespace prototest {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "engine/PhoneCommands.h"
 #include "protocol/CRC.h"
-#include "protocol/PhoneCommands.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 

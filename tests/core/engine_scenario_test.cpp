@@ -1,9 +1,9 @@
 // Whole exchanges between the engine and the in-process phone emulator.
 #include <gtest/gtest.h>
 
+#include "engine/PhoneCommands.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
-#include "protocol/PhoneCommands.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/EmulatorLink.h"
 

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "phonefs/FolderCache.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
+#include "engine/ReceiveHandler.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
-#include "protocol/PhoneCommands.h"
-#include "protocol/ReceiveHandler.h"
-#include "protocol/ReplyEngine.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 

@@ -12,13 +12,14 @@
 #include <random>
 #include <sstream>
 
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/ReceiveHandler.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReceiveHandler.h"
-#include "protocol/ReplyEngine.h"
 #include "tests/support/EmulatorLink.h"
-#include "ui/FileOperations.h"
 
 namespace {
 

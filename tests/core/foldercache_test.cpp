@@ -1,5 +1,5 @@
 // The standard folders and the caching pass that lists them all after connecting.
-#include "phonefs/FolderCache.h"
+#include "engine/FolderCache.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/Navigation.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReplyEngine.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 

@@ -1,13 +1,13 @@
 // Rebuilding "suites.utf" and "suitesName.utf" from the java folder's list.
-#include "phonefs/JavaRegistry.h"
+#include "engine/JavaRegistry.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "phonefs/FolderCache.h"
+#include "engine/FolderCache.h"
+#include "engine/ReceiveHandler.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReceiveHandler.h"
-#include "protocol/ReplyEngine.h"
 #include "tests/support/Fakes.h"
 
 namespace {

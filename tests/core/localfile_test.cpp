@@ -1,5 +1,5 @@
 // The download's temporary file: private until complete, then one rename.
-#include "protocol/LocalFile.h"
+#include "engine/LocalFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include "engine/Navigation.h"
 #include "tests/support/Fakes.h"
 
 namespace {

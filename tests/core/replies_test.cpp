@@ -1,4 +1,4 @@
-#include "protocol/Replies.h"
+#include "engine/Replies.h"
 
 #include <gtest/gtest.h>
 

@@ -8,11 +8,11 @@
 #include <functional>
 #include <initializer_list>
 
+#include "engine/FolderCache.h"
+#include "engine/ReplyEngine.h"
+#include "engine/UploadPreparation.h"
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
-#include "phonefs/UploadPreparation.h"
-#include "protocol/ReplyEngine.h"
 #include "tests/support/Fakes.h"
 
 namespace fs = std::filesystem;

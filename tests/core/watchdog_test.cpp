@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/ReceiveHandler.h"
-#include "protocol/ReplyEngine.h"
+#include "engine/ReceiveHandler.h"
+#include "engine/ReplyEngine.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 

@@ -31,13 +31,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/ReceiveHandler.h"
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReceiveHandler.h"
 #include "tests/support/Fakes.h"
 #include "tools/emulator/PhoneEmulator.h"
-#include "ui/FileOperations.h"
 
 namespace {
 

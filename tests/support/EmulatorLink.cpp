@@ -1,6 +1,6 @@
 #include "tests/support/EmulatorLink.h"
 
-#include "protocol/ReceiveHandler.h"
+#include "engine/ReceiveHandler.h"
 
 EmulatorLink::EmulatorLink(Session& s) : s_(s) {
     phone.Output = [this](const std::string& chunk) { pending.push_back(chunk); };

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 class PhoneEmulator;
 

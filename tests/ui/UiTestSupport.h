@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 #include "serial/Comm32.h"
 #include "ui/FileExistForm.h"
 #include "ui/MainForm.h"

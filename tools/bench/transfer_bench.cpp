@@ -27,13 +27,14 @@
 #include <sstream>
 #include <string>
 
-#include "phonefs/FolderCache.h"
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/ReceiveHandler.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/ReceiveHandler.h"
 #include "serial/Comm32.h"
 #include "tests/support/EmulatorLink.h"
 #include "tests/support/Fakes.h"
-#include "ui/FileOperations.h"
 
 #ifndef PHONE_EMULATOR_PATH
 #define PHONE_EMULATOR_PATH "phone-emulator"

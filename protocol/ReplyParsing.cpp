@@ -1,11 +1,8 @@
-#include "protocol/Replies.h"
+#include "protocol/ReplyParsing.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
-
-#include "phonefs/PhoneTree.h"
-#include "ui/FileOperations.h"
 
 namespace {
 
@@ -63,12 +60,12 @@ bool DropThrough(Bytes& text, char c) {
 
 }  // namespace
 
-Bytes TakeLine(Session& s) {
-    std::size_t end = s.ReceiveBuffer.find('\n');
+Bytes TakeLine(Bytes& received) {
+    std::size_t end = received.find('\n');
     if (end == Bytes::npos)
         return Bytes();
-    Bytes line = s.ReceiveBuffer.substr(0, end + 1);
-    s.ReceiveBuffer.erase(0, end + 1);
+    Bytes line = received.substr(0, end + 1);
+    received.erase(0, end + 1);
     return line;
 }
 
@@ -117,76 +114,19 @@ int64_t ParseReadHeaderSize(const Bytes& line) {
     }
 }
 
-void StoreDataBlock(Session& s, const Bytes& block) {
+Bytes DataLineBytes(const Bytes& block) {
     // "+FSFR: " a,b, then the file's bytes, then the line end.
     Bytes data = block.substr(0, block.size() >= 2 ? block.size() - 2 : 0);
     DropThrough(data, ',');
     DropThrough(data, ',');
-    s.LocalFile.Write(data.data(), data.size());
+    return data;
 }
 
-namespace {
-
-std::string OperationText(int32_t operation) {
-    switch (operation) {
-        case Initialising:
-            return "Ошибка во время инициализации телефона";
-        case Listing:
-            return "Ошибка чтения каталога";
-        case Reading:
-            return "Ошибка чтения файла";
-        case Writing:
-            return "Ошибка записи файла";
-        case Erasing:
-            return "Ошибка удаления файла";
-        case CompilingJava:
-            return "Ошибка компиляции JAVA";
-        case Caching:
-            return "Ошибка кэширования спика файлов";
-        case ChangingFolder:
-            return "Х.З. Что за ошибка";
-        case Overwriting:
-            return "Ошибка перезаписи файла";
-        default:
-            return "Неопознанная ошибка";
-    }
-}
-
-}  // namespace
-
-void ReportPhoneError(Session& s, const Bytes& line) {
+int32_t ParseErrorCode(const Bytes& line) {
     // The code follows the first 12 bytes of the line, whatever they are.
     Bytes codeText;
     if (line.size() > kErrorMark.size() + 2)
         codeText = line.substr(kErrorMark.size(), line.size() - kErrorMark.size() - 2);
-    int64_t code = ParseDecimal(codeText, std::numeric_limits<int32_t>::min(),
-                                std::numeric_limits<int32_t>::max());
-    std::string detail;
-    if (code == 11)
-        detail = "Файл не найден";
-    else if (code == 2007)
-        detail = "Память заполнена";
-    std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
-    // The folder is re-read once after an error. When that re-read fails too, the
-    // phone keeps refusing the listing: stop rather than start another one.
-    const bool rereadFailed =
-        s.RereadAfterError && (s.CurrentOperation == Listing || s.CurrentOperation == Caching);
-    s.RereadAfterError = false;
-
-    s.CurrentOperation = Idle;
-    s.OperationStep = 0;
-    s.TimerOff();
-    s.EnableMainWindow(true);
-    // The failed transfer ends here; do not leave its local file open.
-    s.LocalFile.Close();
-    const uint32_t link = s.LinkEpoch;
-    s.Message(text, "Ошибка");
-    s.CloseProgress();
-    NoteRenameRescue(s);
-    if (rereadFailed || s.LinkEpoch != link)
-        return;
-    s.RereadAfterError = true;
-    RereadCurrentFolder(s);
-    if (s.CurrentOperation != Listing && s.CurrentOperation != Caching)
-        s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
+    return static_cast<int32_t>(ParseDecimal(codeText, std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max()));
 }

@@ -13,11 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "protocol/LocalFile.h"
-
-// Byte strings: commands, replies, phone names (CP1251 inside the model), file data.
-// They may hold any byte value, NUL included.
-using Bytes = std::string;
+#include "engine/LocalFile.h"
+#include "phonefs/SuitesList.h"
+#include "protocol/Port.h"
+#include "protocol/ReplyParsing.h"
 
 // Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
 enum OperationState : int32_t {
@@ -36,13 +35,6 @@ enum OperationState : int32_t {
 constexpr std::size_t kTransferBufferSize = 1048576;
 constexpr std::size_t kFileDataSize = 1048576;
 constexpr int kFolderQueueSize = 32;
-constexpr std::size_t kSuitesListSize = 4100;
-
-// A number in a phone reply that is not a number.
-class ConversionError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 struct PhoneNode;
 struct Session;
@@ -53,16 +45,6 @@ using BatchProc = void (*)(Session&);
 
 // ---------------------------------------------------------------------------
 // Seams
-
-// The serial port as the protocol sees it (implemented by TComm32).
-class IPort {
-  public:
-    virtual ~IPort() = default;
-    // Queues a copy of the bytes for sending; false when nothing was queued.
-    virtual bool Write(const void* data, uint16_t length) = 0;
-    // Closes the port (the watchdog does this when the phone stays silent).
-    virtual void Close() = 0;
-};
 
 // The phone pane: a report list of rows with a caption (phone name, CP1251 bytes),
 // a "Size" text and an image index (0 folder, 1 file). The pane keeps its rows

@@ -1,12 +1,11 @@
 // The standard folders of the phone and the caching pass that lists them all.
 #pragma once
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
+#include "phonefs/StandardFolders.h"
 
 struct PhoneNode;
 
-// Makes a new root with the standard folders and returns it.
-std::unique_ptr<PhoneNode> SeedStandardFolders();
 void CollectFolders(Session& s, PhoneNode* node);
 void StartFolderCaching(Session& s);
 void RequestNextListing(Session& s);

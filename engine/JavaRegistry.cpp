@@ -1,18 +1,16 @@
-#include "phonefs/JavaRegistry.h"
+#include "engine/JavaRegistry.h"
 
 #include <cstring>
 #include <string>
 
+#include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
 #include "phonefs/PhoneTree.h"
+#include "phonefs/SuitesList.h"
 #include "protocol/CRC.h"
-#include "protocol/PhoneCommands.h"
 
 namespace {
 
-const char kSuitesFile[] = "suites.utf";
-const char kSuitesNameFile[] = "suitesName.utf";
-const char kSuitesName[] = "Brindlewort";
-constexpr std::size_t kSuitesNameLength = sizeof kSuitesName - 1;  // 11 bytes
 constexpr std::size_t kBlock = 512;
 
 void AdvanceBars(Session& s) {
@@ -53,23 +51,8 @@ void StartJavaRegistryRebuild(Session& s) {
         return;
     }
 
-    // One record per ".jad" entry: 0x00, n + 1, the n bytes of the name without its
-    // last 10 bytes ("_suite.jad"), "_". Built aside first, so a folder whose
-    // records do not fit leaves the list as it was.
-    std::string records;
-    for (PhoneFileEntry* e = java->Files.get(); e; e = e->Next.get()) {
-        const Bytes& n = e->Name;
-        if (n.size() < 4 || n.compare(n.size() - 4, 4, ".jad") != 0)
-            continue;
-        Bytes base = n.size() > 10 ? n.substr(0, n.size() - 10) : Bytes();
-        records += '\0';
-        records += static_cast<char>(base.size() + 1);
-        records += base;
-        records += '_';
-        if (records.size() > kSuitesListSize)
-            break;
-    }
-    if (records.size() > kSuitesListSize) {
+    Bytes records;
+    if (!BuildSuitesList(*java, records)) {
         Finish(s);
         s.Message(
             "Слишком много приложений в папке java: список suites.utf не может быть "

@@ -2,7 +2,7 @@
 // Headless: they work on the session's seams only.
 #pragma once
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 void CopyToPhoneBtnClick(Session& s);
 void CopyToCompBtnClick(Session& s);

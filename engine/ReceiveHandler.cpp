@@ -1,25 +1,14 @@
-#include "protocol/ReceiveHandler.h"
+#include "engine/ReceiveHandler.h"
 
 #include <algorithm>
 
-#include "protocol/ReplyEngine.h"
-#include "ui/FileOperations.h"
+#include "engine/FileOperations.h"
+#include "engine/ReplyEngine.h"
+#include "protocol/Framing.h"
 
 namespace {
 
-const Bytes kMarker = "#OK#";
-const Bytes kMarkerAnswer = "##>\r\n";
 const Bytes kReset = "ATZ\r\n";
-
-// How many bytes at the end of text are a proper prefix of the marker ("#",
-// "#O" or "#OK"), so that the rest of the marker may come with the next chunk.
-std::size_t MarkerStartAtEnd(const Bytes& text) {
-    for (std::size_t n = kMarker.size() - 1; n > 0; --n) {
-        if (text.size() >= n && text.compare(text.size() - n, n, kMarker, 0, n) == 0)
-            return n;
-    }
-    return 0;
-}
 
 // Ends an operation whose reply never came, leaving the window usable.
 void EndSilentOperation(Session& s, const std::string& text, const std::string& caption) {
@@ -35,42 +24,13 @@ void EndSilentOperation(Session& s, const std::string& text, const std::string& 
 }  // namespace
 
 void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
-    // The start of a marker held back from the previous chunk goes in front. When
-    // the bytes it followed were dropped, it is dropped too unless it turns out to
-    // be the start of a marker: `stale` counts those bytes at the front.
-    Bytes chunk = std::move(s.HeldMarkerBytes);
-    std::size_t stale = s.HeldMarkerStale ? chunk.size() : 0;
-    s.HeldMarkerBytes.clear();
-    s.HeldMarkerStale = false;
-    chunk.append(reinterpret_cast<const char*>(buffer), bufferLength);
-
-    // The phone puts its marker behind a data line and waits for the answer. Take
-    // out the last one of the chunk, so that file bytes which happen to spell the
-    // marker earlier in the line stay intact.
-    std::size_t at = chunk.rfind(kMarker);
-    if (at != Bytes::npos) {
+    const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
+                                         s.CurrentOperation == Idle);
+    if (chunk.answerMarker)
         s.PortWrite(kMarkerAnswer);
-        chunk.erase(at, kMarker.size());
-        if (at < stale)
-            stale = 0;  // the held bytes were the start of this marker
-    }
-
-    // A chunk may end inside the marker. Hold those bytes back until the next
-    // chunk shows whether they are one; they never end a reply line ("\n" does),
-    // so no reply waits for them.
-    if (std::size_t n = MarkerStartAtEnd(chunk)) {
-        s.HeldMarkerBytes = chunk.substr(chunk.size() - n);
-        chunk.resize(chunk.size() - n);
-        // The engine drops whatever arrives while idle; these bytes too, unless
-        // they complete a marker.
-        s.HeldMarkerStale = s.CurrentOperation == Idle || chunk.size() < stale;
-        stale = std::min(stale, chunk.size());
-    }
-    chunk.erase(0, stale);
-
     if (s.CurrentOperation == Reading)
-        s.ReadBytesReceived += static_cast<int64_t>(chunk.size());
-    s.ReceiveBuffer += chunk;
+        s.ReadBytesReceived += static_cast<int64_t>(chunk.bytes.size());
+    s.ReceiveBuffer += chunk.bytes;
     ProcessReplies(s);
 }
 

@@ -1,15 +1,16 @@
-#include "protocol/ReplyEngine.h"
+#include "engine/ReplyEngine.h"
 
 #include <algorithm>
 #include <string>
 
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/JavaRegistry.h"
+#include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
+#include "engine/Replies.h"
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
-#include "phonefs/JavaRegistry.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/PhoneCommands.h"
-#include "protocol/Replies.h"
-#include "ui/FileOperations.h"
 
 namespace {
 

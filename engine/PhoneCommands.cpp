@@ -1,10 +1,11 @@
-#include "protocol/PhoneCommands.h"
+#include "engine/PhoneCommands.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "protocol/CRC.h"
+#include "protocol/Commands.h"
 
 namespace {
 
@@ -65,56 +66,25 @@ std::size_t BlockLimit(const Session& s, std::size_t room) {
     return static_cast<std::size_t>(std::clamp<int64_t>(s.WriteBytesLeft, 0, room));
 }
 
-Bytes Quoted(const char* prefix, const Bytes& argument) {
-    Bytes line = prefix;
-    line += argument;
-    line += "\"\r\n";
-    return line;
-}
-
 }  // namespace
-
-Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc) {
-    Bytes line = "AT+FSFW=-1,\"";
-    line += name;
-    line += "\",";
-    line += std::to_string(size % kBlockSize);
-    line += ",\" \",";
-    line += std::to_string(size);
-    line += ",";
-    line += std::to_string(crc);
-    line += "\r\n";
-    return line;
-}
 
 void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument) {
     Bytes line;
     switch (kind) {
-        case Reset:
-            line = "ATZ\r\n";
-            break;
-        case List:
-            line = Quoted("AT+FSDL=\"", argument);
-            break;
-        case Read:
-            line = Quoted("AT+FSFR=-1,\"", argument);
-            // Nothing of an earlier read counts against this one.
-            s.ReadBytesReceived = 0;
-            s.ReadAnnouncedSize = 0;
-            break;
         case Write: {
             uint32_t crc = StageWrite(s);
             line = FormatWriteCommand(argument, Announced(s.UploadSize), crc);
             break;
         }
-        case Erase:
-            line = Quoted("AT+FSFE=-1,\"", argument);
-            break;
-        case ChangeFolder:
-            line = Quoted("AT+FSCD=\"", argument);
-            break;
+        case Read:
+            // Nothing of an earlier read counts against this one.
+            s.ReadBytesReceived = 0;
+            s.ReadAnnouncedSize = 0;
+            [[fallthrough]];
         default:
-            return;
+            line = FormatCommand(kind, argument);
+            if (line.empty())
+                return;
     }
     s.PortWrite(line);
 }

@@ -5,7 +5,7 @@
 // calls the batch's step each time the phone has answered a file-level command.
 // The selection of a pane is the batch's work queue: each step takes the first
 // selected row, clears its selection and handles it.
-#include "ui/FileOperations.h"
+#include "engine/FileOperations.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -21,12 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/FolderCache.h"
+#include "engine/JavaRegistry.h"
+#include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
+#include "engine/UploadPreparation.h"
 #include "phonefs/CodePage.h"
-#include "phonefs/FolderCache.h"
-#include "phonefs/JavaRegistry.h"
 #include "phonefs/PhoneTree.h"
-#include "phonefs/UploadPreparation.h"
-#include "protocol/PhoneCommands.h"
 
 namespace {
 

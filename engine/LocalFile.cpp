@@ -1,4 +1,4 @@
-#include "protocol/LocalFile.h"
+#include "engine/LocalFile.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength);
 void Timer1Timer(Session& s);

@@ -1,24 +1,14 @@
 // The AT file-system commands and the write blocks.
 #pragma once
 
-#include "protocol/Session.h"
-
-enum PhoneCommand : uint8_t {
-    Reset = 0,
-    List = 1,
-    Read = 2,
-    Write = 3,
-    Erase = 4,
-    ChangeFolder = 5,
-};
+#include "engine/Session.h"
+#include "protocol/Commands.h"
 
 // Formats a command of kind with argument (a UTF-8 name or a one-byte folder code)
 // and writes it to the port. A Write first stages the file from LocalFile.
 void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument);
 // Sends the next block of the file being written (one per prompt).
 void SendWriteBlock(Session& s);
-// The Write line for a name, announced size and checksum.
-Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc);
 // CRC-32 of LocalFile from its start, read back piece by piece through FileData
 // (so a file of any size is covered); the file is left rewound.
 uint32_t LocalFileCrc32(Session& s);

@@ -1,29 +1,17 @@
-#include "phonefs/UploadPreparation.h"
+#include "engine/UploadPreparation.h"
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
 #include "phonefs/CodePage.h"
+#include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
-#include "protocol/PhoneCommands.h"
 
 namespace {
-
-constexpr std::size_t kMelodyHeaderSize = 32;
-constexpr std::size_t kSignatureBytes = 36;
-constexpr std::size_t kMySoundsNameMax = 28;
-constexpr int kMelodySlots = 16;
-
-bool EndsWith(const std::string& text, const char* suffix) {
-    std::size_t n = std::strlen(suffix);
-    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
-}
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Ends the copy batch: nothing is outstanding any more.
 void EndBatch(Session& s) {
@@ -76,34 +64,7 @@ void Refuse(Session& s, const std::string& text, const char* caption) {
     s.Message(text, caption);
 }
 
-// "game.jar" in the java folder goes to the phone as "game_suite.jar".
-void ApplyJavaRule(std::string& utf8) {
-    if ((EndsWith(utf8, ".jar") || EndsWith(utf8, ".jad")) &&
-        utf8.find("_suite") == std::string::npos)
-        utf8.insert(utf8.size() - 4, "_suite");
-}
-
-// Keeps the first 24 and the last 4 bytes of a long name, without splitting a
-// UTF-8 character at either cut (the result may then be a little shorter).
-void ApplyShortNameRule(std::string& utf8) {
-    if (utf8.size() <= kMySoundsNameMax)
-        return;
-    std::size_t headEnd = kMySoundsNameMax - 4;
-    while (headEnd > 0 && IsContinuationByte(utf8[headEnd])) --headEnd;
-    std::size_t tailStart = utf8.size() - 4;
-    while (tailStart < utf8.size() && IsContinuationByte(utf8[tailStart])) ++tailStart;
-    utf8 = utf8.substr(0, headEnd) + utf8.substr(tailStart);
-}
-
 }  // namespace
-
-std::string NameOnPhone(const PhoneNode& folder, std::string utf8) {
-    if (folder.Name == "java" || folder.Name == "Java")
-        ApplyJavaRule(utf8);
-    if (folder.Name == "My Sounds")
-        ApplyShortNameRule(utf8);
-    return utf8;
-}
 
 namespace {
 
@@ -112,17 +73,12 @@ namespace {
 // file has and, for a bare melody, puts its header into TransferBuffer and sets
 // header mode. False (after the message) when the file cannot go there.
 bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::string& utf8) {
-    std::string slot;
-    for (int i = 1; i <= kMelodySlots && slot.empty(); ++i) {
-        std::string candidate = (i < 10 ? "melody0" : "melody") + std::to_string(i) + ".mel";
-        if (!HasFile(folder, candidate))
-            slot = candidate;
-    }
+    const std::string slot = FreeMelodySlot(*folder);
     if (slot.empty()) {
         Refuse(s, "No Room For Default Sound. Please Delete One Of Them", "Error");
         return false;
     }
-    unsigned char head[kSignatureBytes] = {};
+    unsigned char head[kMelodySignatureBytes] = {};
     std::size_t got = 0;
     try {
         got = s.LocalFile.Read(head, sizeof head);
@@ -132,17 +88,20 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
         return false;
     }
     utf8 = slot;
-    if (got >= 4 && std::memcmp(head, "MMMD", 4) == 0) {
-        if (s.TransferBuffer.size() < kTransferBufferSize)
-            s.TransferBuffer.resize(kTransferBufferSize);
-        std::memcpy(s.TransferBuffer.data(), slot.data(), 12);
-        s.TransferBuffer[12] = 0x00;
-        std::memset(s.TransferBuffer.data() + 13, 0xFF, kMelodyHeaderSize - 13);
-        s.OperationStep = 1;
-        return true;
+    switch (ClassifyMelody(head, got)) {
+        case MelodyKind::Bare: {
+            if (s.TransferBuffer.size() < kTransferBufferSize)
+                s.TransferBuffer.resize(kTransferBufferSize);
+            const Bytes header = MelodyHeader(slot);
+            std::copy(header.begin(), header.end(), s.TransferBuffer.begin());
+            s.OperationStep = 1;
+            return true;
+        }
+        case MelodyKind::WithHeader:
+            return true;  // the file carries its own header already
+        case MelodyKind::NotAMelody:
+            break;
     }
-    if (got >= 36 && std::memcmp(head + 32, "MMMD", 4) == 0)
-        return true;  // the file carries its own header already
     Refuse(s, "Not a melody file", "Error");
     return false;
 }

@@ -1,4 +1,4 @@
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The reply-driven state machine behind every phone operation.
 #pragma once
 
-#include "protocol/Session.h"
+#include "engine/Session.h"
 
 void ProcessReplies(Session& s);
 

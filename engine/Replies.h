@@ -1,0 +1,12 @@
+// Acting on the phone's replies: file data into the local file, error reports.
+#pragma once
+
+#include "engine/Session.h"
+#include "protocol/ReplyParsing.h"
+
+// Takes the next whole reply line out of the session's receive buffer.
+inline Bytes TakeLine(Session& s) {
+    return TakeLine(s.ReceiveBuffer);
+}
+void StoreDataBlock(Session& s, const Bytes& block);
+void ReportPhoneError(Session& s, const Bytes& line);

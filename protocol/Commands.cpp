@@ -1,0 +1,44 @@
+#include "protocol/Commands.h"
+
+#include <string>
+
+namespace {
+
+Bytes Quoted(const char* prefix, const Bytes& argument) {
+    Bytes line = prefix;
+    line += argument;
+    line += "\"\r\n";
+    return line;
+}
+
+}  // namespace
+
+Bytes FormatCommand(uint8_t kind, const Bytes& argument) {
+    switch (kind) {
+        case Reset:
+            return "ATZ\r\n";
+        case List:
+            return Quoted("AT+FSDL=\"", argument);
+        case Read:
+            return Quoted("AT+FSFR=-1,\"", argument);
+        case Erase:
+            return Quoted("AT+FSFE=-1,\"", argument);
+        case ChangeFolder:
+            return Quoted("AT+FSCD=\"", argument);
+        default:
+            return Bytes();
+    }
+}
+
+Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc) {
+    Bytes line = "AT+FSFW=-1,\"";
+    line += name;
+    line += "\",";
+    line += std::to_string(size % kWriteBlockSize);
+    line += ",\" \",";
+    line += std::to_string(size);
+    line += ",";
+    line += std::to_string(crc);
+    line += "\r\n";
+    return line;
+}

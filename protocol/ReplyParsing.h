@@ -1,0 +1,28 @@
+// The phone's reply lines taken apart: pure functions over bytes.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "protocol/Port.h"
+
+// A number in a phone reply that is not a number.
+class ConversionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Takes the first whole line (through its "\n") off the front of received; empty
+// when no line is complete yet.
+Bytes TakeLine(Bytes& received);
+// Name (UTF-8 bytes) and size of a "+FSDL: " line. Throws ConversionError.
+void ParseListEntry(const Bytes& line, Bytes& name, int32_t& size);
+// The checksum of a "+FSFR: 0" header line. Throws ConversionError.
+int64_t ParseReadHeader(const Bytes& line);
+// The file size of a "+FSFR: 0,<size>,<crc>" header line, or -1 when that field
+// is not a number.
+int64_t ParseReadHeaderSize(const Bytes& line);
+// The file bytes of a "+FSFR: <n>,<len>,<bytes>\r\n" data line.
+Bytes DataLineBytes(const Bytes& block);
+// The code of a "+CME ERROR: <code>\r\n" line. Throws ConversionError.
+int32_t ParseErrorCode(const Bytes& line);

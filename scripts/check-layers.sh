@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Fails when a source includes from a layer above its own. The layers, bottom up:
+#   protocol (1) -> phonefs (2) -> engine (3) -> serial (4) -> app (5) -> ui, cli (6)
+# A layer includes its own folder and the layers below; ui and cli never include
+# each other. The tools (the phone emulator, the benchmark's own code aside) include
+# only tools/; the tests and the benchmark may include anything.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rank() {
+    case "$1" in
+        protocol) echo 1 ;;
+        phonefs) echo 2 ;;
+        engine) echo 3 ;;
+        serial) echo 4 ;;
+        app) echo 5 ;;
+        ui | cli) echo 6 ;;
+        *) echo 0 ;;
+    esac
+}
+
+bad=0
+while IFS= read -r file; do
+    layer=${file%%/*}
+    own=$(rank "$layer")
+    while IFS=: read -r line target; do
+        dep=${target%%/*}
+        [ "$dep" = "$layer" ] && continue
+        if [ "${file#tools/emulator/}" != "$file" ]; then
+            [ "${target#tools/emulator/}" != "$target" ] && continue
+            echo "$file:$line: the emulator includes \"$target\"; it depends on no layer"
+            bad=1
+            continue
+        fi
+        theirs=$(rank "$dep")
+        if [ "$theirs" -eq 0 ] || [ "$theirs" -ge "$own" ]; then
+            echo "$file:$line: layer $layer includes \"$target\" (layer $dep)"
+            bad=1
+        fi
+    done < <(grep -n -o -E '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^"]+"' "$file" |
+        sed -E 's/^([0-9]+):.*"([^"]+)"/\1:\2/')
+done < <(git ls-files 'protocol/*' 'phonefs/*' 'engine/*' 'serial/*' 'app/*' 'ui/*' 'cli/*' \
+    'tools/emulator/*' | grep -E '\.(cpp|h)$')
+
+if [ "$bad" -ne 0 ]; then
+    echo "layers: a file includes from a layer above its own (see above)" >&2
+    exit 1
+fi
+echo "layers: every include points down the stack"
