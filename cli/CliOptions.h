@@ -1,0 +1,29 @@
+// The command line of orvo-cli.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What to do when the name a file would take on the phone is already there.
+enum class Conflict { Fail, Overwrite, Skip, RenameTo };
+
+struct CliOptions {
+    std::string port;  // empty: ORVO_PORT, else the only port found
+    uint32_t baud = 115200;
+    bool quiet = false;
+    bool json = false;
+    bool help = false;
+    std::string command;
+    std::vector<std::string> args;  // the command's operands
+    std::string outDir;             // get -o DIR
+    Conflict conflict = Conflict::Fail;
+    std::string renameTo;
+    // Not empty when the command line cannot be used (exit code 2).
+    std::string error;
+};
+
+// Options may stand before or after the command; "--" ends them.
+CliOptions ParseCliArguments(const std::vector<std::string>& args);
+
+extern const char* const kCliUsage;
