@@ -142,3 +142,16 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
     CheckOperands(o);
     return o;
 }
+
+std::string ChoosePort(const std::string& option, const char* environment,
+                       const std::vector<std::string>& found, int& status) {
+    status = 0;
+    if (!option.empty())
+        return option;
+    if (environment && *environment)
+        return environment;
+    if (found.size() == 1)
+        return found.front();
+    status = found.empty() ? 3 : 2;
+    return std::string();
+}

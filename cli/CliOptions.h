@@ -26,4 +26,10 @@ struct CliOptions {
 // Options may stand before or after the command; "--" ends them.
 CliOptions ParseCliArguments(const std::vector<std::string>& args);
 
+// The port to use: the --port value, else the ORVO_PORT value (null or empty when
+// unset), else the only port found. Empty when there is none to take: status is
+// then 3 (no port found) or 2 (several found: the user must choose).
+std::string ChoosePort(const std::string& option, const char* environment,
+                       const std::vector<std::string>& found, int& status);
+
 extern const char* const kCliUsage;

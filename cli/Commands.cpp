@@ -93,26 +93,19 @@ int ListPorts(const CliOptions& o) {
     return kExitOk;
 }
 
-// The port to use: --port, else ORVO_PORT, else the only port found. Empty
-// (after a message, with the status in status) when there is none to take.
-std::string ChoosePort(const CliOptions& o, int& status) {
-    status = kExitOk;
-    if (!o.port.empty())
-        return o.port;
-    if (const char* env = std::getenv("ORVO_PORT"); env && *env)
-        return env;
-    const std::vector<std::string> found = ListSerialPorts();
-    if (found.size() == 1)
-        return found.front();
-    if (found.empty()) {
+// The port to use, or empty after a message (with the exit status in status).
+std::string PortToUse(const CliOptions& o, int& status) {
+    const char* env = std::getenv("ORVO_PORT");
+    const bool search = o.port.empty() && !(env && *env);
+    const std::vector<std::string> found = search ? ListSerialPorts() : std::vector<std::string>();
+    const std::string port = ChoosePort(o.port, env, found, status);
+    if (status == kExitPort) {
         Error("no serial port found: give one with --port or ORVO_PORT");
-        status = kExitPort;
-        return std::string();
+    } else if (status == kExitUsage) {
+        Error("several serial ports found: choose one with --port or ORVO_PORT");
+        for (const std::string& p : found) std::fprintf(stderr, "%s\n", p.c_str());
     }
-    Error("several serial ports found: choose one with --port or ORVO_PORT");
-    for (const std::string& p : found) std::fprintf(stderr, "%s\n", p.c_str());
-    status = kExitUsage;
-    return std::string();
+    return port;
 }
 
 // --- operands ------------------------------------------------------------------
@@ -523,7 +516,7 @@ int RunCliCommand(const CliOptions& o) {
         return kExitUsage;
     }
     int status = kExitOk;
-    const std::string port = ChoosePort(o, status);
+    const std::string port = PortToUse(o, status);
     if (status != kExitOk)
         return status;
 
