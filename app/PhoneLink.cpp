@@ -1,0 +1,110 @@
+#include "app/PhoneLink.h"
+
+#include <QEventLoop>
+
+#include "engine/ReceiveHandler.h"
+#include "serial/SerialPorts.h"
+
+PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
+    comm_->Bits = 8;
+    comm_->StopBits = 1;
+    comm_->ReadInterval = 25;
+    comm_->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
+        Guarded([&] { Comm321ReceiveData(s_, buffer, length); });
+    };
+    // The cable was pulled or the device vanished: the line is known to be gone.
+    comm_->OnRequestHangup = [this](TComm32*) {
+        const std::string port = comm_->CommPort;
+        Guarded([&] { ConnectionLost(s_, port); });
+    };
+    watchdog_.setInterval(s_.Timer1.Interval);
+    QObject::connect(&watchdog_, &QTimer::timeout,
+                     [this] { Guarded([this] { Timer1Timer(s_); }); });
+    s_.Port = comm_.get();
+}
+
+PhoneLink::~PhoneLink() {
+    // The reader and writer threads must be gone before the component is.
+    comm_->Close();
+    watchdog_.stop();
+    if (s_.Port == comm_.get())
+        s_.Port = nullptr;
+}
+
+bool PhoneLink::Open(const std::string& port, uint32_t baud, std::string& reason) {
+    reason.clear();
+    comm_->CommPort = port;
+    comm_->BaudRate = baud;
+    try {
+        if (comm_->Open())
+            return true;
+    } catch (const ECommsError& e) {
+        reason = PortOpenFailureReason(port, e.Error());
+    } catch (const std::exception&) {
+    }
+    // A component left half open would refuse the next Open.
+    comm_->Close();
+    return false;
+}
+
+void PhoneLink::Close() {
+    s_.TimerOff();
+    comm_->Close();
+}
+
+void PhoneLink::RenderWatchdog() {
+    const WatchdogModel& m = s_.Timer1;
+    if (!m.Enabled) {
+        watchdog_.stop();
+    } else if (!timerWasEnabled_ || m.Interval != timerInterval_ || !watchdog_.isActive()) {
+        watchdog_.start(m.Interval);
+    }
+    watchdog_.setInterval(m.Interval);
+    timerWasEnabled_ = m.Enabled;
+    timerInterval_ = m.Interval;
+}
+
+bool PhoneLink::SessionIdle() const {
+    return s_.CurrentOperation == Idle && s_.MainWindow.Enabled && !s_.Progress.Visible;
+}
+
+bool PhoneLink::WakePhone(int timeoutMs) {
+    if (!RunAndWait([this] { InitialisePhone(s_); }, timeoutMs))
+        return false;
+    return IsOpen() && s_.PhoneTree && s_.CurrentFolder == s_.PhoneTree.get();
+}
+
+bool PhoneLink::RunAndWait(const std::function<void()>& op, int timeoutMs) {
+    Guarded(op);
+    if (SessionIdle() || !IsOpen())
+        return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    limit.start(timeoutMs);
+    quitWait_ = [&loop] { loop.quit(); };
+    // Every change of the session comes from a received block, the watchdog or a
+    // hang-up; each of them checks afterwards whether the wait is over.
+    loop.exec();
+    quitWait_ = nullptr;
+    return !timedOut;
+}
+
+void PhoneLink::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        s_.Message(e.what(), "Ошибка");
+    }
+    CheckDone();
+}
+
+void PhoneLink::CheckDone() {
+    if (quitWait_ && (SessionIdle() || !IsOpen()))
+        quitWait_();
+}

@@ -1,0 +1,92 @@
+#include "cli/CliUi.h"
+
+#include <cstdio>
+
+#include "cli/Outcome.h"
+
+CliUi::CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress)
+    : s_(s), link_(link), conflict_(conflict), renameTo_(std::move(renameTo)), progress_(progress) {
+    drawClock_.start();
+}
+
+void CliUi::MessageBox(const std::string& text, const std::string&) {
+    Fail(currentItem ? currentItem() : std::string(), OneLine(text), StatusForMessage(text));
+}
+
+void CliUi::Fail(const std::string& item, const std::string& text, int status) {
+    EndProgress();
+    failures.push_back(Failure{item, text, status});
+    std::fprintf(stderr, "orvo-cli: %s%s%s\n", item.c_str(), item.empty() ? "" : ": ",
+                 text.c_str());
+}
+
+int CliUi::FileExistDialog(const std::string& oldName, std::string& proposal) {
+    switch (conflict_) {
+        case Conflict::Overwrite:
+            return 5;
+        case Conflict::RenameTo:
+            // Asked again: the name given is taken too.
+            if (lastAsked_ == oldName)
+                break;
+            lastAsked_ = oldName;
+            proposal = renameTo_;
+            renamedTo.push_back(renameTo_);
+            return 1;
+        case Conflict::Skip:
+            skipped.push_back(currentItem ? currentItem() : oldName);
+            return 2;
+        case Conflict::Fail:
+            break;
+    }
+    Fail(currentItem ? currentItem() : oldName,
+         "\"" + proposal + "\" is already on the phone (use --overwrite, --skip or --rename-to)",
+         kExitRefused);
+    return 2;
+}
+
+int CliUi::RenameDialog(std::string& name) {
+    name = newName;
+    return 1;
+}
+
+void CliUi::ProgressChanged() {
+    if (!progress_)
+        return;
+    const ProgressModel& p = s_.Progress;
+    if (!p.Visible) {
+        EndProgress();
+        return;
+    }
+    const ProgressBarModel& bar = p.ProgressBar1;
+    if (p.QuickStatus != label_ || bar.Position == 0) {
+        label_ = p.QuickStatus;
+        fileClock_.start();
+    }
+    if (drawClock_.elapsed() < 200)
+        return;
+    drawClock_.restart();
+    const double done = bar.Position * 512.0;
+    const double total = bar.Max * 512.0;
+    const double seconds = fileClock_.isValid() ? fileClock_.elapsed() / 1000.0 : 0.0;
+    const double speed = seconds > 0.0 ? done / seconds : 0.0;
+    std::string line = label_;
+    char numbers[128];
+    if (speed > 0.0 && total > done) {
+        std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB  %.1f KB/s  %.0f s left",
+                      done / 1024, total / 1024, speed / 1024, (total - done) / speed);
+    } else {
+        std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB", done / 1024, total / 1024);
+    }
+    line += numbers;
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void CliUi::EndProgress() {
+    if (!drawn_)
+        return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    drawn_ = false;
+}

@@ -1,0 +1,61 @@
+// The user interface of orvo-cli as the core sees it: no question is ever put
+// to anybody. The file-exists question is answered from the conflict option,
+// the rename dialog hands over the new name from the command line, message
+// boxes become failures with an exit status, and the progress goes to stderr
+// when that is a terminal.
+#pragma once
+
+#include <QElapsedTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/PhoneLink.h"
+#include "cli/CliOptions.h"
+#include "engine/Session.h"
+
+struct Failure {
+    std::string item;  // the file in hand, or empty
+    std::string text;  // on one line
+    int status = 1;
+};
+
+class CliUi : public IUserInterface {
+  public:
+    CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress);
+
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    int FileExistDialog(const std::string& oldName, std::string& newName) override;
+    int RenameDialog(std::string& name) override;
+    void ProgressChanged() override;
+    void WatchdogChanged() override { link_.RenderWatchdog(); }
+    void RestartConnection() override { lineLost = true; }
+
+    // Adds a failure found by the command itself.
+    void Fail(const std::string& item, const std::string& text, int status);
+    // The first failure's status, 0 when none.
+    int Status() const { return failures.empty() ? 0 : failures.front().status; }
+    // Clears the progress line.
+    void EndProgress();
+
+    // Names the file in hand, for the failures that come while it is.
+    std::function<std::string()> currentItem;
+    // The new name the rename dialog hands over.
+    std::string newName;
+    std::vector<Failure> failures;
+    std::vector<std::string> skipped;    // items left alone (--skip)
+    std::vector<std::string> renamedTo;  // names given by --rename-to
+    bool lineLost = false;
+
+  private:
+    Session& s_;
+    PhoneLink& link_;
+    Conflict conflict_;
+    std::string renameTo_;
+    bool progress_;
+    std::string lastAsked_;
+    std::string label_;
+    QElapsedTimer fileClock_;
+    QElapsedTimer drawClock_;
+    bool drawn_ = false;
+};

@@ -1,0 +1,541 @@
+#include "cli/Commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+
+#include "app/FolderPaths.h"
+#include "app/PhoneLink.h"
+#include "app/WorkPanes.h"
+#include "cli/CliUi.h"
+#include "cli/Outcome.h"
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/UploadPreparation.h"
+#include "phonefs/CodePage.h"
+#include "phonefs/NamingRules.h"
+#include "phonefs/PhoneTree.h"
+#include "serial/SerialPorts.h"
+
+namespace {
+
+QString Q(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder == "/" ? name : folder + "/" + name;
+}
+
+void Error(const std::string& text) {
+    std::fprintf(stderr, "orvo-cli: %s\n", text.c_str());
+}
+
+void PrintJson(const QJsonObject& doc) {
+    std::fputs(QJsonDocument(doc).toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
+// --- ports -------------------------------------------------------------------
+
+std::string ReadLineOf(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+// The maker and product of the USB device behind a serial port, when the
+// system names them.
+std::string PortDescription(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    if (ec)
+        return std::string();
+    std::filesystem::path dev =
+        std::filesystem::canonical("/sys/class/tty/" + real.filename().string() + "/device", ec);
+    if (ec)
+        return std::string();
+    for (int up = 0; up < 5 && dev.has_relative_path(); ++up, dev = dev.parent_path()) {
+        const std::string product = ReadLineOf(dev / "product");
+        if (product.empty())
+            continue;
+        const std::string maker = ReadLineOf(dev / "manufacturer");
+        return maker.empty() ? product : maker + " " + product;
+    }
+    return std::string();
+}
+
+int ListPorts(const CliOptions& o) {
+    QJsonArray list;
+    for (const std::string& port : ListSerialPorts()) {
+        const std::string description = PortDescription(port);
+        if (o.json) {
+            QJsonObject entry{{"path", Q(port)}};
+            if (!description.empty())
+                entry["description"] = Q(description);
+            list.append(entry);
+        } else {
+            std::printf("%s%s%s\n", port.c_str(), description.empty() ? "" : "\t",
+                        description.c_str());
+        }
+    }
+    if (o.json)
+        PrintJson(QJsonObject{{"ports", list}});
+    return kExitOk;
+}
+
+// The port to use, or empty after a message (with the exit status in status).
+std::string PortToUse(const CliOptions& o, int& status) {
+    const char* env = std::getenv("ORVO_PORT");
+    const bool search = o.port.empty() && !(env && *env);
+    const std::vector<std::string> found = search ? ListSerialPorts() : std::vector<std::string>();
+    const std::string port = ChoosePort(o.port, env, found, status);
+    if (status == kExitPort) {
+        Error("no serial port found: give one with --port or ORVO_PORT");
+    } else if (status == kExitUsage) {
+        Error("several serial ports found: choose one with --port or ORVO_PORT");
+        for (const std::string& p : found) std::fprintf(stderr, "%s\n", p.c_str());
+    }
+    return port;
+}
+
+// --- operands ------------------------------------------------------------------
+
+// Checks the folders named on the command line against the standard folder
+// table, before anything is sent to the phone.
+bool CheckOperands(const CliOptions& o, std::string& error) {
+    const std::unique_ptr<PhoneNode> table = SeedStandardFolders();
+    auto fileOperand = [&](const std::string& arg) {
+        PhoneNode* folder = nullptr;
+        std::string name;
+        if (SplitFilePath(table.get(), arg, folder, name))
+            return true;
+        error = "not a phone folder and file name: " + arg;
+        return false;
+    };
+    const std::string& c = o.command;
+    if (c == "ls") {
+        if (!FindFolderByPath(table.get(), o.args[0])) {
+            error = "no such phone folder: " + o.args[0];
+            return false;
+        }
+    } else if (c == "get" || c == "rm") {
+        for (const std::string& a : o.args)
+            if (!fileOperand(a))
+                return false;
+    } else if (c == "mv") {
+        if (!fileOperand(o.args[0]))
+            return false;
+        if (o.args[1].empty() || o.args[1].find('/') != std::string::npos) {
+            error = "NEW is a file name in the same folder: " + o.args[1];
+            return false;
+        }
+    } else if (c == "put") {
+        const PhoneNode* folder = FindFolderByPath(table.get(), o.args.back());
+        if (!folder) {
+            error = "no such phone folder: " + o.args.back();
+            return false;
+        }
+        if (folder->Code == ' ') {
+            error =
+                "the phone keeps no files in " + o.args.back() + ": choose one of its sub-folders";
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- the commands against the phone ----------------------------------------------
+
+class Runner {
+  public:
+    Runner(const CliOptions& o, std::string computerFolder, std::vector<std::string> files)
+        : o_(o),
+          source_(std::move(computerFolder), std::move(files)),
+          ui_(s_, link_, o.conflict, o.renameTo, !o.quiet && ::isatty(2)) {
+        s_.Ui = &ui_;
+        s_.PhonePane = &pane_;
+        s_.Source = &source_;
+    }
+    ~Runner() {
+        link_.Close();
+        s_.Ui = nullptr;
+        s_.PhonePane = nullptr;
+        s_.Source = nullptr;
+    }
+
+    int Connect(const std::string& port) {
+        std::string reason;
+        if (!link_.Open(port, o_.baud, reason)) {
+            Error("cannot open port " + port + (reason.empty() ? "" : ": " + OneLine(reason)));
+            return kExitPort;
+        }
+        if (!link_.WakePhone() && ui_.failures.empty())
+            ui_.Fail("", "no answer from the phone on " + port, kExitNoAnswer);
+        ui_.EndProgress();
+        return ui_.Status();
+    }
+
+    int Run() {
+        const std::string& c = o_.command;
+        if (c == "tree")
+            Tree();
+        else if (c == "ls")
+            List();
+        else if (c == "get")
+            Get();
+        else if (c == "put")
+            Put();
+        else if (c == "rm")
+            Remove();
+        else if (c == "mv")
+            Rename();
+        else if (c == "compile-java")
+            CompileJava();
+        ui_.EndProgress();
+        if (o_.json) {
+            QJsonArray errors;
+            for (const Failure& f : ui_.failures)
+                errors.append(
+                    QJsonObject{{"item", Q(f.item)}, {"message", Q(f.text)}, {"status", f.status}});
+            json_["command"] = Q(c);
+            json_["errors"] = errors;
+            json_["status"] = ui_.Status();
+            PrintJson(json_);
+        }
+        return ui_.Status();
+    }
+
+  private:
+    PhoneNode* Folder(const std::string& path) {
+        return FindFolderByPath(s_.PhoneTree.get(), path);
+    }
+
+    // Shows folder in the phone pane, as double-clicks in the form do.
+    void Open(PhoneNode* folder) {
+        s_.CurrentFolder = folder;
+        ShowFolder(s_, folder);
+    }
+
+    void Line(const std::string& text) {
+        if (!o_.json)
+            std::printf("%s\n", text.c_str());
+    }
+
+    QJsonObject FolderJson(const PhoneNode* folder, bool recurse) {
+        QJsonArray folders;
+        QJsonArray files;
+        for (const PhoneNode* c = folder->FirstChild.get(); c; c = c->NextSibling.get()) {
+            if (recurse)
+                folders.append(FolderJson(c, true));
+            else
+                folders.append(Q(AnsiToUtf8Display(c->Name)));
+        }
+        for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
+            files.append(QJsonObject{{"name", Q(AnsiToUtf8Display(e->Name))}, {"size", e->Size}});
+        return QJsonObject{
+            {"path", Q(FolderPathOf(folder))}, {"folders", folders}, {"files", files}};
+    }
+
+    // The folder's rows as the form's pane shows them: "name/" for a folder,
+    // "name<TAB>size" for a file.
+    void PrintFolder(PhoneNode* folder, const std::string& prefix) {
+        Open(folder);
+        for (int i = 0; i < pane_.Count(); ++i) {
+            const std::string name = prefix + AnsiToUtf8Display(pane_.Caption(i));
+            Line(pane_.Image(i) == 0 ? name + "/" : name + "\t" + pane_.SizeText(i));
+        }
+    }
+
+    void Tree() {
+        std::vector<PhoneNode*> order;
+        std::function<void(PhoneNode*)> walk = [&](PhoneNode* f) {
+            order.push_back(f);
+            for (PhoneNode* c = f->FirstChild.get(); c; c = c->NextSibling.get()) walk(c);
+        };
+        walk(s_.PhoneTree.get());
+        for (PhoneNode* f : order) {
+            const std::string path = FolderPathOf(f);
+            PrintFolder(f, path == "/" ? "" : path + "/");
+        }
+        json_["tree"] = FolderJson(s_.PhoneTree.get(), true);
+    }
+
+    void List() {
+        PhoneNode* folder = Folder(o_.args[0]);
+        PrintFolder(folder, "");
+        json_["folder"] = FolderJson(folder, false);
+    }
+
+    // The phone files named by the operands, folder by folder in the order given;
+    // a name that is not there is a failure.
+    std::vector<std::pair<PhoneNode*, std::vector<Bytes>>> PhoneFiles() {
+        std::vector<std::pair<PhoneNode*, std::vector<Bytes>>> groups;
+        for (const std::string& arg : o_.args) {
+            PhoneNode* folder = nullptr;
+            std::string name;
+            Bytes caption;
+            SplitFilePath(s_.PhoneTree.get(), arg, folder, name);
+            if (!Utf8ToAnsi(name, caption) || !FindFile(folder, caption)) {
+                ui_.Fail(arg, "no such file on the phone", kExitRefused);
+                continue;
+            }
+            auto at = std::find_if(groups.begin(), groups.end(),
+                                   [&](const auto& g) { return g.first == folder; });
+            if (at == groups.end())
+                at = groups.insert(groups.end(), {folder, {}});
+            if (std::find(at->second.begin(), at->second.end(), caption) == at->second.end())
+                at->second.push_back(caption);
+        }
+        return groups;
+    }
+
+    // Runs a batch over phone rows until each row was taken by the core. A batch
+    // that ends early (the phone refused a file) starts again with the rows left,
+    // as a user would press the button again. Returns the rows done without a
+    // failure.
+    std::vector<Bytes> PhoneBatch(PhoneNode* folder, std::vector<Bytes> rows, BatchProc start) {
+        const std::string folderPath = FolderPathOf(folder);
+        auto itemOf = [&](const Bytes& caption) {
+            return JoinPath(folderPath, AnsiToUtf8Display(caption));
+        };
+        ui_.currentItem = [&]() -> std::string {
+            return pane_.Taken().empty() ? std::string() : itemOf(pane_.Taken().back());
+        };
+        std::vector<Bytes> done;
+        while (!rows.empty() && link_.IsOpen()) {
+            Open(folder);
+            for (auto r = rows.begin(); r != rows.end();) {
+                if (pane_.Select(*r)) {
+                    ++r;
+                } else {
+                    ui_.Fail(itemOf(*r), "no such file on the phone", kExitRefused);
+                    r = rows.erase(r);
+                }
+            }
+            if (rows.empty())
+                break;
+            pane_.ForgetTaken();
+            const std::size_t before = ui_.failures.size();
+            link_.RunAndWait([&] { start(s_); });
+            const std::vector<Bytes> taken = pane_.Taken();
+            for (const Bytes& t : taken) {
+                rows.erase(std::remove(rows.begin(), rows.end(), t), rows.end());
+                const std::string item = itemOf(t);
+                const bool failed = std::any_of(ui_.failures.begin() + before, ui_.failures.end(),
+                                                [&](const Failure& f) { return f.item == item; });
+                if (!failed)
+                    done.push_back(t);
+            }
+            if (taken.empty())
+                break;
+        }
+        ui_.currentItem = nullptr;
+        for (const Bytes& r : rows) ui_.Fail(itemOf(r), "not done", Stopped());
+        return done;
+    }
+
+    // The status for files a batch left undone.
+    int Stopped() const {
+        return ui_.Status() ? ui_.Status() : link_.IsOpen() ? kExitRefused : kExitNoAnswer;
+    }
+
+    void Get() {
+        QJsonArray files;
+        for (auto& [folder, rows] : PhoneFiles()) {
+            for (const Bytes& caption : PhoneBatch(folder, rows, CopyToCompBtnClick)) {
+                std::string name;
+                AnsiToUtf8(caption, name);
+                const std::string local = JoinPath(source_.FolderPath(), name);
+                Line(local);
+                files.append(QJsonObject{{"phone", Q(JoinPath(FolderPathOf(folder), name))},
+                                         {"local", Q(local)}});
+            }
+        }
+        json_["files"] = files;
+    }
+
+    void Remove() {
+        QJsonArray files;
+        for (auto& [folder, rows] : PhoneFiles()) {
+            for (const Bytes& caption : PhoneBatch(folder, rows, DeleteBtnClick)) {
+                const std::string path = JoinPath(FolderPathOf(folder), AnsiToUtf8Display(caption));
+                Line(path);
+                files.append(Q(path));
+            }
+        }
+        json_["files"] = files;
+    }
+
+    void Put() {
+        PhoneNode* folder = Folder(o_.args.back());
+        const std::string folderPath = FolderPathOf(folder);
+        std::vector<std::string> work;
+        for (int i = 0; i < source_.Count(); ++i) {
+            std::error_code ec;
+            const std::string path = source_.ItemPath(i);
+            if (!std::filesystem::is_regular_file(path, ec))
+                ui_.Fail(path, "not a file", kExitRefused);
+            else if (std::find(work.begin(), work.end(), path) == work.end())
+                work.push_back(path);
+        }
+        std::set<Bytes> before;
+        for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
+            before.insert(e->Name);
+
+        ui_.currentItem = [&]() -> std::string {
+            return source_.Taken().empty() ? std::string() : source_.Taken().back();
+        };
+        std::vector<std::string> done;
+        while (!work.empty() && link_.IsOpen()) {
+            Open(folder);
+            source_.SelectOnly(work);
+            source_.ForgetTaken();
+            const std::size_t failuresBefore = ui_.failures.size();
+            const std::size_t skipsBefore = ui_.skipped.size();
+            link_.RunAndWait([&] { CopyToPhoneBtnClick(s_); });
+            const std::vector<std::string> taken = source_.Taken();
+            for (const std::string& t : taken) {
+                work.erase(std::remove(work.begin(), work.end(), t), work.end());
+                auto mine = [&](const std::string& item) { return item == t; };
+                const bool failed =
+                    std::any_of(ui_.failures.begin() + failuresBefore, ui_.failures.end(),
+                                [&](const Failure& f) { return mine(f.item); });
+                const bool skipped =
+                    std::any_of(ui_.skipped.begin() + skipsBefore, ui_.skipped.end(), mine);
+                if (!failed && !skipped)
+                    done.push_back(t);
+            }
+            if (taken.empty())
+                break;
+        }
+        ui_.currentItem = nullptr;
+        for (const std::string& w : work) ui_.Fail(w, "not copied", Stopped());
+
+        // Where each file went: the folder's naming rule, or the melody slot taken.
+        std::vector<Bytes> melodySlots;
+        for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
+            if (!before.count(e->Name))
+                melodySlots.push_back(e->Name);
+        QJsonArray files;
+        for (std::size_t i = 0; i < done.size(); ++i) {
+            const std::string local = done[i];
+            std::string name =
+                o_.renameTo.empty() ? local.substr(local.rfind('/') + 1) : o_.renameTo;
+            if (folder->Name == "Default Sounds")
+                name = i < melodySlots.size() ? AnsiToUtf8Display(melodySlots[i]) : std::string();
+            else
+                name = NameOnPhone(*folder, name);
+            const std::string phone = name.empty() ? folderPath : JoinPath(folderPath, name);
+            Line(phone);
+            files.append(QJsonObject{{"local", Q(local)}, {"phone", Q(phone)}});
+        }
+        QJsonArray skipped;
+        for (const std::string& s : ui_.skipped) skipped.append(Q(s));
+        json_["files"] = files;
+        json_["skipped"] = skipped;
+    }
+
+    void Rename() {
+        PhoneNode* folder = nullptr;
+        std::string oldName;
+        SplitFilePath(s_.PhoneTree.get(), o_.args[0], folder, oldName);
+        const std::string folderPath = FolderPathOf(folder);
+        const std::string newName = o_.args[1];
+        Bytes oldAnsi;
+        Bytes newAnsi;
+        if (!Utf8ToAnsi(oldName, oldAnsi) || !FindFile(folder, oldAnsi)) {
+            ui_.Fail(o_.args[0], "no such file on the phone", kExitRefused);
+            return;
+        }
+        if (!Utf8ToAnsi(newName, newAnsi) || !IsUsablePhoneName(newAnsi)) {
+            ui_.Fail(o_.args[0], "the phone cannot take the name \"" + newName + "\"",
+                     kExitRefused);
+            return;
+        }
+        std::string result = JoinPath(folderPath, newName);
+        if (newAnsi != oldAnsi && HasFile(folder, newAnsi)) {
+            // Nothing is read, erased or written unless the taken name is to go.
+            if (o_.conflict == Conflict::Skip) {
+                json_["skipped"] = QJsonArray{Q(JoinPath(folderPath, newName))};
+                return;
+            }
+            if (o_.conflict == Conflict::Fail) {
+                ui_.Fail(o_.args[0],
+                         "\"" + newName +
+                             "\" is already on the phone (use --overwrite, --skip or --rename-to)",
+                         kExitRefused);
+                return;
+            }
+            if (o_.conflict == Conflict::RenameTo)
+                result = JoinPath(folderPath, o_.renameTo);
+        }
+        Open(folder);
+        pane_.Select(oldAnsi);
+        ui_.newName = newName;
+        ui_.currentItem = [&] { return o_.args[0]; };
+        link_.RunAndWait([&] { RenameBtnClick(s_); });
+        ui_.currentItem = nullptr;
+        if (ui_.failures.empty()) {
+            Line(result);
+            json_["renamed"] = QJsonObject{{"from", Q(o_.args[0])}, {"to", Q(result)}};
+        }
+    }
+
+    void CompileJava() {
+        link_.RunAndWait([&] { CompileJava1Click(s_); });
+        json_["done"] = ui_.failures.empty();
+    }
+
+    const CliOptions& o_;
+    Session s_;
+    PhoneLink link_{s_};
+    ListedPhonePane pane_;
+    FileListPane source_;
+    CliUi ui_;
+    QJsonObject json_;
+};
+
+}  // namespace
+
+int RunCliCommand(const CliOptions& o) {
+    if (o.command == "ports")
+        return ListPorts(o);
+    std::string error;
+    if (!CheckOperands(o, error)) {
+        Error(error);
+        return kExitUsage;
+    }
+    int status = kExitOk;
+    const std::string port = PortToUse(o, status);
+    if (status != kExitOk)
+        return status;
+
+    std::string computerFolder;
+    std::vector<std::string> files;
+    if (o.command == "get") {
+        computerFolder = QDir(Q(o.outDir.empty() ? "." : o.outDir)).absolutePath().toStdString();
+        if (!QFileInfo(Q(computerFolder)).isDir()) {
+            Error("not a folder: " + computerFolder);
+            return kExitUsage;
+        }
+    } else if (o.command == "put") {
+        for (std::size_t i = 0; i + 1 < o.args.size(); ++i)
+            files.push_back(QFileInfo(Q(o.args[i])).absoluteFilePath().toStdString());
+    }
+    Runner runner(o, computerFolder, files);
+    if (int status = runner.Connect(port))
+        return status;
+    return runner.Run();
+}

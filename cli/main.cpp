@@ -1,0 +1,24 @@
+// orvo-cli: the phone's file system from the command line.
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/Outcome.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const CliOptions options = ParseCliArguments(args);
+    if (options.help) {
+        std::fputs(kCliUsage, stdout);
+        return kExitOk;
+    }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "orvo-cli: %s (see orvo-cli --help)\n", options.error.c_str());
+        return kExitUsage;
+    }
+    return RunCliCommand(options);
+}

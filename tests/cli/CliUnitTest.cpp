@@ -1,0 +1,126 @@
+// The parts of orvo-cli that decide without the phone: folder paths, the command
+// line, the choice of port, the exit status of a message, the work-list panes.
+#include <gtest/gtest.h>
+
+#include "app/FolderPaths.h"
+#include "app/WorkPanes.h"
+#include "cli/CliOptions.h"
+#include "cli/Outcome.h"
+#include "engine/FolderCache.h"
+
+TEST(FolderPaths, MatchTheStandardFolderNamesNotTheSlashes) {
+    auto root = SeedStandardFolders();
+    PhoneNode* menu = FindFolderByPath(root.get(), "Images/OnOff/Menu Images");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->Code, 'D');
+    EXPECT_EQ(FindFolderByPath(root.get(), "/Sounds/My Sounds/")->Code, 'T');
+    EXPECT_EQ(FindFolderByPath(root.get(), "/"), root.get());
+    EXPECT_EQ(FindFolderByPath(root.get(), ""), root.get());
+    EXPECT_EQ(FindFolderByPath(root.get(), "Images/OnOff"), nullptr);
+    EXPECT_EQ(FindFolderByPath(root.get(), "Sounds/My"), nullptr);
+    EXPECT_EQ(FindFolderByPath(root.get(), "sounds"), nullptr);
+
+    // Every folder's path names it again.
+    std::function<void(PhoneNode*)> each = [&](PhoneNode* f) {
+        EXPECT_EQ(FindFolderByPath(root.get(), FolderPathOf(f)), f) << FolderPathOf(f);
+        for (PhoneNode* c = f->FirstChild.get(); c; c = c->NextSibling.get()) each(c);
+    };
+    each(root.get());
+
+    PhoneNode* folder = nullptr;
+    std::string name;
+    ASSERT_TRUE(SplitFilePath(root.get(), "Images/OnOff/Menu Images/on.gif", folder, name));
+    EXPECT_EQ(folder, menu);
+    EXPECT_EQ(name, "on.gif");
+    ASSERT_TRUE(SplitFilePath(root.get(), "tricky.bin", folder, name));
+    EXPECT_EQ(folder, root.get());
+    EXPECT_FALSE(SplitFilePath(root.get(), "Nowhere/x.mid", folder, name));
+    EXPECT_FALSE(SplitFilePath(root.get(), "java/", folder, name));
+}
+
+TEST(CliOptions, ReadOptionsAnywhereAndRefuseWhatCannotWork) {
+    CliOptions o = ParseCliArguments(
+        {"get", "java/a.jar", "-o", "/tmp", "--port", "/dev/x", "--baud", "230400", "--json"});
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.command, "get");
+    EXPECT_EQ(o.args, std::vector<std::string>{"java/a.jar"});
+    EXPECT_EQ(o.outDir, "/tmp");
+    EXPECT_EQ(o.port, "/dev/x");
+    EXPECT_EQ(o.baud, 230400u);
+    EXPECT_TRUE(o.json);
+
+    o = ParseCliArguments({"put", "--rename-to", "b.txt", "a.txt", "java"});
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.conflict, Conflict::RenameTo);
+    EXPECT_EQ(ParseCliArguments({"--", "mv", "java/-a", "-b"}).args[1], "-b");
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {},
+             {"frobnicate"},
+             {"ls"},
+             {"ls", "java", "extra"},
+             {"put", "a.txt"},
+             {"mv", "java/a"},
+             {"tree", "--baud", "9600"},
+             {"tree", "--port"},
+             {"get", "java/a", "--overwrite"},
+             {"put", "a", "b", "java", "--rename-to", "c"},
+             {"put", "a", "java", "--skip", "--overwrite"},
+             {"ls", "java", "-o", "/tmp"},
+             {"ls", "java", "--verbose"},
+         }) {
+        EXPECT_NE(ParseCliArguments(bad).error, "") << ::testing::PrintToString(bad);
+    }
+    EXPECT_TRUE(ParseCliArguments({"--help"}).help);
+}
+
+TEST(CliOptions, PortComesFromTheOptionThenTheEnvironmentThenTheOnlyPortFound) {
+    int status = -1;
+    EXPECT_EQ(ChoosePort("/dev/a", "/dev/b", {"/dev/c"}, status), "/dev/a");
+    EXPECT_EQ(ChoosePort("", "/dev/b", {"/dev/c", "/dev/d"}, status), "/dev/b");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ChoosePort("", "", {"/dev/c"}, status), "/dev/c");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ChoosePort("", nullptr, {"/dev/c", "/dev/d"}, status), "");
+    EXPECT_EQ(status, kExitUsage);
+    EXPECT_EQ(ChoosePort("", nullptr, {}, status), "");
+    EXPECT_EQ(status, kExitPort);
+}
+
+TEST(Outcome, MessagesOfTheCoreMapToExitStatuses) {
+    EXPECT_EQ(StatusForMessage("CRC Error While Reading File\r\nФайл /x не сохранён"),
+              kExitChecksum);
+    EXPECT_EQ(StatusForMessage("Телефон не отвечает"), kExitNoAnswer);
+    EXPECT_EQ(StatusForMessage("Время ожидания истекло"), kExitNoAnswer);
+    EXPECT_EQ(StatusForMessage("Ошибка соединения\r\nво время чтения файла"), kExitNoAnswer);
+    EXPECT_EQ(StatusForMessage("Связь с телефоном потеряна: порт /dev/x отключён"), kExitNoAnswer);
+    EXPECT_EQ(StatusForMessage("Телефон прислал неверный ответ\r\nстрока"), kExitNoAnswer);
+    EXPECT_EQ(StatusForMessage("Ошибка записи файла\r\nПамять заполнена"), kExitRefused);
+    EXPECT_EQ(StatusForMessage("Not a melody file"), kExitRefused);
+    EXPECT_EQ(OneLine("Ошибка записи файла\r\nПамять заполнена"),
+              "Ошибка записи файла: Память заполнена");
+    EXPECT_EQ(OneLine("Ошибка удаления файла\r\n"), "Ошибка удаления файла");
+}
+
+TEST(WorkPanes, NoteWhatTheCoreTookAndWhatItGaveBack) {
+    ListedPhonePane pane;
+    pane.AddRow("b.txt", "1", 1);
+    pane.AddRow("A.txt", "1", 1);
+    pane.AddRow("c.txt", "1", 1);
+    EXPECT_EQ(pane.Caption(0), "A.txt");  // the form's order: case does not lead
+    ASSERT_TRUE(pane.Select("c.txt"));
+    ASSERT_TRUE(pane.Select("A.txt"));
+    EXPECT_FALSE(pane.Select("d.txt"));
+    EXPECT_EQ(pane.ItemIndex(), 0);
+    pane.SetSelected(0, false);
+    pane.SetSelected(2, false);
+    pane.SetSelected(2, true);  // handed back: not taken after all
+    EXPECT_EQ(pane.Taken(), std::vector<Bytes>{"A.txt"});
+
+    FileListPane files("/out", {"/a", "/b"});
+    files.SelectOnly({"/b"});
+    EXPECT_EQ(files.SelCount(), 1);
+    files.SetSelected(1, false);
+    files.SetSelected(0, false);  // was not selected: nothing taken
+    EXPECT_EQ(files.Taken(), std::vector<std::string>{"/b"});
+}
