@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/PhoneLink.h"
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
 #include "engine/ReceiveHandler.h"
@@ -112,24 +113,19 @@ TForm1::TForm1(const ProgramOptions& options)
 
     BuildMenu();
 
-    Timer1 = new QTimer(this);
+    // The link to the phone, shared with the command-line program, owns the
+    // watchdog and the serial port component: received blocks, the watchdog's
+    // expiry and a pulled cable reach the core through it.
+    link_ = std::make_unique<PhoneLink>(session_);
+    Timer1 = &link_->Watchdog();
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(session_.Timer1.Interval);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-
-    Comm321 = new TComm32(this);
+    Comm321 = &link_->Comm();
     Comm321->setObjectName(QStringLiteral("Comm321"));
     Comm321->BaudRate = 115200;
     Comm321->Bits = 8;
     Comm321->StopBits = 1;
     Comm321->CommPort = "COM3";
     Comm321->ReadInterval = 25;
-    Comm321->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
-        Guarded([&] { ::Comm321ReceiveData(session_, buffer, length); });
-    };
-    // The cable was pulled or the device vanished: no need to wait for the
-    // watchdog, the line is known to be gone.
-    Comm321->OnRequestHangup = [this](TComm32*) { ConnectionLost(); };
 
     connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
     connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
@@ -147,7 +143,6 @@ TForm1::TForm1(const ProgramOptions& options)
     connect(DeleteBtn, &QPushButton::clicked, this,
             [this] { Guarded([this] { DeleteBtnClick(session_); }); });
 
-    session_.Port = Comm321;
     session_.Ui = this;
     session_.PhonePane = ListPhone;
     session_.Source = Source;
@@ -322,12 +317,6 @@ bool TForm1::ConfirmExit() {
     return true;
 }
 
-void TForm1::ConnectionLost() {
-    // The port named in the settings, as the user chose it (a link stays a link).
-    const std::string port = Comm321->CommPort;
-    Guarded([this, &port] { ::ConnectionLost(session_, port); });
-}
-
 void TForm1::FormCreate() {
     if (inFormCreate_ || exitRequested_)
         return;
@@ -348,17 +337,10 @@ void TForm1::FormCreate() {
             return;
         }
         std::string reason;
-        try {
-            if (Comm321->Open()) {
-                ::InitialisePhone(session_);
-                break;
-            }
-        } catch (const ECommsError& e) {
-            reason = PortOpenFailureReason(Comm321->CommPort, e.Error());
-        } catch (const std::exception&) {
+        if (link_->Open(Comm321->CommPort, Comm321->BaudRate, reason)) {
+            ::InitialisePhone(session_);
+            break;
         }
-        // A component left half open would refuse the next Open.
-        Comm321->Close();
         MessageBox(
             reason.empty() ? "Невозможно открыть порт" : "Невозможно открыть порт\r\n" + reason,
             "Ошибка");
@@ -470,16 +452,7 @@ void TForm1::MainWindowChanged() {
 }
 
 void TForm1::WatchdogChanged() {
-    const WatchdogModel& m = session_.Timer1;
-    if (!m.Enabled) {
-        Timer1->stop();
-    } else if (!timerWasEnabled_ || m.Interval != timerInterval_ || !Timer1->isActive()) {
-        // Switching the watchdog on (or changing its interval) restarts the interval.
-        Timer1->start(m.Interval);
-    }
-    Timer1->setInterval(m.Interval);
-    timerWasEnabled_ = m.Enabled;
-    timerInterval_ = m.Interval;
+    link_->RenderWatchdog();
 }
 
 void TForm1::RestartConnection() {

@@ -18,6 +18,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class PhoneLink;
 class TAboutForm;
 class TComm32;
 class TFileExistForm;
@@ -123,13 +124,13 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // it; on "Да" ends it (port closed, partial download discarded, a renamed
     // file's kept bytes named). False when the user chose to stay.
     bool ConfirmExit();
-    void ConnectionLost();
     // The application's general error report around one handler.
     void Guarded(const std::function<void()>& handler);
     void ShowError(const std::string& text);
     void TakeScreenshots();
 
     Session session_;
+    std::unique_ptr<PhoneLink> link_;  // after session_: it holds a reference to it
     QWidget* client_;
     std::vector<Anchored> anchored_;
     bool shownOnce_ = false;
@@ -137,8 +138,6 @@ class TForm1 : public QMainWindow, public IUserInterface {
     bool exitRequested_ = false;
     bool askingExit_ = false;      // the question on leaving mid-operation is up
     bool restartPending_ = false;  // the settings dialog waits for its answer
-    bool timerWasEnabled_ = false;
-    int timerInterval_ = -1;
     std::string screenshotDir_;
     bool screenshotsTaken_ = false;
 };
