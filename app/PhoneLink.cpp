@@ -99,7 +99,7 @@ void PhoneLink::Guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        s_.Message(e.what(), "Ошибка");
+        s_.Message(MessageKind::LocalFile, e.what(), "Ошибка");
     }
     CheckDone();
 }

@@ -9,8 +9,20 @@ CliUi::CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameT
     drawClock_.start();
 }
 
-void CliUi::MessageBox(const std::string& text, const std::string&) {
-    Fail(currentItem ? currentItem() : std::string(), OneLine(text), StatusForMessage(text));
+void CliUi::MessageBox(const std::string& text, const std::string& caption) {
+    Report(MessageKind::Refused, text, caption);
+}
+
+void CliUi::Report(MessageKind kind, const std::string& text, const std::string&) {
+    const std::string item = currentItem ? currentItem() : std::string();
+    if (kind == MessageKind::Notice) {
+        // Not a failure of its own (the failure before it was reported): said once.
+        EndProgress();
+        std::fprintf(stderr, "orvo-cli: %s%s%s\n", item.c_str(), item.empty() ? "" : ": ",
+                     OneLine(text).c_str());
+        return;
+    }
+    Fail(item, OneLine(text), StatusFor(kind));
 }
 
 void CliUi::Fail(const std::string& item, const std::string& text, int status) {

@@ -25,6 +25,7 @@ class CliUi : public IUserInterface {
     CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress);
 
     void MessageBox(const std::string& text, const std::string& caption) override;
+    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;

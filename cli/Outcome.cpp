@@ -1,20 +1,20 @@
 #include "cli/Outcome.h"
 
-namespace {
-
-bool Has(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
-
-}  // namespace
-
-int StatusForMessage(const std::string& text) {
-    if (Has(text, "CRC Error While Reading File"))
-        return kExitChecksum;
-    if (Has(text, "Телефон не отвечает") || Has(text, "Время ожидания истекло") ||
-        Has(text, "Ошибка соединения") || Has(text, "Связь с телефоном потеряна") ||
-        Has(text, "Телефон прислал неверный ответ"))
-        return kExitNoAnswer;
+int StatusFor(MessageKind kind) {
+    switch (kind) {
+        case MessageKind::Checksum:
+            return kExitChecksum;
+        case MessageKind::NoAnswer:
+        case MessageKind::BadReply:
+        case MessageKind::LineLost:
+            return kExitNoAnswer;
+        case MessageKind::Notice:
+            return kExitOk;
+        case MessageKind::PhoneRefused:
+        case MessageKind::Refused:
+        case MessageKind::LocalFile:
+            break;
+    }
     return kExitRefused;
 }
 

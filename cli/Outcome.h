@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "engine/Session.h"
+
 enum ExitStatus : int {
     kExitOk = 0,
     kExitRefused = 1,  // the phone answered with an error, or a file could not be done
@@ -13,8 +15,8 @@ enum ExitStatus : int {
     kExitChecksum = 5,
 };
 
-// The exit status for a message of the core.
-int StatusForMessage(const std::string& text);
+// The exit status for what a message of the core reports (0 for a notice).
+int StatusFor(MessageKind kind);
 
 // A message on one line: its line breaks become ": ".
 std::string OneLine(const std::string& text);

@@ -78,7 +78,7 @@ bool LocalNameFor(const Bytes& phoneName, std::string& localName) {
 bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
     if (Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi))
         return true;
-    s.Message("Недопустимое имя файла: \"" + utf8 + "\"", kErrorCaption);
+    s.Message(MessageKind::Refused, "Недопустимое имя файла: \"" + utf8 + "\"", kErrorCaption);
     return false;
 }
 
@@ -167,13 +167,13 @@ void UndoRenameInModel(Session& s, bool erased) {
 
 // Ends a rename that cannot go on. The model already carries the new name, so the
 // folder is read again from the phone.
-void FailRename(Session& s, const std::string& text) {
+void FailRename(Session& s, MessageKind kind, const std::string& text) {
     s.CurrentOperation = Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
-    s.Message(text, kErrorCaption);
+    s.Message(kind, text, kErrorCaption);
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
@@ -272,7 +272,8 @@ void DownloadNextFile(Session& s) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
             s.CurrentOperation = Idle;
-            s.Message("Файл \"" + Show(caption) + "\" не скопирован: его имя нельзя использовать",
+            s.Message(MessageKind::Refused,
+                      "Файл \"" + Show(caption) + "\" не скопирован: его имя нельзя использовать",
                       kErrorCaption);
             continue;
         }
@@ -287,7 +288,7 @@ void DownloadNextFile(Session& s) {
             s.PhonePane->SetSelected(row, true);
             s.CurrentOperation = Idle;
             s.TimerOff();
-            s.Message("Диск только для чтения", kErrorCaption);
+            s.Message(MessageKind::LocalFile, "Диск только для чтения", kErrorCaption);
             s.CloseProgress();
             s.EnableMainWindow(true);
             if (s.Source)
@@ -355,7 +356,8 @@ void DeleteNextFile(Session& s) {
         Bytes utf8;
         if (!AnsiToUtf8(caption, utf8) || !IsUsablePhoneName(caption)) {
             s.CurrentOperation = Idle;
-            s.Message("Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
+            s.Message(MessageKind::Refused,
+                      "Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
             continue;
         }
         RemoveFile(caption, s.CurrentFolder);
@@ -385,7 +387,8 @@ void RenameBtnClick(Session& s) {
 
     std::string oldUtf8;
     if (!AnsiToUtf8(oldName, oldUtf8) || !IsUsablePhoneName(oldName)) {
-        s.Message("Файл \"" + Show(oldName) + "\" нельзя переименовать: недопустимое имя",
+        s.Message(MessageKind::Refused,
+                  "Файл \"" + Show(oldName) + "\" нельзя переименовать: недопустимое имя",
                   kErrorCaption);
         return;
     }
@@ -403,7 +406,8 @@ void RenameBtnClick(Session& s) {
     // and nothing is busy yet.
     std::string error;
     if (!CreateRenameTempFile(s, error)) {
-        s.Message("Не удалось создать временный файл\r\n" + error, kErrorCaption);
+        s.Message(MessageKind::LocalFile, "Не удалось создать временный файл\r\n" + error,
+                  kErrorCaption);
         return;
     }
 
@@ -464,7 +468,8 @@ void RenameStep(Session& s) {
             if (!s.LocalFile.IsOpen() || s.LocalFile.Path() != s.TempFilePath) {
                 std::string error;
                 if (!CreateRenameTempFile(s, error)) {
-                    FailRename(s, "Не удалось создать временный файл\r\n" + error);
+                    FailRename(s, MessageKind::LocalFile,
+                               "Не удалось создать временный файл\r\n" + error);
                     return;
                 }
             }
@@ -482,17 +487,20 @@ void RenameStep(Session& s) {
             // The phone's copy is erased next: go on only with a faithful copy here,
             // of a size a Write command can announce.
             std::string problem;
+            MessageKind kind = MessageKind::LocalFile;
             try {
                 s.LocalFile.OpenRead(s.TempFilePath);
                 if (s.LocalFile.Size() > INT32_MAX)
-                    problem = "Файл слишком большой, переименование отменено";
+                    problem = "Файл слишком большой, переименование отменено",
+                    kind = MessageKind::Refused;
                 else if (s.ExpectedCrc != static_cast<int64_t>(LocalFileCrc32(s)))
-                    problem = "Файл прочитан с ошибкой, переименование отменено";
+                    problem = "Файл прочитан с ошибкой, переименование отменено",
+                    kind = MessageKind::Checksum;
             } catch (const IoError& e) {
                 problem = std::string("Не удалось открыть временный файл\r\n") + e.what();
             }
             if (!problem.empty()) {
-                FailRename(s, problem);
+                FailRename(s, kind, problem);
                 return;
             }
             s.CurrentOperation = ChangingFolder;
@@ -535,7 +543,8 @@ void RenameStep(Session& s) {
                 // OperationStep is still 3 here: no melody header goes ahead.
                 SendPhoneCommand(s, Write, utf8);
             } catch (const IoError& e) {
-                FailRename(s, std::string("Ошибка чтения временного файла\r\n") + e.what());
+                FailRename(s, MessageKind::LocalFile,
+                           std::string("Ошибка чтения временного файла\r\n") + e.what());
                 return;
             }
             s.OperationStep = 4;
@@ -573,7 +582,7 @@ void NoteRenameRescue(Session& s) {
             s.TempFilePath.clear();
         const std::string path = KeepRescuedFile(s, temp);
         UndoRenameInModel(s, true);
-        s.Message("Файл сохранён в " + path, kErrorCaption);
+        s.Message(MessageKind::Notice, "Файл сохранён в " + path, kErrorCaption);
         return;
     }
     // A rename that stopped before the erase (whatever ran since): its temporary

@@ -47,18 +47,18 @@ void StartJavaRegistryRebuild(Session& s) {
     PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
     if (!java || java->Name != "java") {
         Finish(s);
-        s.Message("Папка java не найдена", "Ошибка");
+        s.Message(MessageKind::Refused, "Папка java не найдена", "Ошибка");
         return;
     }
 
     Bytes records;
     if (!BuildSuitesList(*java, records)) {
         Finish(s);
-        s.Message(
-            "Слишком много приложений в папке java: список suites.utf не может быть "
-            "длиннее " +
-                std::to_string(kSuitesListSize) + " байт. Удалите часть приложений.",
-            "Ошибка");
+        s.Message(MessageKind::Refused,
+                  "Слишком много приложений в папке java: список suites.utf не может быть "
+                  "длиннее " +
+                      std::to_string(kSuitesListSize) + " байт. Удалите часть приложений.",
+                  "Ошибка");
         return;
     }
     std::memcpy(s.SuitesList, records.data(), records.size());

@@ -15,7 +15,7 @@ void EndSilentOperation(Session& s, const std::string& text, const std::string& 
     s.CurrentOperation = Idle;
     s.RereadAfterError = false;
     s.LocalFile.Close();
-    s.Message(text, caption);
+    s.Message(MessageKind::NoAnswer, text, caption);
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
@@ -49,7 +49,7 @@ void Timer1Timer(Session& s) {
                 // The connection is given up: an "OK" arriving while the message
                 // is open must not start a caching pass on a port about to close.
                 s.CurrentOperation = Idle;
-                s.Message("Время ожидания истекло", "Ошибка");
+                s.Message(MessageKind::NoAnswer, "Время ожидания истекло", "Ошибка");
                 if (s.Port)
                     s.Port->Close();
                 NoteRenameRescue(s);
@@ -76,7 +76,7 @@ void Timer1Timer(Session& s) {
             s.CurrentOperation = Idle;
             s.RereadAfterError = false;
             s.CloseProgress();
-            s.Message("Телефон не отвечает", "Ошибка");
+            s.Message(MessageKind::NoAnswer, "Телефон не отвечает", "Ошибка");
             NoteRenameRescue(s);
             if (s.Ui)
                 s.Ui->RestartConnection();
@@ -122,7 +122,8 @@ void ConnectionLost(Session& s, const std::string& portName) {
         s.Port->Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message("Связь с телефоном потеряна: порт " + portName +
+    s.Message(MessageKind::LineLost,
+              "Связь с телефоном потеряна: порт " + portName +
                   " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
               "Ошибка");
     NoteRenameRescue(s);

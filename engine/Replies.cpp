@@ -61,7 +61,7 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     // The failed transfer ends here; do not leave its local file open.
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
-    s.Message(text, "Ошибка");
+    s.Message(MessageKind::PhoneRefused, text, "Ошибка");
     s.CloseProgress();
     NoteRenameRescue(s);
     if (rereadFailed || s.LinkEpoch != link)

@@ -43,7 +43,7 @@ bool EndsWithLineEnd(const Bytes& text) {
 
 // Ends the running operation after a reply or a local file failure the engine
 // cannot go on from: nothing more is awaited, so the window is given back.
-void EndOperation(Session& s, const std::string& text) {
+void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.HeldMarkerStale = true;
@@ -54,7 +54,7 @@ void EndOperation(Session& s, const std::string& text) {
     s.LocalFile.Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message(text, "Ошибка");
+    s.Message(kind, text, "Ошибка");
     NoteRenameRescue(s);
 }
 
@@ -107,7 +107,8 @@ void FinishDownload(Session& s) {
             return;
         }
         s.LocalFile.Close();
-        s.Message("CRC Error While Reading File\r\nФайл " + s.DownloadTarget + " не сохранён",
+        s.Message(MessageKind::Checksum,
+                  "CRC Error While Reading File\r\nФайл " + s.DownloadTarget + " не сохранён",
                   "Error");
         return;
     }
@@ -116,7 +117,7 @@ void FinishDownload(Session& s) {
     uint32_t crc = LocalFileCrc32(s);
     s.LocalFile.Close();
     if (s.ExpectedCrc != static_cast<int64_t>(crc))
-        s.Message("CRC Error While Reading File", "Error");
+        s.Message(MessageKind::Checksum, "CRC Error While Reading File", "Error");
 }
 
 std::string Counter(const char* what, const Session& s) {
@@ -356,9 +357,11 @@ void ProcessReplies(Session& s) {
         if (result == Scan::Incomplete)
             s.TimerOn();
     } catch (const ConversionError& e) {
-        EndOperation(s, std::string("Телефон прислал неверный ответ\r\n") + e.what());
+        EndOperation(s, MessageKind::BadReply,
+                     std::string("Телефон прислал неверный ответ\r\n") + e.what());
     } catch (const IoError& e) {
-        EndOperation(s, std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
+        EndOperation(s, MessageKind::LocalFile,
+                     std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
     }
 }
 

@@ -104,7 +104,7 @@ void Session::SetStatusText(const std::string& utf8) {
         Ui->MainWindowChanged();
 }
 
-void Session::Message(const std::string& text, const std::string& caption) {
+void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
     if (Ui)
-        Ui->MessageBox(text, caption);
+        Ui->Report(kind, text, caption);
 }

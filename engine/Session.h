@@ -81,12 +81,31 @@ class IComputerPane {
 };
 
 // Modal dialogs and notifications of the user interface. Texts are UTF-8.
+// What a message of the core reports, for a front end that acts on it rather than
+// only showing its text.
+enum class MessageKind {
+    PhoneRefused,  // the phone answered a command with an error line
+    NoAnswer,      // the phone fell silent
+    BadReply,      // the phone sent what is not a reply of the protocol
+    LineLost,      // the port went away (the cable was pulled)
+    Checksum,      // a file read from the phone failed its checksum
+    LocalFile,     // a file on the computer could not be read or written
+    Refused,       // a file the program does not send or fetch (name, size, folder rule)
+    Notice,        // no failure of its own: where a renamed file's bytes were kept
+};
+
 class IUserInterface {
   public:
     virtual ~IUserInterface() = default;
     // Modal message box with one OK button. The event loop keeps running while it
     // is open, so received blocks may re-enter the engine.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    // A message of the core with what it reports; shown as a message box unless the
+    // front end does more with it.
+    virtual void Report(MessageKind kind, const std::string& text, const std::string& caption) {
+        (void)kind;
+        MessageBox(text, caption);
+    }
     // The file-exists dialog: shows oldName, offers newName for editing. Returns the
     // modal result (1 OK, 2 Cancel or closed, 5 "Перезаписать"); newName gets the edited text.
     virtual int FileExistDialog(const std::string& oldName, std::string& newName) = 0;
@@ -244,5 +263,5 @@ struct Session {
     void EnableMainWindow(bool enabled);
     void SetStatusText(const std::string& utf8);
 
-    void Message(const std::string& text, const std::string& caption);
+    void Message(MessageKind kind, const std::string& text, const std::string& caption);
 };

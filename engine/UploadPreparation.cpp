@@ -59,9 +59,9 @@ std::string ReadFailure(const std::string& path, const IoError& e) {
 
 // A file of the batch that is not sent: its message is shown with nothing
 // outstanding, and the batch goes on with the next one.
-void Refuse(Session& s, const std::string& text, const char* caption) {
+void Refuse(Session& s, MessageKind kind, const std::string& text, const char* caption) {
     s.LocalFile.Close();
-    s.Message(text, caption);
+    s.Message(kind, text, caption);
 }
 
 }  // namespace
@@ -75,7 +75,8 @@ namespace {
 bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::string& utf8) {
     const std::string slot = FreeMelodySlot(*folder);
     if (slot.empty()) {
-        Refuse(s, "No Room For Default Sound. Please Delete One Of Them", "Error");
+        Refuse(s, MessageKind::Refused, "No Room For Default Sound. Please Delete One Of Them",
+               "Error");
         return false;
     }
     unsigned char head[kMelodySignatureBytes] = {};
@@ -84,7 +85,7 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
         got = s.LocalFile.Read(head, sizeof head);
         s.LocalFile.Rewind();
     } catch (const IoError& e) {
-        Refuse(s, ReadFailure(path, e), "Ошибка");
+        Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
         return false;
     }
     utf8 = slot;
@@ -102,7 +103,7 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
         case MelodyKind::NotAMelody:
             break;
     }
-    Refuse(s, "Not a melody file", "Error");
+    Refuse(s, MessageKind::Refused, "Not a melody file", "Error");
     return false;
 }
 
@@ -151,11 +152,11 @@ void PrepareNextUpload(Session& s) {
             s.LocalFile.OpenRead(path);
             size = s.LocalFile.Size();
         } catch (const IoError& e) {
-            Refuse(s, ReadFailure(path, e), "Ошибка");
+            Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
             continue;
         }
         if (size > kLargestUpload) {
-            Refuse(s, "Файл " + path + " слишком большой", "Ошибка:");
+            Refuse(s, MessageKind::Refused, "Файл " + path + " слишком большой", "Ошибка:");
             continue;
         }
 
@@ -165,7 +166,7 @@ void PrepareNextUpload(Session& s) {
         std::string utf8 = NameOnPhone(*folder, localName);  // the name on the wire
         Bytes name;                                          // CP1251, as the phone model holds it
         if (!PhoneNameFor(utf8, name)) {
-            Refuse(s, NameRefusal(localName), "Ошибка");
+            Refuse(s, MessageKind::Refused, NameRefusal(localName), "Ошибка");
             continue;
         }
 
@@ -185,7 +186,7 @@ void PrepareNextUpload(Session& s) {
                     utf8 = candidateUtf8;
                     proposal = candidateUtf8;
                 } else {
-                    s.Message(NameRefusal(proposal), "Ошибка");
+                    s.Message(MessageKind::Refused, NameRefusal(proposal), "Ошибка");
                 }
                 continue;
             }
@@ -216,7 +217,7 @@ void PrepareNextUpload(Session& s) {
         try {
             SendPhoneCommand(s, Write, utf8);
         } catch (const IoError& e) {
-            Refuse(s, ReadFailure(path, e), "Ошибка");
+            Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
             continue;
         }
         s.CurrentOperation = Writing;

@@ -87,16 +87,7 @@ TEST(CliOptions, PortComesFromTheOptionThenTheEnvironmentThenTheOnlyPortFound) {
     EXPECT_EQ(status, kExitPort);
 }
 
-TEST(Outcome, MessagesOfTheCoreMapToExitStatuses) {
-    EXPECT_EQ(StatusForMessage("CRC Error While Reading File\r\nФайл /x не сохранён"),
-              kExitChecksum);
-    EXPECT_EQ(StatusForMessage("Телефон не отвечает"), kExitNoAnswer);
-    EXPECT_EQ(StatusForMessage("Время ожидания истекло"), kExitNoAnswer);
-    EXPECT_EQ(StatusForMessage("Ошибка соединения\r\nво время чтения файла"), kExitNoAnswer);
-    EXPECT_EQ(StatusForMessage("Связь с телефоном потеряна: порт /dev/x отключён"), kExitNoAnswer);
-    EXPECT_EQ(StatusForMessage("Телефон прислал неверный ответ\r\nстрока"), kExitNoAnswer);
-    EXPECT_EQ(StatusForMessage("Ошибка записи файла\r\nПамять заполнена"), kExitRefused);
-    EXPECT_EQ(StatusForMessage("Not a melody file"), kExitRefused);
+TEST(Outcome, MessagesGoOnOneLine) {
     EXPECT_EQ(OneLine("Ошибка записи файла\r\nПамять заполнена"),
               "Ошибка записи файла: Память заполнена");
     EXPECT_EQ(OneLine("Ошибка удаления файла\r\n"), "Ошибка удаления файла");

@@ -690,6 +690,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
     struct Failure {
         const char* what;
         std::function<void()> setUp, fail;
+        MessageKind kind;  // what the failure's message reports (Notice: none is shown)
     };
     auto midRead = [&] {
         rig.link.Pump(3);  // the header and the first blocks
@@ -701,22 +702,26 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
          [&] {
              rig.link.Pump();
              phone().Faults.errorCommand.clear();
-         }},
+         },
+         MessageKind::PhoneRefused},
         {"watchdog", [] {},
          [&] {
              midRead();
              Timer1Timer(s());
-         }},
+         },
+         MessageKind::NoAnswer},
         {"line lost", [] {},
          [&] {
              midRead();
              ConnectionLost(s(), "/dev/ttyUSB0");
-         }},
+         },
+         MessageKind::LineLost},
         {"checksum", [&] { phone().Faults.corruptReadCrc = true; },
          [&] {
              rig.link.Pump();
              phone().Faults.corruptReadCrc = false;
-         }},
+         },
+         MessageKind::Checksum},
         {"program closed", [] {},
          [&] {
              midRead();
@@ -725,7 +730,8 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
              s().TimerOff();
              s().CloseProgress();
              s().EnableMainWindow(true);
-         }},
+         },
+         MessageKind::Notice},
     };
     for (const Failure& f : failures) {
         for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
@@ -741,6 +747,10 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
         EXPECT_TRUE(Get(dir + "/song.bin") == "the user's own bytes") << f.what;
         EXPECT_FALSE(s().LocalFile.IsOpen()) << f.what;
         EXPECT_EQ(s().CurrentOperation, Idle) << f.what;
+        if (f.kind != MessageKind::Notice) {
+            ASSERT_FALSE(rig.ui.messages.empty()) << f.what;
+            EXPECT_EQ(rig.ui.messages.back().kind, f.kind) << f.what;
+        }
     }
     EXPECT_EQ(
         CountMessages("CRC Error While Reading File\r\nФайл " + dir + "/song.bin не сохранён"), 1);

@@ -15,9 +15,15 @@ std::string RecordingPort::All() const {
 }
 
 void FakeUi::MessageBox(const std::string& text, const std::string& caption) {
-    messages.push_back({text, caption});
+    messages.push_back({text, caption, reportKind_});
+    reportKind_ = MessageKind::Notice;
     if (onMessage)
         onMessage();
+}
+
+void FakeUi::Report(MessageKind kind, const std::string& text, const std::string& caption) {
+    reportKind_ = kind;
+    MessageBox(text, caption);
 }
 
 int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {

@@ -26,11 +26,13 @@ class RecordingPort : public IPort {
 struct ShownMessage {
     std::string text;
     std::string caption;
+    MessageKind kind = MessageKind::Notice;
 };
 
 class FakeUi : public IUserInterface {
   public:
     void MessageBox(const std::string& text, const std::string& caption) override;
+    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void RestartConnection() override { ++restartCount; }
@@ -49,6 +51,9 @@ class FakeUi : public IUserInterface {
     std::function<void()> onMessage;
     // Called inside the file-exists and rename dialogs, likewise.
     std::function<void()> onDialog;
+
+  private:
+    MessageKind reportKind_ = MessageKind::Notice;  // of the message being shown
 };
 
 // The phone pane: rows kept sorted by caption (case-insensitive, CP1251-aware).

@@ -277,7 +277,7 @@ bool BenchSerial(const std::string& work, const std::string& emulator, long baud
             try {
                 Comm321ReceiveData(s, buffer, length);
             } catch (const std::exception& e) {
-                s.Message(e.what(), "Ошибка");
+                s.Message(MessageKind::LocalFile, e.what(), "Ошибка");
             }
         };
         s.Port = &comm;
