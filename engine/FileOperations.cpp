@@ -181,19 +181,73 @@ void FailRename(Session& s, MessageKind kind, const std::string& text) {
         RereadCurrentFolder(s);
 }
 
+// The form's handlers turn the panes' selections into work lists; the pane hears
+// of each item the batch takes (it is no longer selected) or gives back (it is
+// selected again), as the user sees the batch work through the selection.
+void SelectRow(IPhonePane& pane, const Bytes& caption, bool selected) {
+    for (int i = 0; i < pane.Count(); ++i) {
+        if (pane.Caption(i) == caption) {
+            pane.SetSelected(i, selected);
+            return;
+        }
+    }
+}
+
+void SelectItem(IComputerPane& pane, const std::string& path, bool selected) {
+    for (int i = 0; i < pane.Count(); ++i) {
+        if (pane.ItemPath(i) == path) {
+            pane.SetSelected(i, selected);
+            return;
+        }
+    }
+}
+
 }  // namespace
+
+WorkList SelectedPhoneFiles(Session& s) {
+    WorkList work;
+    for (int i = 0; i < s.PhonePane->Count(); ++i)
+        if (s.PhonePane->Selected(i))
+            work.phoneNames.push_back(s.PhonePane->Caption(i));
+    work.onTaken = [&s](const std::string& name) {
+        if (s.PhonePane)
+            SelectRow(*s.PhonePane, name, false);
+    };
+    work.onGivenBack = [&s](const std::string& name) {
+        if (s.PhonePane)
+            SelectRow(*s.PhonePane, name, true);
+    };
+    return work;
+}
+
+WorkList SelectedComputerFiles(Session& s) {
+    WorkList work;
+    for (int i = 0; i < s.Source->Count(); ++i)
+        if (s.Source->Selected(i))
+            work.localPaths.push_back(s.Source->ItemPath(i));
+    work.onTaken = [&s](const std::string& path) {
+        if (s.Source)
+            SelectItem(*s.Source, path, false);
+    };
+    work.onGivenBack = [&s](const std::string& path) {
+        if (s.Source)
+            SelectItem(*s.Source, path, true);
+    };
+    return work;
+}
 
 // ---------------------------------------------------------------------------
 // Copy to the phone
 
-void CopyToPhoneBtnClick(Session& s) {
-    if (!s.CurrentFolder || !s.Source)
+void UploadFiles(Session& s, WorkList work) {
+    if (!s.CurrentFolder)
         return;
+    s.Work = std::move(work);
     s.AbortRequested = false;
     s.ShowProgress();
     s.EnableMainWindow(false);
 
-    s.BatchTotal = s.Source->SelCount();
+    s.BatchTotal = static_cast<int32_t>(s.Work.localPaths.size());
     s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
     s.Progress.ProgressBar2.SetMax(s.BatchTotal);
     s.Progress.ProgressBar2.SetPosition(0);
@@ -203,14 +257,21 @@ void CopyToPhoneBtnClick(Session& s) {
     StartBatch(s, PrepareNextUpload);
 }
 
+void CopyToPhoneBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.Source)
+        return;
+    UploadFiles(s, SelectedComputerFiles(s));
+}
+
 // ---------------------------------------------------------------------------
 // Copy to the computer
 
-void CopyToCompBtnClick(Session& s) {
-    if (!s.CurrentFolder || !s.PhonePane || !s.Source)
+void DownloadFiles(Session& s, WorkList work) {
+    if (!s.CurrentFolder)
         return;
+    s.Work = std::move(work);
     s.AbortRequested = false;
-    const int selected = s.PhonePane->SelCount();
+    const int selected = static_cast<int>(s.Work.phoneNames.size());
     s.Progress.ProgressBar2.SetMax(selected);
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
@@ -223,6 +284,19 @@ void CopyToCompBtnClick(Session& s) {
     StartBatch(s, DownloadNextFile);
 }
 
+void CopyToCompBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.PhonePane || !s.Source)
+        return;
+    WorkList work = SelectedPhoneFiles(s);
+    work.localFolder = s.Source->FolderPath();
+    // The computer pane shows what the batch wrote once it ends.
+    work.onEnded = [&s] {
+        if (s.Source)
+            s.Source->Refresh();
+    };
+    DownloadFiles(s, std::move(work));
+}
+
 void DownloadNextFile(Session& s) {
     const uint32_t link = s.LinkEpoch;
     for (;;) {
@@ -232,8 +306,7 @@ void DownloadNextFile(Session& s) {
         if (s.AbortRequested) {
             s.AbortRequested = false;
             EndBatch(s);
-            if (s.Source)
-                s.Source->Refresh();
+            s.EndWork();
             return;
         }
 
@@ -244,22 +317,19 @@ void DownloadNextFile(Session& s) {
         p.ProgressBar2.StepIt();
         s.ProgressUpdated();
 
-        std::string folder = s.Source ? s.Source->FolderPath() : std::string();
+        std::string folder = s.Work.localFolder;
         if (folder.empty() || folder.back() != '/')
             folder += '/';
 
-        const int row = s.PhonePane ? s.PhonePane->ItemIndex() : -1;
-        if (row < 0 || !HasFiles(s.CurrentFolder)) {
+        Bytes caption;
+        if (!HasFiles(s.CurrentFolder) || !s.TakePhoneName(caption)) {
             // The normal end of the batch.
             EndBatch(s);
             p.ProgressBar1.SetPosition(0);
             s.ProgressUpdated();
-            if (s.Source)
-                s.Source->Refresh();
+            s.EndWork();
             return;
         }
-        s.PhonePane->SetSelected(row, false);
-        const Bytes caption = s.PhonePane->Caption(row);
         const PhoneFileEntry* entry = FindFile(s.CurrentFolder, caption);
         if (!entry) {
             // A folder row: there is nothing to read, and creating the local file
@@ -284,15 +354,14 @@ void DownloadNextFile(Session& s) {
             // changes only when the whole file has arrived intact.
             s.LocalFile.CreateTemporaryFor(s.DownloadTarget);
         } catch (const IoError&) {
-            // This file was not copied: it stays selected with the rest.
-            s.PhonePane->SetSelected(row, true);
+            // This file was not copied: it stays with the rest of the work.
+            s.GiveBackPhoneName(caption);
             s.CurrentOperation = Idle;
             s.TimerOff();
             s.Message(MessageKind::LocalFile, "Диск только для чтения", kErrorCaption);
             s.CloseProgress();
             s.EnableMainWindow(true);
-            if (s.Source)
-                s.Source->Refresh();
+            s.EndWork();
             return;
         }
 
@@ -308,11 +377,12 @@ void DownloadNextFile(Session& s) {
 // ---------------------------------------------------------------------------
 // Delete
 
-void DeleteBtnClick(Session& s) {
-    if (!s.CurrentFolder || !s.PhonePane)
+void EraseFiles(Session& s, WorkList work) {
+    if (!s.CurrentFolder)
         return;
+    s.Work = std::move(work);
     s.AbortRequested = false;
-    const int selected = s.PhonePane->SelCount();
+    const int selected = static_cast<int>(s.Work.phoneNames.size());
     s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
     s.ShowProgress();
     s.EnableMainWindow(false);
@@ -326,25 +396,25 @@ void DeleteBtnClick(Session& s) {
     StartBatch(s, DeleteNextFile);
 }
 
+void DeleteBtnClick(Session& s) {
+    if (!s.CurrentFolder || !s.PhonePane)
+        return;
+    EraseFiles(s, SelectedPhoneFiles(s));
+}
+
 void DeleteNextFile(Session& s) {
     const uint32_t link = s.LinkEpoch;
     for (;;) {
         if (s.LinkEpoch != link)
             return;
-        if (s.AbortRequested) {
+        Bytes caption;
+        if (s.AbortRequested || !s.TakePhoneName(caption)) {
             s.AbortRequested = false;
             EndBatch(s);
             ShowFolder(s, s.CurrentFolder);
+            s.EndWork();
             return;
         }
-        const int row = s.PhonePane ? s.PhonePane->ItemIndex() : -1;
-        if (row < 0) {
-            EndBatch(s);
-            ShowFolder(s, s.CurrentFolder);
-            return;
-        }
-        s.PhonePane->SetSelected(row, false);
-        const Bytes caption = s.PhonePane->Caption(row);
         if (!FindFile(s.CurrentFolder, caption)) {
             // A folder row: the phone's standard folders are not files to erase.
             s.Progress.ProgressBar1.StepIt();
@@ -376,12 +446,16 @@ void DeleteNextFile(Session& s) {
 void RenameBtnClick(Session& s) {
     // A rename that broke off earlier may still hold a temporary file.
     NoteRenameRescue(s);
+    if (!s.PhonePane || s.PhonePane->ItemIndex() < 0)
+        return;
+    RenameFile(s, s.PhonePane->Caption(s.PhonePane->ItemIndex()));
+}
 
+void RenameFile(Session& s, const Bytes& oldName) {
     s.RenameOverwrite = 0;
-    if (!s.PhonePane || s.PhonePane->ItemIndex() < 0 || !HasFiles(s.CurrentFolder))
+    if (!HasFiles(s.CurrentFolder))
         return;
     s.OperationStep = 0;
-    const Bytes oldName = s.PhonePane->Caption(s.PhonePane->ItemIndex());
     if (!FindFile(s.CurrentFolder, oldName))
         return;  // a folder row
 

@@ -1,8 +1,30 @@
-// The file operations started from the main window and their per-file steps.
-// Headless: they work on the session's seams only.
+// The operations on the phone's files and their per-file steps.
+//
+// A job works on a work list (phone names in the folder shown, computer paths, the
+// folder downloads go to), asks its questions through the session's user
+// interface (file exists, new name), shows its progress in the session's progress
+// model and reports each failure as a message that says what it reports. No job
+// reads a pane: the form's handlers (the ...Click functions) turn the panes'
+// selections into work lists and keep the selections in step with the work.
 #pragma once
 
 #include "engine/Session.h"
+
+// The jobs.
+void UploadFiles(Session& s, WorkList work);    // work.localPaths into the folder shown
+void DownloadFiles(Session& s, WorkList work);  // work.phoneNames into work.localFolder
+void EraseFiles(Session& s, WorkList work);     // work.phoneNames
+// Renames a file of the folder shown: asks the new name (and, when it is taken,
+// what to do), then reads the file, erases it and writes it back.
+void RenameFile(Session& s, const Bytes& oldName);
+
+// The selections of the phone pane and the computer pane as work lists; the
+// selection follows the work (an item taken is no longer selected, one given
+// back is selected again).
+WorkList SelectedPhoneFiles(Session& s);
+WorkList SelectedComputerFiles(Session& s);
+
+// The form's handlers: the selections of the panes as work lists.
 
 void CopyToPhoneBtnClick(Session& s);
 void CopyToCompBtnClick(Session& s);

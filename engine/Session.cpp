@@ -104,6 +104,45 @@ void Session::SetStatusText(const std::string& utf8) {
         Ui->MainWindowChanged();
 }
 
+bool Session::TakePhoneName(Bytes& name) {
+    if (Work.phoneNames.empty())
+        return false;
+    name = Work.phoneNames.front();
+    Work.phoneNames.pop_front();
+    if (Work.onTaken)
+        Work.onTaken(name);
+    return true;
+}
+
+bool Session::TakeLocalPath(std::string& path) {
+    if (Work.localPaths.empty())
+        return false;
+    path = Work.localPaths.front();
+    Work.localPaths.pop_front();
+    if (Work.onTaken)
+        Work.onTaken(path);
+    return true;
+}
+
+void Session::GiveBackPhoneName(const Bytes& name) {
+    Work.phoneNames.push_front(name);
+    if (Work.onGivenBack)
+        Work.onGivenBack(name);
+}
+
+void Session::GiveBackLocalPath(const std::string& path) {
+    Work.localPaths.push_front(path);
+    if (Work.onGivenBack)
+        Work.onGivenBack(path);
+}
+
+void Session::EndWork() {
+    std::function<void()> ended = std::move(Work.onEnded);
+    Work = WorkList();
+    if (ended)
+        ended();
+}
+
 void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
     if (Ui)
         Ui->Report(kind, text, caption);

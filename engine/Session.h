@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -156,6 +158,17 @@ struct WatchdogModel {
     int Interval = 2000;
 };
 
+// The work of a batch: what is left of it, in order. A batch takes its items from
+// here, never from a pane; whoever started it hears of each item taken, each item
+// given back undone, and the end (a pane keeps its selection so).
+struct WorkList {
+    std::deque<Bytes> phoneNames;        // files of the phone folder shown (CP1251)
+    std::deque<std::string> localPaths;  // computer files (UTF-8 paths)
+    std::string localFolder;             // where downloads go (UTF-8 path)
+    std::function<void(const std::string&item)> onTaken, onGivenBack;
+    std::function<void()> onEnded;
+};
+
 // ---------------------------------------------------------------------------
 // The process-wide state, gathered in one place so a test can make a fresh one.
 struct Session {
@@ -179,6 +192,7 @@ struct Session {
     int32_t CurrentOperation = Initialising;
     uint8_t OperationStep = 0;
     BatchProc BatchStep = nullptr;
+    WorkList Work;  // the running batch's items
     int32_t BatchTotal = 0;
     bool AbortRequested = false;
     Bytes ReceiveBuffer;
@@ -264,4 +278,12 @@ struct Session {
     void SetStatusText(const std::string& utf8);
 
     void Message(MessageKind kind, const std::string& text, const std::string& caption);
+
+    // The batch's work list: the next phone name or computer path (false when none
+    // is left), an item given back undone (it comes next again), the end.
+    bool TakePhoneName(Bytes& name);
+    bool TakeLocalPath(std::string& path);
+    void GiveBackPhoneName(const Bytes& name);
+    void GiveBackLocalPath(const std::string& path);
+    void EndWork();
 };

@@ -21,24 +21,7 @@ void EndBatch(Session& s) {
     s.CloseProgress();
     ShowFolder(s, s.CurrentFolder);
     s.TimerOff();
-}
-
-int FirstSelected(const IComputerPane& pane) {
-    for (int i = 0; i < pane.Count(); ++i)
-        if (pane.Selected(i))
-            return i;
-    return -1;
-}
-
-// Selects the item at path again. The pane may have changed its rows while a
-// dialog was open, so the item is looked up by its path, not by an old index.
-void SelectAgain(IComputerPane& pane, const std::string& path) {
-    for (int i = 0; i < pane.Count(); ++i) {
-        if (pane.ItemPath(i) == path) {
-            pane.SetSelected(i, true);
-            return;
-        }
-    }
+    s.EndWork();
 }
 
 // The name as the phone model holds it (CP1251); false when the code page has no
@@ -131,17 +114,11 @@ void PrepareNextUpload(Session& s) {
             return;
         }
         PhoneNode* folder = s.CurrentFolder;
-        if (!s.PhoneTree || !folder || !s.Source) {
+        std::string path;
+        if (!s.PhoneTree || !folder || folder->Code == ' ' || !s.TakeLocalPath(path)) {
             EndBatch(s);
             return;
         }
-        int index = FirstSelected(*s.Source);
-        if (index < 0 || folder->Code == ' ') {
-            EndBatch(s);
-            return;
-        }
-        s.Source->SetSelected(index, false);
-        const std::string path = s.Source->ItemPath(index);
 
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec))
@@ -192,8 +169,8 @@ void PrepareNextUpload(Session& s) {
             }
             if (result == 5) {
                 // Erase the phone's file first; the engine brings us back here and
-                // the same computer file, selected again, then finds its name free.
-                SelectAgain(*s.Source, path);
+                // the same computer file, first in the work again, finds its name free.
+                s.GiveBackLocalPath(path);
                 s.LocalFile.Close();
                 RemoveFile(name, folder);
                 SendPhoneCommand(s, Erase, utf8);

@@ -923,6 +923,64 @@ TEST_F(FileOpsTest, LineLostInsideADialogEndsTheFlow) {
     EXPECT_TRUE(Ready());
 }
 
+// The jobs work on their work lists alone: no pane is there to read or write, and
+// whoever started a job hears of each item taken and given back, and the end.
+TEST_F(FileOpsTest, JobsNeedNoPane) {
+    phone().PutFile('R', "a.bin", Bytes_(700, 50));
+    phone().PutFile('R', "b.bin", "bee");
+    Local("up.bin", Bytes_(900, 51));
+    Connect({"Images", "My Images"});
+    s().PhonePane = nullptr;
+    s().Source = nullptr;
+    std::vector<std::string> heard;
+    auto listen = [&](WorkList& work) {
+        work.onTaken = [&](const std::string& item) { heard.push_back("taken " + item); };
+        work.onGivenBack = [&](const std::string& item) { heard.push_back("back " + item); };
+        work.onEnded = [&] { heard.push_back("end"); };
+    };
+
+    WorkList down;
+    down.phoneNames = {"a.bin", "b.bin"};
+    down.localFolder = dir + "/in";
+    fs::create_directory(dir + "/in");
+    listen(down);
+    DownloadFiles(s(), std::move(down));
+    rig.link.Pump();
+    EXPECT_TRUE(Get(dir + "/in/a.bin") == Bytes_(700, 50));
+    EXPECT_EQ(Get(dir + "/in/b.bin"), "bee");
+    EXPECT_EQ(heard, (std::vector<std::string>{"taken a.bin", "taken b.bin", "end"}));
+
+    heard.clear();
+    WorkList up;
+    up.localPaths = {dir + "/up.bin"};
+    listen(up);
+    UploadFiles(s(), std::move(up));
+    rig.link.Pump();
+    EXPECT_TRUE(phone().FileData('R', "up.bin") == Bytes_(900, 51));
+    EXPECT_EQ(heard, (std::vector<std::string>{"taken " + dir + "/up.bin", "end"}));
+
+    heard.clear();
+    WorkList gone;
+    gone.phoneNames = {"b.bin"};
+    listen(gone);
+    EraseFiles(s(), std::move(gone));
+    rig.link.Pump();
+    EXPECT_FALSE(phone().Exists('R', "b.bin"));
+    EXPECT_EQ(heard, (std::vector<std::string>{"taken b.bin", "end"}));
+
+    // A download that cannot write gives its file back, the rest stays undone.
+    heard.clear();
+    WorkList stuck;
+    stuck.phoneNames = {"a.bin", "up.bin"};
+    stuck.localFolder = dir + "/missing";
+    listen(stuck);
+    DownloadFiles(s(), std::move(stuck));
+    rig.link.Pump();
+    EXPECT_EQ(heard, (std::vector<std::string>{"taken a.bin", "back a.bin", "end"}));
+    EXPECT_EQ(CountMessages("Диск только для чтения"), 1);
+    EXPECT_TRUE(Ready());
+}
+
 TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
     phone().PutFile('R', "a.txt", "a");
     Connect({"Images", "My Images"});

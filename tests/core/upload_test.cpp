@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/ReplyEngine.h"
 #include "engine/UploadPreparation.h"
@@ -71,6 +72,8 @@ class UploadTest : public ::testing::Test {
     void Select(std::initializer_list<std::string> names) {
         r.source.Load(dir);
         for (const auto& n : names) ASSERT_TRUE(r.source.Select(n)) << n;
+        // As the copy starter hands the selection to the batch.
+        r.s.Work = SelectedComputerFiles(r.s);
     }
     void Feed(const std::string& bytes) {
         r.s.ReceiveBuffer += bytes;
@@ -351,6 +354,7 @@ TEST_F(UploadTest, OverwriteSelectsTheSameFileAgainWhenThePaneChangedMeanwhile) 
     ASSERT_TRUE(r.source.Select("b.txt"));
     // While the dialog is open a.txt appears above b.txt in the pane.
     r.source.items.erase(r.source.items.begin());
+    r.s.Work = SelectedComputerFiles(r.s);
     BusyDialogUi ui;
     ui.whileOpen = [&] { r.source.items.insert(r.source.items.begin(), {dir + "/a.txt", false}); };
     ui.existAnswers = {{5, ""}};
