@@ -301,23 +301,24 @@ class Runner {
         return groups;
     }
 
-    // Runs a batch over phone rows until each row was taken by the core. A batch
-    // that ends early (the phone refused a file) starts again with the rows left,
-    // as a user would press the button again. Returns the rows done without a
-    // failure.
-    std::vector<Bytes> PhoneBatch(PhoneNode* folder, std::vector<Bytes> rows, BatchProc start) {
+    // Runs a job over phone files until the job has taken each of them. A job that
+    // ends early (the phone refused a file) starts again with the files left, as a
+    // user would press the button again. Returns the files done without a failure.
+    using PhoneJob = void (*)(Session&, WorkList);
+    std::vector<Bytes> PhoneBatch(PhoneNode* folder, std::vector<Bytes> rows, PhoneJob job) {
         const std::string folderPath = FolderPathOf(folder);
         auto itemOf = [&](const Bytes& caption) {
             return JoinPath(folderPath, AnsiToUtf8Display(caption));
         };
+        std::vector<Bytes> taken;
         ui_.currentItem = [&]() -> std::string {
-            return pane_.Taken().empty() ? std::string() : itemOf(pane_.Taken().back());
+            return taken.empty() ? std::string() : itemOf(taken.back());
         };
         std::vector<Bytes> done;
         while (!rows.empty() && link_.IsOpen()) {
             Open(folder);
             for (auto r = rows.begin(); r != rows.end();) {
-                if (pane_.Select(*r)) {
+                if (FindFile(folder, *r)) {
                     ++r;
                 } else {
                     ui_.Fail(itemOf(*r), "no such file on the phone", kExitRefused);
@@ -326,10 +327,16 @@ class Runner {
             }
             if (rows.empty())
                 break;
-            pane_.ForgetTaken();
+            taken.clear();
+            WorkList work;
+            work.phoneNames.assign(rows.begin(), rows.end());
+            work.localFolder = source_.FolderPath();
+            work.onTaken = [&](const std::string& name) { taken.push_back(name); };
+            work.onGivenBack = [&](const std::string& name) {
+                taken.erase(std::remove(taken.begin(), taken.end(), name), taken.end());
+            };
             const std::size_t before = ui_.failures.size();
-            link_.RunAndWait([&] { start(s_); });
-            const std::vector<Bytes> taken = pane_.Taken();
+            link_.RunAndWait([&] { job(s_, std::move(work)); });
             for (const Bytes& t : taken) {
                 rows.erase(std::remove(rows.begin(), rows.end(), t), rows.end());
                 const std::string item = itemOf(t);
@@ -354,7 +361,7 @@ class Runner {
     void Get() {
         QJsonArray files;
         for (auto& [folder, rows] : PhoneFiles()) {
-            for (const Bytes& caption : PhoneBatch(folder, rows, CopyToCompBtnClick)) {
+            for (const Bytes& caption : PhoneBatch(folder, rows, DownloadFiles)) {
                 std::string name;
                 AnsiToUtf8(caption, name);
                 const std::string local = JoinPath(source_.FolderPath(), name);
@@ -369,7 +376,7 @@ class Runner {
     void Remove() {
         QJsonArray files;
         for (auto& [folder, rows] : PhoneFiles()) {
-            for (const Bytes& caption : PhoneBatch(folder, rows, DeleteBtnClick)) {
+            for (const Bytes& caption : PhoneBatch(folder, rows, EraseFiles)) {
                 const std::string path = JoinPath(FolderPathOf(folder), AnsiToUtf8Display(caption));
                 Line(path);
                 files.append(Q(path));
@@ -394,18 +401,23 @@ class Runner {
         for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
             before.insert(e->Name);
 
+        std::vector<std::string> taken;
         ui_.currentItem = [&]() -> std::string {
-            return source_.Taken().empty() ? std::string() : source_.Taken().back();
+            return taken.empty() ? std::string() : taken.back();
         };
         std::vector<std::string> done;
         while (!work.empty() && link_.IsOpen()) {
             Open(folder);
-            source_.SelectOnly(work);
-            source_.ForgetTaken();
+            taken.clear();
+            WorkList list;
+            list.localPaths.assign(work.begin(), work.end());
+            list.onTaken = [&](const std::string& path) { taken.push_back(path); };
+            list.onGivenBack = [&](const std::string& path) {
+                taken.erase(std::remove(taken.begin(), taken.end(), path), taken.end());
+            };
             const std::size_t failuresBefore = ui_.failures.size();
             const std::size_t skipsBefore = ui_.skipped.size();
-            link_.RunAndWait([&] { CopyToPhoneBtnClick(s_); });
-            const std::vector<std::string> taken = source_.Taken();
+            link_.RunAndWait([&] { UploadFiles(s_, std::move(list)); });
             for (const std::string& t : taken) {
                 work.erase(std::remove(work.begin(), work.end(), t), work.end());
                 auto mine = [&](const std::string& item) { return item == t; };
@@ -482,10 +494,12 @@ class Runner {
                 result = JoinPath(folderPath, o_.renameTo);
         }
         Open(folder);
-        pane_.Select(oldAnsi);
         ui_.newName = newName;
         ui_.currentItem = [&] { return o_.args[0]; };
-        link_.RunAndWait([&] { RenameBtnClick(s_); });
+        link_.RunAndWait([&] {
+            NoteRenameRescue(s_);
+            RenameFile(s_, oldAnsi);
+        });
         ui_.currentItem = nullptr;
         if (ui_.failures.empty()) {
             Line(result);
