@@ -10,7 +10,7 @@ PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     comm_->StopBits = 1;
     comm_->ReadInterval = 25;
     comm_->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
-        Guarded([&] { Comm321ReceiveData(s_, buffer, length); });
+        Guarded([&] { ReceiveChunk(s_, buffer, length); });
     };
     // The cable was pulled or the device vanished: the line is known to be gone.
     comm_->OnRequestHangup = [this](TComm32*) {
@@ -19,7 +19,7 @@ PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     };
     watchdog_.setInterval(s_.Timer1.Interval);
     QObject::connect(&watchdog_, &QTimer::timeout,
-                     [this] { Guarded([this] { Timer1Timer(s_); }); });
+                     [this] { Guarded([this] { WatchdogExpired(s_); }); });
     s_.Port = comm_.get();
 }
 

@@ -4,8 +4,8 @@
 //
 // Both front ends can drive the core through it. The owner's IUserInterface
 // renders the watchdog by calling RenderWatchdog() from WatchdogChanged(); all
-// else the link wires itself: received blocks go to Comm321ReceiveData, the
-// watchdog's expiry to Timer1Timer, a hang-up to ConnectionLost. An exception
+// else the link wires itself: received blocks go to ReceiveChunk, the
+// watchdog's expiry to WatchdogExpired, a hang-up to ConnectionLost. An exception
 // from the core while handling one of them is shown as the form shows it: a
 // message box with the caption "Ошибка".
 #pragma once

@@ -508,7 +508,7 @@ class Runner {
     }
 
     void CompileJava() {
-        link_.RunAndWait([&] { CompileJava1Click(s_); });
+        link_.RunAndWait([&] { RebuildJavaRegistry(s_); });
         json_["done"] = ui_.failures.empty();
     }
 

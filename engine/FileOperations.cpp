@@ -257,7 +257,7 @@ void UploadFiles(Session& s, WorkList work) {
     StartBatch(s, PrepareNextUpload);
 }
 
-void CopyToPhoneBtnClick(Session& s) {
+void UploadSelectedFiles(Session& s) {
     if (!s.CurrentFolder || !s.Source)
         return;
     UploadFiles(s, SelectedComputerFiles(s));
@@ -284,7 +284,7 @@ void DownloadFiles(Session& s, WorkList work) {
     StartBatch(s, DownloadNextFile);
 }
 
-void CopyToCompBtnClick(Session& s) {
+void DownloadSelectedFiles(Session& s) {
     if (!s.CurrentFolder || !s.PhonePane || !s.Source)
         return;
     WorkList work = SelectedPhoneFiles(s);
@@ -396,7 +396,7 @@ void EraseFiles(Session& s, WorkList work) {
     StartBatch(s, DeleteNextFile);
 }
 
-void DeleteBtnClick(Session& s) {
+void EraseSelectedFiles(Session& s) {
     if (!s.CurrentFolder || !s.PhonePane)
         return;
     EraseFiles(s, SelectedPhoneFiles(s));
@@ -443,7 +443,7 @@ void DeleteNextFile(Session& s) {
 // Rename: the phone has no rename command. The file is read into a temporary
 // file, erased on the phone and written back under its new name.
 
-void RenameBtnClick(Session& s) {
+void RenameSelectedFile(Session& s) {
     // A rename that broke off earlier may still hold a temporary file.
     NoteRenameRescue(s);
     if (!s.PhonePane || s.PhonePane->ItemIndex() < 0)
@@ -668,12 +668,12 @@ void NoteRenameRescue(Session& s) {
 
 // ---------------------------------------------------------------------------
 
-void RescanBtnClick(Session& s) {
+void RereadFolder(Session& s) {
     NoteRenameRescue(s);
     RereadCurrentFolder(s);
 }
 
-void CompileJava1Click(Session& s) {
+void RebuildJavaRegistry(Session& s) {
     if (!s.PhoneTree)
         return;
     s.OperationStep = 0;
@@ -690,7 +690,7 @@ void CompileJava1Click(Session& s) {
     StartJavaRegistryRebuild(s);
 }
 
-void AbortBtnClick(Session& s) {
+void RequestAbort(Session& s) {
     s.AbortRequested = true;
     s.SetLongStatus("Завершение текущей операции");
 }

@@ -24,18 +24,24 @@ void RenameFile(Session& s, const Bytes& oldName);
 WorkList SelectedPhoneFiles(Session& s);
 WorkList SelectedComputerFiles(Session& s);
 
-// The form's handlers: the selections of the panes as work lists.
+// The jobs on what the panes have selected: the computer files into the phone
+// folder shown, the phone files into the computer folder shown, the phone files
+// erased, the first selected phone file renamed.
+void UploadSelectedFiles(Session& s);
+void DownloadSelectedFiles(Session& s);
+void EraseSelectedFiles(Session& s);
+void RenameSelectedFile(Session& s);
+// Reads the phone folder shown again (at the root: every folder).
+void RereadFolder(Session& s);
+// Rebuilds the phone's Java application registry from the ".jad" files in "java".
+void RebuildJavaRegistry(Session& s);
+// Asks the running batch to stop after the file in hand.
+void RequestAbort(Session& s);
 
-void CopyToPhoneBtnClick(Session& s);
-void CopyToCompBtnClick(Session& s);
+// The batches' per-file steps, called by the reply engine.
 void DownloadNextFile(Session& s);
-void DeleteBtnClick(Session& s);
 void DeleteNextFile(Session& s);
-void RenameBtnClick(Session& s);
 void RenameStep(Session& s);
-void RescanBtnClick(Session& s);
-void CompileJava1Click(Session& s);
-void AbortBtnClick(Session& s);
 
 // Settles the rename's temporary file after a rename ended abnormally (error reply,
 // time-out, failed local file). When the phone's copy was already erased, tells the

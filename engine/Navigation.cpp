@@ -48,7 +48,7 @@ void RereadCurrentFolder(Session& s) {
     s.TimerOn();
 }
 
-void ListPhoneDblClick(Session& s) {
+void OpenSelectedFolder(Session& s) {
     if (!s.PhonePane || !s.CurrentFolder)
         return;
     int row = s.PhonePane->ItemIndex();
@@ -58,7 +58,7 @@ void ListPhoneDblClick(Session& s) {
     ShowFolder(s, s.CurrentFolder);
 }
 
-void ParentPhoneBtnClick(Session& s) {
+void OpenParentFolder(Session& s) {
     if (!s.CurrentFolder || !s.CurrentFolder->Parent)
         return;
     s.CurrentFolder = s.CurrentFolder->Parent;

@@ -11,6 +11,7 @@ void ShowFolder(Session& s, PhoneNode* folder);
 // The Rescan button: a caching pass at the root, nothing for a container, else a
 // new listing of the current folder.
 void RereadCurrentFolder(Session& s);
-// Double-click in the phone pane / its "Назад" button.
-void ListPhoneDblClick(Session& s);
-void ParentPhoneBtnClick(Session& s);
+// Opens the folder of the row under the cursor in the phone pane / the folder
+// above the one shown.
+void OpenSelectedFolder(Session& s);
+void OpenParentFolder(Session& s);

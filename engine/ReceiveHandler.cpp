@@ -23,7 +23,7 @@ void EndSilentOperation(Session& s, const std::string& text, const std::string& 
 
 }  // namespace
 
-void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
+void ReceiveChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
                                          s.CurrentOperation == Idle);
     if (chunk.answerMarker)
@@ -34,7 +34,7 @@ void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength
     ProcessReplies(s);
 }
 
-void Timer1Timer(Session& s) {
+void WatchdogExpired(Session& s) {
     s.TimerOff();
     switch (s.CurrentOperation) {
         case Initialising:

@@ -5,8 +5,10 @@
 
 #include "engine/Session.h"
 
-void Comm321ReceiveData(Session& s, const uint8_t* buffer, uint16_t bufferLength);
-void Timer1Timer(Session& s);
+// A block of bytes from the phone: framed (the read marker answered) and acted on.
+void ReceiveChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
+// The reply watchdog's interval passed without the awaited reply.
+void WatchdogExpired(Session& s);
 // Start-up: sends the first reset and puts the window into the initialising state.
 void InitialisePhone(Session& s);
 // The line to the phone is gone (the cable was pulled, the device vanished): ends

@@ -130,18 +130,12 @@ TForm1::TForm1(const ProgramOptions& options)
     connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
     connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
     connect(ListPhone, &TPhoneList::DblClick, this, &TForm1::ListPhoneDblClick);
-    connect(CopyToPhoneBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { CopyToPhoneBtnClick(session_); }); });
-    connect(CopyToCompBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { CopyToCompBtnClick(session_); }); });
-    connect(RenameBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RenameBtnClick(session_); }); });
-    connect(CompileJavaBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { CompileJava1Click(session_); }); });
-    connect(RescanBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RescanBtnClick(session_); }); });
-    connect(DeleteBtn, &QPushButton::clicked, this,
-            [this] { Guarded([this] { DeleteBtnClick(session_); }); });
+    connect(CopyToPhoneBtn, &QPushButton::clicked, this, &TForm1::CopyToPhoneBtnClick);
+    connect(CopyToCompBtn, &QPushButton::clicked, this, &TForm1::CopyToCompBtnClick);
+    connect(RenameBtn, &QPushButton::clicked, this, &TForm1::RenameBtnClick);
+    connect(CompileJavaBtn, &QPushButton::clicked, this, &TForm1::CompileJava1Click);
+    connect(RescanBtn, &QPushButton::clicked, this, &TForm1::RescanBtnClick);
+    connect(DeleteBtn, &QPushButton::clicked, this, &TForm1::DeleteBtnClick);
 
     session_.Ui = this;
     session_.PhonePane = ListPhone;
@@ -204,8 +198,7 @@ void TForm1::BuildMenu() {
 
     connect(Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
-    connect(CompileJava1, &QAction::triggered, this,
-            [this] { Guarded([this] { CompileJava1Click(session_); }); });
+    connect(CompileJava1, &QAction::triggered, this, &TForm1::CompileJava1Click);
     connect(Help2, &QAction::triggered, this, &TForm1::Help2Click);
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }
@@ -383,20 +376,45 @@ void TForm1::Help2Click() {
         "Помощь");
 }
 
+// The operation buttons: each turns the panes' selections into a job.
+void TForm1::CopyToPhoneBtnClick() {
+    Guarded([this] { ::UploadSelectedFiles(session_); });
+}
+
+void TForm1::CopyToCompBtnClick() {
+    Guarded([this] { ::DownloadSelectedFiles(session_); });
+}
+
+void TForm1::DeleteBtnClick() {
+    Guarded([this] { ::EraseSelectedFiles(session_); });
+}
+
+void TForm1::RenameBtnClick() {
+    Guarded([this] { ::RenameSelectedFile(session_); });
+}
+
+void TForm1::RescanBtnClick() {
+    Guarded([this] { ::RereadFolder(session_); });
+}
+
+void TForm1::CompileJava1Click() {
+    Guarded([this] { ::RebuildJavaRegistry(session_); });
+}
+
 void TForm1::ParentCompBtnClick() {
     Guarded([this] { Source->GoUp(); });
 }
 
 void TForm1::ParentPhoneBtnClick() {
-    Guarded([this] { ::ParentPhoneBtnClick(session_); });
+    Guarded([this] { ::OpenParentFolder(session_); });
 }
 
 void TForm1::ListPhoneDblClick() {
-    Guarded([this] { ::ListPhoneDblClick(session_); });
+    Guarded([this] { ::OpenSelectedFolder(session_); });
 }
 
 void TForm1::Timer1Timer() {
-    Guarded([this] { ::Timer1Timer(session_); });
+    Guarded([this] { ::WatchdogExpired(session_); });
 }
 
 void TForm1::SetManualClock(bool manual) {

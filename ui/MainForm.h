@@ -89,6 +89,12 @@ class TForm1 : public QMainWindow, public IUserInterface {
     void Exit1Click();
     void About1Click();
     void Help2Click();
+    void CopyToPhoneBtnClick();
+    void CopyToCompBtnClick();
+    void DeleteBtnClick();
+    void RenameBtnClick();
+    void RescanBtnClick();
+    void CompileJava1Click();
     void ParentCompBtnClick();
     void ParentPhoneBtnClick();
     void ListPhoneDblClick();

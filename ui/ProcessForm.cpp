@@ -83,7 +83,7 @@ void TProcessForm::Render(const ProgressModel& model) {
 
 void TProcessForm::AbortBtnClick() {
     try {
-        ::AbortBtnClick(session_);
+        ::RequestAbort(session_);
     } catch (const std::exception& e) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);

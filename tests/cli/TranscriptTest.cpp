@@ -39,7 +39,7 @@ void FormSession(const QString& pty, const Bytes& folder,
     ASSERT_TRUE(link.Open(pty.toStdString(), 115200, reason)) << reason;
     ASSERT_TRUE(link.WakePhone());
     ASSERT_TRUE(pane.Select(folder));
-    ListPhoneDblClick(s);
+    OpenSelectedFolder(s);
     source.Load(localFolder);
     select(s, pane, source);
     ASSERT_TRUE(link.RunAndWait([&] { button(s); }));
@@ -63,11 +63,11 @@ TEST(Transcript, CliSendsTheFormsBytesForAnUploadAndADownload) {
         FormSession(
             phone.pty, "java",
             [](Session&, FakePhonePane&, FakeComputerPane& source) { source.Select("melody.mid"); },
-            CopyToPhoneBtnClick, up);
+            UploadSelectedFiles, up);
         FormSession(
             phone.pty, "java",
             [](Session&, FakePhonePane& pane, FakeComputerPane&) { pane.Select("game_suite.jar"); },
-            CopyToCompBtnClick, dir.filePath("form").toStdString());
+            DownloadSelectedFiles, dir.filePath("form").toStdString());
         phone.Stop();
     }
     {

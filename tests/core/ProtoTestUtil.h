@@ -58,8 +58,8 @@ inline std::string RandomBytes(std::size_t n, uint32_t seed) {
 
 // Hands a chunk to the receive handler as the serial component would.
 inline void Deliver(Session& s, const std::string& chunk) {
-    Comm321ReceiveData(s, reinterpret_cast<const uint8_t*>(chunk.data()),
-                       static_cast<uint16_t>(chunk.size()));
+    ReceiveChunk(s, reinterpret_cast<const uint8_t*>(chunk.data()),
+                 static_cast<uint16_t>(chunk.size()));
 }
 
 // A batch continuation that only counts its calls.

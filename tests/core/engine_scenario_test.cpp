@@ -192,7 +192,7 @@ TEST_F(Scenario, SilentPhoneIsCaughtByTheWatchdog) {
     rig.phone().Faults.silent = true;
     Exchange(Erasing, Erase, "old.mid");
     EXPECT_TRUE(rig.s.Timer1.Enabled);
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Телефон не отвечает");
     EXPECT_TRUE(rig.s.MainWindow.Enabled);

@@ -364,7 +364,7 @@ TEST_F(Engine, InitialisationOkStartsTheCachingPass) {
     EXPECT_EQ(rig.s.CurrentOperation, Initialising);
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
     EXPECT_TRUE(rig.port.writes.empty());
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
     EXPECT_TRUE(rig.s.Progress.Visible);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
@@ -586,7 +586,7 @@ TEST_F(ErrorReread, CompletedRereadClearsTheMark) {
 TEST_F(ErrorReread, SilentRereadClearsTheMark) {
     Begin(Erasing);
     Deliver(rig.s, "+CME ERROR: 11\r\n");
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     RereadCurrentFolder(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
     EXPECT_EQ(rig.s.CurrentOperation, Listing);

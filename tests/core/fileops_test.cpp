@@ -142,7 +142,7 @@ TEST_F(FileOpsTest, CopyToPhoneSendsEveryFileAndSkipsOnlyTheTooLargeOne) {
     Connect({"Images", "My Images"});
     SelectLocal({"a.bin", "limit.bin", "over.bin", "z.bin"});
 
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     EXPECT_TRUE(s().Progress.Visible);
     EXPECT_FALSE(s().MainWindow.Enabled);
     EXPECT_EQ(s().Progress.LongStatus, "Копируем файл 1 из 4");
@@ -162,7 +162,7 @@ TEST_F(FileOpsTest, CopyToPhoneAppliesTheFolderNamingRules) {
     Local("GAME.JAR", "PK-GAME");
     Connect({"java"});
     SelectLocal({"game.jar", "GAME.JAR"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('`', "game_suite.jar"), "PK-game");
     EXPECT_EQ(phone().FileData('`', "GAME.JAR"), "PK-GAME");
@@ -173,7 +173,7 @@ TEST_F(FileOpsTest, CopyToPhoneAppliesTheFolderNamingRules) {
     Local("abcdefghijklmnopqrstuvwxyz.mid", "MThd");
     Connect({"Sounds", "My Sounds"});
     SelectLocal({"abcdefghijklmnopqrstuvwxyz.mid"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('T', "abcdefghijklmnopqrstuvwx.mid"), "MThd");
     EXPECT_TRUE(Ready());
@@ -188,7 +188,7 @@ TEST_F(FileOpsTest, MelodiesTakeTheFirstFreeSlotAndGetTheirHeader) {
     Local("bare.mmf", bare);
     Connect({"Sounds", "Default Sounds"});
     SelectLocal({"bare.mmf"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     std::string header = "melody03.mel" + std::string(1, '\0') + std::string(19, '\xFF');
     EXPECT_EQ(phone().FileData('C', "melody03.mel"), header + bare);
@@ -200,7 +200,7 @@ TEST_F(FileOpsTest, MelodiesTakeTheFirstFreeSlotAndGetTheirHeader) {
     Local("headed.mmf", headed);
     Connect({"Sounds", "Default Sounds"});
     SelectLocal({"headed.mmf"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('C', "melody10.mel"), headed);
     EXPECT_TRUE(Ready());
@@ -214,7 +214,7 @@ TEST_F(FileOpsTest, NameConflictAnswers) {
     // OK with a new name: written under it, the phone's file untouched.
     rig.ui.existAnswers.push_back({1, "y.txt"});
     SelectLocal({"x.txt"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "y.txt"), "local");
     EXPECT_EQ(phone().FileData('R', "x.txt"), "phone");
@@ -223,7 +223,7 @@ TEST_F(FileOpsTest, NameConflictAnswers) {
     phone().Commands.clear();
     rig.ui.existAnswers.push_back({2, ""});
     SelectLocal({"x.txt"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "x.txt"), "phone");
     EXPECT_EQ(phone().Commands.size(), 1u);  // the change of folder only
@@ -233,7 +233,7 @@ TEST_F(FileOpsTest, NameConflictAnswers) {
     phone().Commands.clear();
     rig.ui.existAnswers.push_back({5, ""});
     SelectLocal({"x.txt"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "x.txt"), "local");
     ASSERT_EQ(phone().Commands.size(), 3u);
@@ -258,7 +258,7 @@ TEST_F(FileOpsTest, DownloadsArriveByteForByte) {
     Connect({"Images", "My Images"});
     SelectPhone({"tricky.bin", "Привет.txt", "big.bin"});
 
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     EXPECT_EQ(s().BatchTotal, 3);
     rig.link.Pump();
 
@@ -277,7 +277,7 @@ TEST_F(FileOpsTest, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     phone().Faults.corruptReadCrc = true;
     Connect({"Images", "My Images"});
     SelectPhone({"one.bin", "two.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(CountMessages("CRC Error While Reading File\r\nФайл " + dir + "/two.bin не сохранён"),
               1);
@@ -295,7 +295,7 @@ TEST_F(FileOpsTest, UnwritableDestinationEndsTheBatchKeepingTheSelection) {
     Connect({"Images", "My Images"});
     rig.source.folder = dir + "/no/such/folder";  // fails for root too
     SelectPhone({"one.bin", "two.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Диск только для чтения");
@@ -313,7 +313,7 @@ TEST_F(FileOpsTest, PhoneNamesThatAreNoLocalFileNamesAreRefused) {
     Connect({"Images", "My Images"});
     rig.source.Load(dir + "/inner");
     SelectPhone({"..", "a/b", "good.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(Get(dir + "/inner/good.bin"), "good");
     EXPECT_EQ(rig.ui.messages.size(), 2u);
@@ -332,7 +332,7 @@ TEST_F(FileOpsTest, FolderRowsAndUnquotableNamesAreNotDownloaded) {
     ShowFolder(s(), s().CurrentFolder);
     s().CurrentOperation = Idle;
     SelectPhone({"java", "a\"b", "root.txt"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(Get(dir + "/root.txt"), "root");
     // The folder row neither reaches the phone nor empties the local file.
@@ -351,10 +351,10 @@ TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
         phone().PutFile('R', std::string("f") + c + ".bin", Bytes_(3000, uint32_t(c)));
     Connect({"Images", "My Images"});
     SelectPhone({"f1.bin", "f2.bin", "f3.bin", "f4.bin", "f5.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     while (s().CurrentOperation != Reading) ASSERT_EQ(rig.link.Pump(1), 1);
     rig.link.Pump(1);  // the first bytes of the file
-    AbortBtnClick(s());
+    RequestAbort(s());
     EXPECT_EQ(s().Progress.LongStatus, "Завершение текущей операции");
     rig.link.Pump();
     EXPECT_EQ(Get(dir + "/f1.bin"), Bytes_(3000, '1'));
@@ -371,7 +371,7 @@ TEST_F(FileOpsTest, DeleteErasesOneFileAfterAnother) {
     for (const char* n : {"a.txt", "b.txt", "c.txt", "keep.txt"}) phone().PutFile('R', n, n);
     Connect({"Images", "My Images"});
     SelectPhone({"a.txt", "b.txt", "c.txt"});
-    DeleteBtnClick(s());
+    EraseSelectedFiles(s());
     EXPECT_EQ(s().Progress.LongStatus, "Удаляем файлы 1 из 3");
     // Each Erase goes out only once the previous one has been answered.
     std::size_t before = phone().Commands.size();
@@ -397,7 +397,7 @@ TEST_F(FileOpsTest, RenameToANewName) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     EXPECT_EQ(s().Progress.ProgressBar1.Max, 3);
     EXPECT_FALSE(s().MainWindow.Enabled);
     const std::string temp = s().TempFilePath;
@@ -415,7 +415,7 @@ TEST_F(FileOpsTest, RenameToANewName) {
     // A second rename gets a file of its own.
     SelectPhone({"new.bin"});
     rig.ui.renameAnswers.push_back({1, "third.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     EXPECT_NE(s().TempFilePath, temp);
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "third.bin"), data);
@@ -430,7 +430,7 @@ TEST_F(FileOpsTest, RenameOntoAnExistingName) {
     SelectPhone({"a.txt"});
     rig.ui.renameAnswers.push_back({1, "b.txt"});
     rig.ui.existAnswers.push_back({5, ""});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     std::vector<std::string> expected = {"AT+FSCD=\"R\"", "AT+FSFR=-1,\"a.txt\"",
                                          "AT+FSFE=-1,\"b.txt\"", "AT+FSFE=-1,\"a.txt\""};
@@ -449,7 +449,7 @@ TEST_F(FileOpsTest, RenameOntoAnExistingName) {
     SelectPhone({"b.txt"});
     rig.ui.renameAnswers.push_back({1, "c.txt"});
     rig.ui.existAnswers.push_back({2, ""});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(phone().Commands[2], "AT+FSFE=-1,\"b.txt\"");
     EXPECT_EQ(phone().Commands[3].rfind("AT+FSFW=-1,\"b.txt\"", 0), 0u);
@@ -463,13 +463,13 @@ TEST_F(FileOpsTest, RenameDoesNothingForAFolderRowOrTheSameName) {
     Connect({});
     SelectPhone({"java"});
     rig.ui.renameAnswers.push_back({1, "other"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     EXPECT_EQ(rig.ui.renameAnswers.size(), 1u);  // no dialog shown
 
     rig.pane.SetSelected(rig.pane.ItemIndex(), false);
     SelectPhone({"root.txt"});
     rig.ui.renameAnswers.front() = {1, "root.txt"};
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     EXPECT_TRUE(phone().Commands.empty());
     EXPECT_TRUE(TempFiles().empty());
     EXPECT_TRUE(Ready());
@@ -482,7 +482,7 @@ TEST_F(FileOpsTest, RenameWithoutATemporaryFileEndsCleanly) {
     ::setenv("XDG_DATA_HOME", (dir + "/tmp/plain").c_str(), 1);
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
@@ -497,7 +497,7 @@ TEST_F(FileOpsTest, RenameOfABadlyReadFileLeavesThePhoneAlone) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     for (const auto& c : phone().Commands) EXPECT_EQ(c.rfind("AT+FSFE", 0), std::string::npos);
     EXPECT_EQ(phone().FileData('R', "old.bin"), "data");
@@ -514,7 +514,7 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     const std::string temp = s().TempFilePath;
     rig.link.Pump();
 
@@ -535,7 +535,7 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     phone().Faults.errorCommand.clear();
     SelectPhone({"other.bin"});
     rig.ui.renameAnswers.push_back({1, "renamed.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "renamed.bin"), "other");
     EXPECT_EQ(Get(kept), data);
@@ -547,7 +547,7 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old (2).bin"), 1);
     EXPECT_EQ(Get(rescue + "/old (2).bin"), "second");
@@ -560,7 +560,7 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     const std::string temp = s().TempFilePath;
     // The erase of the old file is answered; the write is not.
     while (s().OperationStep != 3) ASSERT_EQ(rig.link.Pump(1), 1);
@@ -568,12 +568,12 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     rig.link.Pump();
     ASSERT_EQ(s().CurrentOperation, Writing);
     ASSERT_TRUE(s().Timer1.Enabled);
-    Timer1Timer(s());
+    WatchdogExpired(s());
     EXPECT_EQ(CountMessages("Телефон не отвечает"), 1);
     EXPECT_TRUE(Ready());
     // The user is told where the file is at the latest when the folder is re-read.
     phone().Faults.silent = false;
-    RescanBtnClick(s());
+    RereadFolder(s());
     rig.link.Pump();
     EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old.bin"), 1);
     EXPECT_EQ(Get(rescue + "/old.bin"), data);
@@ -588,17 +588,17 @@ TEST_F(FileOpsTest, TheTemporaryFileOfABrokenRenameIsRemovedLaterWhateverRanBetw
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "old.bin"), "data");
 
     // A download runs in between, then the folder is re-read.
     phone().Faults.errorCommand.clear();
     SelectPhone({"other.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(Get(dir + "/other.bin"), "other");
-    RescanBtnClick(s());
+    RereadFolder(s());
     rig.link.Pump();
     EXPECT_TRUE(TempFiles().empty());
     EXPECT_EQ(CountMessages("Файл сохранён"), 0);
@@ -616,7 +616,7 @@ TEST_F(FileOpsTest, RenameOfAFileTooLargeToAnnounceNeverErasesIt) {
     ShowFolder(t.s, folder);
     ASSERT_TRUE(t.pane.Select("big.bin"));
     t.ui.renameAnswers.push_back({1, "b.bin"});
-    RenameBtnClick(t.s);
+    RenameSelectedFile(t.s);
     EXPECT_EQ(t.s.Progress.ProgressBar1.Max, INT32_MAX / 512 + 1);
     const std::string temp = t.s.TempFilePath;
     t.s.ReceiveBuffer = "OK\r\n";  // the change of folder: the read goes out
@@ -648,7 +648,7 @@ TEST_F(FileOpsTest, FullMemoryDuringAWriteEndsTheBatchAndRereadsTheFolder) {
     phone().Faults.errorCode = 2007;
     Connect({"Images", "My Images"});
     SelectLocal({"a.bin", "b.bin"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Ошибка записи файла\r\nПамять заполнена");
@@ -664,7 +664,7 @@ TEST_F(FileOpsTest, CompileJavaWritesTheRegistry) {
     phone().PutFile('`', "chess_suite.jad", "jad");
     phone().PutFile('`', "suites.utf", "stale");
     Connect({"java"});
-    CompileJava1Click(s());
+    RebuildJavaRegistry(s());
     EXPECT_EQ(s().Progress.LongStatus, "Компилим ЯВУ");
     EXPECT_EQ(s().MainWindow.StatusText, "Компилим ЯВУ");
     rig.link.Pump();
@@ -707,7 +707,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
         {"watchdog", [] {},
          [&] {
              midRead();
-             Timer1Timer(s());
+             WatchdogExpired(s());
          },
          MessageKind::NoAnswer},
         {"line lost", [] {},
@@ -740,7 +740,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
         ShowFolder(s(), s().CurrentFolder);
         SelectPhone({"song.bin"});
         f.setUp();
-        CopyToCompBtnClick(s());
+        DownloadSelectedFiles(s());
         rig.link.Pump(1);  // the change of folder: the read goes out
         f.fail();
         EXPECT_EQ(LocalNames(), before) << f.what;
@@ -759,7 +759,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
     ::chmod((dir + "/song.bin").c_str(), 0640);
     for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
     SelectPhone({"song.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_TRUE(Get(dir + "/song.bin") == data);
     struct stat st {};
@@ -777,7 +777,7 @@ TEST_F(FileOpsTest, ExtraPromptsNeverSendMoreThanAnnounced) {
     phone().PutFile('`', "suites.utf", "stale");
     phone().PutFile('`', "suitesName.utf", "stale");
     Connect({"java"});
-    CompileJava1Click(s());
+    RebuildJavaRegistry(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('`', "suites.utf"), std::string("\x00\x05game_", 7));
     EXPECT_EQ(phone().FileData('`', "suitesName.utf"), "Brindlewort");
@@ -794,12 +794,12 @@ TEST_F(FileOpsTest, ExtraPromptsNeverSendMoreThanAnnounced) {
     Connect({"Images", "My Images"});
     SelectLocal({"b.bin"});
     rig.ui.existAnswers.push_back({5, ""});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "b.bin"), big);
     SelectPhone({"r.bin"});
     rig.ui.renameAnswers.push_back({1, "s.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "s.bin"), Bytes_(700, 32));
     EXPECT_EQ(CountMessages(""), 0);
@@ -817,7 +817,7 @@ TEST_F(FileOpsTest, NameCheckUsesThePhoneName) {
     Connect({"java"});
     SelectLocal({"game.jar"});
     rig.ui.existAnswers.push_back({5, ""});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     ASSERT_EQ(rig.ui.existShown.size(), 1u);
     EXPECT_EQ(rig.ui.existShown[0].first, "game_suite.jar");
@@ -834,7 +834,7 @@ TEST_F(FileOpsTest, NameCheckUsesThePhoneName) {
     Connect({"Sounds", "My Sounds"});
     SelectLocal({longName.c_str()});
     rig.ui.existAnswers.push_back({2, ""});  // "Отмена": the phone's file stays
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump();
     ASSERT_EQ(rig.ui.existShown.size(), 2u);
     EXPECT_EQ(rig.ui.existShown[1].first, "a very long ringtone nam.mid");
@@ -846,7 +846,7 @@ TEST_F(FileOpsTest, DeletePassesOverFolderRows) {
     phone().PutFile(' ', "root.txt", "r");
     Connect({});
     SelectPhone({"java", "root.txt", "Sounds"});
-    DeleteBtnClick(s());
+    EraseSelectedFiles(s());
     rig.link.Pump();
     EXPECT_EQ(phone().Commands,
               (std::vector<std::string>{"AT+FSCD=\" \"", "AT+FSFE=-1,\"root.txt\""}));
@@ -862,11 +862,11 @@ TEST_F(FileOpsTest, RenameThatFailsBeforeTheEraseShowsTheOldName) {
     Connect({"Images", "My Images"});
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     rig.link.Pump(2);  // the change of folder and the read's header
     rig.link.pending.clear();
     ASSERT_EQ(s().CurrentOperation, Reading);
-    Timer1Timer(s());
+    WatchdogExpired(s());
     EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"old.bin"});
     EXPECT_TRUE(TempFiles().empty());
     EXPECT_TRUE(Ready());
@@ -887,7 +887,7 @@ TEST_F(FileOpsTest, LineLostInsideADialogEndsTheFlow) {
     rig.ui.onDialog = lose;
     rig.ui.existAnswers.push_back({5, ""});
     SelectLocal({"a.bin"});
-    CopyToPhoneBtnClick(s());
+    UploadSelectedFiles(s());
     rig.link.Pump(1);  // the change of folder: the question comes up
     std::size_t mark = rig.link.sent.size();
     rig.link.Pump();
@@ -897,7 +897,7 @@ TEST_F(FileOpsTest, LineLostInsideADialogEndsTheFlow) {
     rig.ui.renameAnswers.push_back({1, "z.bin"});
     SelectPhone({"b.bin"});
     mark = rig.link.sent.size();
-    RenameBtnClick(s());
+    RenameSelectedFile(s());
     EXPECT_EQ(sentSince(mark), "");
     EXPECT_TRUE(TempFiles().empty());
     rig.ui.onDialog = nullptr;
@@ -910,7 +910,7 @@ TEST_F(FileOpsTest, LineLostInsideADialogEndsTheFlow) {
     };
     for (int i = 0; i < rig.pane.Count(); ++i) rig.pane.SetSelected(i, false);
     SelectPhone({"b.bin", "c.bin"});
-    CopyToCompBtnClick(s());
+    DownloadSelectedFiles(s());
     mark = rig.link.sent.size();
     rig.link.Pump();
     const std::string reads = sentSince(mark);
@@ -984,7 +984,7 @@ TEST_F(FileOpsTest, JobsNeedNoPane) {
 TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
     phone().PutFile('R', "a.txt", "a");
     Connect({"Images", "My Images"});
-    for (auto start : {CopyToCompBtnClick, DeleteBtnClick, CopyToPhoneBtnClick}) {
+    for (auto start : {DownloadSelectedFiles, EraseSelectedFiles, UploadSelectedFiles}) {
         phone().Commands.clear();
         start(s());
         EXPECT_TRUE(s().Progress.Visible);

@@ -117,7 +117,7 @@ TEST_F(JavaRegistryTest, EveryStepIsTimedSoASilentPhoneEndsTheRebuild) {
     EXPECT_TRUE(r.s.Timer1.Enabled);  // the block
 
     // The phone falls silent before it confirms the block.
-    Timer1Timer(r.s);
+    WatchdogExpired(r.s);
     ASSERT_EQ(r.ui.messages.size(), 1u);
     EXPECT_EQ(r.ui.messages[0].text, "Телефон не отвечает");
     ExpectEnded();

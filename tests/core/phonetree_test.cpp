@@ -173,23 +173,23 @@ TEST(PhoneTreeTest, OpeningRowsAndGoingUp) {
     r.s.CurrentFolder = t.root.get();
     ShowFolder(r.s, t.root.get());
 
-    ListPhoneDblClick(r.s);  // nothing selected
+    OpenSelectedFolder(r.s);  // nothing selected
     EXPECT_EQ(r.s.CurrentFolder, t.root.get());
 
     ASSERT_TRUE(r.pane.Select("f"));  // a file row redraws the same folder
-    ListPhoneDblClick(r.s);
+    OpenSelectedFolder(r.s);
     EXPECT_EQ(r.s.CurrentFolder, t.root.get());
 
     ASSERT_TRUE(r.pane.Select("a"));
-    ListPhoneDblClick(r.s);
+    OpenSelectedFolder(r.s);
     EXPECT_EQ(r.s.CurrentFolder, t.a);
     EXPECT_EQ(r.pane.Captions(), (std::vector<std::string>{"b"}));
 
-    ParentPhoneBtnClick(r.s);
+    OpenParentFolder(r.s);
     EXPECT_EQ(r.s.CurrentFolder, t.root.get());
     auto before = r.pane.Captions();
     r.pane.rows.pop_back();
-    ParentPhoneBtnClick(r.s);  // at the root: the pane is not touched
+    OpenParentFolder(r.s);  // at the root: the pane is not touched
     EXPECT_EQ(r.s.CurrentFolder, t.root.get());
     EXPECT_EQ(r.pane.Count(), static_cast<int>(before.size()) - 1);
 }

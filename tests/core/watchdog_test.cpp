@@ -33,13 +33,13 @@ TEST(Watchdog, TwelveResetsThenTimeOut) {
     TestRig rig;
     InitialisePhone(rig.s);
     for (int i = 0; i < 11; ++i) {
-        Timer1Timer(rig.s);
+        WatchdogExpired(rig.s);
         EXPECT_TRUE(rig.s.Timer1.Enabled);
     }
     EXPECT_EQ(rig.port.writes.size(), 12u);
     for (const auto& w : rig.port.writes) EXPECT_EQ(w, "ATZ\r\n");
     EXPECT_TRUE(rig.ui.messages.empty());
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_EQ(rig.port.writes.size(), 12u);
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Время ожидания истекло");
@@ -52,11 +52,11 @@ TEST(Watchdog, TwelveResetsThenTimeOut) {
 TEST(Watchdog, AnswerToTheSixthResetStopsTheResets) {
     TestRig rig;
     InitialisePhone(rig.s);
-    for (int i = 0; i < 5; ++i) Timer1Timer(rig.s);
+    for (int i = 0; i < 5; ++i) WatchdogExpired(rig.s);
     Deliver(rig.s, "ATZ\r\r\nOK\r\n");
     // Five resets are still unanswered: their late answers are waited for.
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
     int resets = 0;
     for (const auto& w : rig.port.writes) resets += w == "ATZ\r\n";
@@ -89,7 +89,7 @@ TEST(Watchdog, SilenceEndsTheOperation) {
         rig.s.TimerOn();
         int32_t stateInBox = -1;
         rig.ui.onMessage = [&] { stateInBox = rig.s.CurrentOperation; };
-        Timer1Timer(rig.s);
+        WatchdogExpired(rig.s);
         ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
         EXPECT_EQ(rig.ui.messages[0].text, c.text);
         EXPECT_EQ(rig.ui.messages[0].caption, c.caption);
@@ -109,7 +109,7 @@ TEST(Watchdog, SilenceWhileCachingRestartsTheConnection) {
     rig.s.CurrentOperation = Caching;
     rig.s.ShowProgress();
     rig.s.TimerOn();
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_EQ(rig.port.closeCount, 1);
     EXPECT_EQ(rig.s.CurrentOperation, Idle);
     EXPECT_FALSE(rig.s.Progress.Visible);
@@ -124,7 +124,7 @@ TEST(Watchdog, SilenceWhileCachingRestartsTheConnection) {
 TEST(Watchdog, LateResetAnswersNeverEndAListing) {
     TestRig rig;
     InitialisePhone(rig.s);
-    Timer1Timer(rig.s);  // no answer within the interval: a second reset
+    WatchdogExpired(rig.s);  // no answer within the interval: a second reset
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(rig.s.CurrentOperation, Initialising);
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
@@ -133,7 +133,7 @@ TEST(Watchdog, LateResetAnswersNeverEndAListing) {
     Deliver(rig.s, "K\r\n");  // the second reset's answer
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
     EXPECT_TRUE(rig.port.writes.empty());
-    Timer1Timer(rig.s);  // quiet: the caching pass begins with nothing left over
+    WatchdogExpired(rig.s);  // quiet: the caching pass begins with nothing left over
     ASSERT_EQ(rig.s.CurrentOperation, Caching);
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
     ASSERT_EQ(rig.port.writes.size(), 1u);
@@ -155,10 +155,10 @@ TEST(Watchdog, LateResetAnswersNeverEndAListing) {
 TEST(Watchdog, LateAnswerDuringTheTimeOutMessageIsDropped) {
     TestRig rig;
     InitialisePhone(rig.s);
-    for (int i = 0; i < 11; ++i) Timer1Timer(rig.s);
+    for (int i = 0; i < 11; ++i) WatchdogExpired(rig.s);
     rig.port.ClearWrites();
     rig.ui.onMessage = [&] { Deliver(rig.s, "OK\r\n"); };
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_TRUE(rig.port.writes.empty());
     EXPECT_FALSE(rig.s.Progress.Visible);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
@@ -173,13 +173,13 @@ TEST(Watchdog, SilenceTellsWhereARenamedFileWasKept) {
         rig.s.CurrentOperation = state;
         rig.s.RenameRescuePath = "/tmp/orvofm-kept";
         rig.s.TimerOn();
-        Timer1Timer(rig.s);
+        WatchdogExpired(rig.s);
         ASSERT_EQ(rig.ui.messages.size(), 2u) << state;
         EXPECT_EQ(rig.ui.messages[1].text, "Файл сохранён в /tmp/orvofm-kept");
         EXPECT_TRUE(rig.s.RenameRescuePath.empty());
         // Told once only.
         rig.s.CurrentOperation = state;
-        Timer1Timer(rig.s);
+        WatchdogExpired(rig.s);
         EXPECT_EQ(rig.ui.messages.size(), 3u);
     }
 }
@@ -188,7 +188,7 @@ TEST(Watchdog, NothingToDoWhileIdle) {
     TestRig rig;
     rig.s.CurrentOperation = Idle;
     rig.s.TimerOn();
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_TRUE(rig.port.writes.empty());
@@ -305,7 +305,7 @@ TEST(MarkerAnswer, NewConnectionForgetsHeldBytes) {
     rig.s.ReceiveBuffer.clear();
     InitialisePhone(rig.s);
     Deliver(rig.s, "OK\r\n");
-    Timer1Timer(rig.s);
+    WatchdogExpired(rig.s);
     EXPECT_EQ(rig.s.CurrentOperation, Caching);
 }
 

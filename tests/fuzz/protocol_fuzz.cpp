@@ -463,7 +463,7 @@ class Run {
         // The phone falls silent: the watchdog must bring the program back.
         finalPhase = true;
         for (int i = 0; i < 20 && s.Timer1.Enabled; ++i) {
-            Guarded([&] { Timer1Timer(s); });
+            Guarded([&] { WatchdogExpired(s); });
             AfterEvent();
         }
         CheckFinal();
@@ -498,8 +498,8 @@ class Run {
         for (std::size_t at = 0; at < chunk.size(); at += 2048) {
             const std::size_t n = std::min<std::size_t>(chunk.size() - at, 2048);
             Guarded([&] {
-                Comm321ReceiveData(s, reinterpret_cast<const uint8_t*>(chunk.data() + at),
-                                   static_cast<uint16_t>(n));
+                ReceiveChunk(s, reinterpret_cast<const uint8_t*>(chunk.data() + at),
+                             static_cast<uint16_t>(n));
             });
         }
     }
@@ -602,26 +602,26 @@ class Run {
                     StartFolderCaching(s);
                     break;
                 case kRescan:
-                    RescanBtnClick(s);
+                    RereadFolder(s);
                     break;
                 case kDownload:
-                    CopyToCompBtnClick(s);
+                    DownloadSelectedFiles(s);
                     break;
                 case kUploadJava:
                 case kUploadDefaultSounds:
                 case kUploadMySounds:
                 case kUploadPlain:
                 case kUploadAnywhere:
-                    CopyToPhoneBtnClick(s);
+                    UploadSelectedFiles(s);
                     break;
                 case kDelete:
-                    DeleteBtnClick(s);
+                    EraseSelectedFiles(s);
                     break;
                 case kRename:
-                    RenameBtnClick(s);
+                    RenameSelectedFile(s);
                     break;
                 case kCompileJava:
-                    CompileJava1Click(s);
+                    RebuildJavaRegistry(s);
                     break;
                 default:
                     break;
@@ -673,12 +673,12 @@ class Run {
             case 9:
                 // The watchdog fires only while it runs.
                 if (s.Timer1.Enabled)
-                    Guarded([&] { Timer1Timer(s); });
+                    Guarded([&] { WatchdogExpired(s); });
                 break;
             case 10:
                 // The abort button lives on the progress dialog.
                 if (s.Progress.Visible)
-                    Guarded([&] { AbortBtnClick(s); });
+                    Guarded([&] { RequestAbort(s); });
                 break;
             case 11:
                 PushExistAnswer(in);

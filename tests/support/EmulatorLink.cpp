@@ -23,8 +23,8 @@ int EmulatorLink::Pump(int maxChunks) {
             chunk.resize(2048);
         }
         try {
-            Comm321ReceiveData(s_, reinterpret_cast<const uint8_t*>(chunk.data()),
-                               static_cast<uint16_t>(chunk.size()));
+            ReceiveChunk(s_, reinterpret_cast<const uint8_t*>(chunk.data()),
+                         static_cast<uint16_t>(chunk.size()));
         } catch (const std::exception& e) {
             // The application's general error report.
             s_.Message(MessageKind::LocalFile, e.what(), "Ошибка");

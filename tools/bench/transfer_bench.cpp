@@ -144,7 +144,7 @@ bool BenchInProcess(const std::string& work, std::size_t size, int rounds, int p
         rig.phone().Transcript.clear();
         rig.phone().Commands.clear();
         double c0 = CpuSeconds();
-        CopyToCompBtnClick(s);
+        DownloadSelectedFiles(s);
         rig.link.Pump();
         cpu += CpuSeconds() - c0;
         if (!Ready(s) || !NoMessages(rig.ui, "download") || GetFile(dir + "/down.bin") != down) {
@@ -168,7 +168,7 @@ bool BenchInProcess(const std::string& work, std::size_t size, int rounds, int p
         rig.phone().Transcript.clear();
         rig.phone().Commands.clear();
         double c0 = CpuSeconds();
-        CopyToPhoneBtnClick(s);
+        UploadSelectedFiles(s);
         rig.link.Pump();
         cpu += CpuSeconds() - c0;
         if (!Ready(s) || !NoMessages(rig.ui, "upload") || rig.phone().FileData('R', name) != data) {
@@ -207,7 +207,7 @@ class WatchdogUi : public FakeUi {
     explicit WatchdogUi(Session& s) : s_(s) {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             try {
-                Timer1Timer(s_);
+                WatchdogExpired(s_);
             } catch (const std::exception& e) {
                 MessageBox(e.what(), "Ошибка");
             }
@@ -275,7 +275,7 @@ bool BenchSerial(const std::string& work, const std::string& emulator, long baud
         comm.CommPort = line.mid(4).toStdString();
         comm.OnReceiveData = [&s](TComm32*, const uint8_t* buffer, uint16_t length) {
             try {
-                Comm321ReceiveData(s, buffer, length);
+                ReceiveChunk(s, buffer, length);
             } catch (const std::exception& e) {
                 s.Message(MessageKind::LocalFile, e.what(), "Ошибка");
             }
@@ -311,14 +311,14 @@ bool BenchSerial(const std::string& work, const std::string& emulator, long baud
         ShowPath(s, {"Images", "My Images"});
         source.Load(local);
         pane.Select("down.bin");
-        double secs = run("download", [&] { CopyToCompBtnClick(s); });
+        double secs = run("download", [&] { DownloadSelectedFiles(s); });
         ok = ok && GetFile(local + "/down.bin") == down;
         std::printf("serial %6ld download:     %zu KB in %.2f s = %.0f bytes/s\n", baud,
                     size / 1024, secs, size / secs);
 
         source.Load(local);
         source.Select("up.bin");
-        secs = run("upload", [&] { CopyToPhoneBtnClick(s); });
+        secs = run("upload", [&] { UploadSelectedFiles(s); });
         std::printf(
             "serial %6ld upload:       %zu KB in %.2f s = %.0f bytes/s "
             "(%zu blocks, %.1f ms per block; on a real line at most %.0f bytes/s)\n",
