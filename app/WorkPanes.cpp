@@ -18,17 +18,6 @@ QString DisplayText(const Bytes& caption) {
     return QString::fromStdString(AnsiToUtf8Display(caption));
 }
 
-template <typename List, typename Item>
-void NoteTaken(List& taken, const Item& item, bool wasSelected, bool selected) {
-    if (wasSelected && !selected) {
-        taken.push_back(item);
-    } else if (!wasSelected && selected) {
-        auto at = std::find(taken.begin(), taken.end(), item);
-        if (at != taken.end())
-            taken.erase(at);
-    }
-}
-
 }  // namespace
 
 ListedPhonePane::ListedPhonePane() : collator_(QLocale(QLocale::English, QLocale::UnitedStates)) {}
@@ -46,9 +35,7 @@ void ListedPhonePane::AddRow(const Bytes& caption, const std::string& sizeText, 
 }
 
 void ListedPhonePane::SetSelected(int index, bool selected) {
-    Row& row = rows_.at(index);
-    NoteTaken(taken_, row.caption, row.selected, selected);
-    row.selected = selected;
+    rows_.at(index).selected = selected;
 }
 
 int ListedPhonePane::SelCount() const {
@@ -63,33 +50,16 @@ int ListedPhonePane::ItemIndex() const {
     return -1;
 }
 
-bool ListedPhonePane::Select(const Bytes& caption) {
-    for (Row& row : rows_) {
-        if (row.caption == caption) {
-            row.selected = true;
-            return true;
-        }
-    }
-    return false;
-}
-
 FileListPane::FileListPane(std::string folder, std::vector<std::string> paths)
     : folder_(std::move(folder)) {
     for (std::string& p : paths) items_.push_back(Item{std::move(p), false});
 }
 
 void FileListPane::SetSelected(int index, bool selected) {
-    Item& item = items_.at(index);
-    NoteTaken(taken_, item.path, item.selected, selected);
-    item.selected = selected;
+    items_.at(index).selected = selected;
 }
 
 int FileListPane::SelCount() const {
     return static_cast<int>(
         std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.selected; }));
-}
-
-void FileListPane::SelectOnly(const std::vector<std::string>& paths) {
-    for (Item& item : items_)
-        item.selected = std::find(paths.begin(), paths.end(), item.path) != paths.end();
 }

@@ -1,6 +1,6 @@
-// The two panes without widgets, for a front end whose selection is a work list
-// given up front: the rows the core takes from them are noted, so that the
-// caller knows which items an operation reached and which are still to do.
+// The two panes without widgets, for a front end that has no window: the phone
+// folder shown (its rows as the form orders them) and the computer folder with the
+// files named on the command line. The work itself goes to the jobs as work lists.
 #pragma once
 
 #include <QCollator>
@@ -25,13 +25,6 @@ class ListedPhonePane : public IPhonePane {
     int SelCount() const override;
     int ItemIndex() const override;
 
-    // Selects the row with this caption; false when there is none.
-    bool Select(const Bytes& caption);
-    // The captions whose selection the core took, in order (a row selected
-    // again afterwards is taken off the list).
-    const std::vector<Bytes>& Taken() const { return taken_; }
-    void ForgetTaken() { taken_.clear(); }
-
   private:
     struct Row {
         Bytes caption;
@@ -40,7 +33,6 @@ class ListedPhonePane : public IPhonePane {
         bool selected = false;
     };
     std::vector<Row> rows_;
-    std::vector<Bytes> taken_;
     QCollator collator_;
 };
 
@@ -57,11 +49,6 @@ class FileListPane : public IComputerPane {
     int SelCount() const override;
     void Refresh() override {}
 
-    // Selects exactly these paths (the others are cleared).
-    void SelectOnly(const std::vector<std::string>& paths);
-    const std::vector<std::string>& Taken() const { return taken_; }
-    void ForgetTaken() { taken_.clear(); }
-
   private:
     struct Item {
         std::string path;
@@ -69,5 +56,4 @@ class FileListPane : public IComputerPane {
     };
     std::string folder_;
     std::vector<Item> items_;
-    std::vector<std::string> taken_;
 };
