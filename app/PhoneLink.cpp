@@ -21,6 +21,7 @@ PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     QObject::connect(&watchdog_, &QTimer::timeout,
                      [this] { Guarded([this] { WatchdogExpired(s_); }); });
     s_.Port = comm_.get();
+    s_.Clock = this;
 }
 
 PhoneLink::~PhoneLink() {
@@ -29,6 +30,8 @@ PhoneLink::~PhoneLink() {
     watchdog_.stop();
     if (s_.Port == comm_.get())
         s_.Port = nullptr;
+    if (s_.Clock == this)
+        s_.Clock = nullptr;
 }
 
 bool PhoneLink::Open(const std::string& port, uint32_t baud, std::string& reason) {
@@ -52,16 +55,15 @@ void PhoneLink::Close() {
     comm_->Close();
 }
 
-void PhoneLink::RenderWatchdog() {
-    const WatchdogModel& m = s_.Timer1;
-    if (!m.Enabled) {
+void PhoneLink::Set(bool running, int intervalMs) {
+    if (!running) {
         watchdog_.stop();
-    } else if (!timerWasEnabled_ || m.Interval != timerInterval_ || !watchdog_.isActive()) {
-        watchdog_.start(m.Interval);
+    } else if (!running_ || intervalMs != interval_ || !watchdog_.isActive()) {
+        watchdog_.start(intervalMs);
     }
-    watchdog_.setInterval(m.Interval);
-    timerWasEnabled_ = m.Enabled;
-    timerInterval_ = m.Interval;
+    watchdog_.setInterval(intervalMs);
+    running_ = running;
+    interval_ = intervalMs;
 }
 
 bool PhoneLink::SessionIdle() const {

@@ -2,9 +2,8 @@
 // carries the phone's line, the watchdog timer, opening the port, waking the
 // phone, and running an operation until the session is idle again.
 //
-// Both front ends can drive the core through it. The owner's IUserInterface
-// renders the watchdog by calling RenderWatchdog() from WatchdogChanged(); all
-// else the link wires itself: received blocks go to ReceiveChunk, the
+// Both front ends drive the core through it. It wires itself: it keeps the
+// session's watchdog clock, received blocks go to ReceiveChunk, the
 // watchdog's expiry to WatchdogExpired, a hang-up to ConnectionLost. An exception
 // from the core while handling one of them is shown as the form shows it: a
 // message box with the caption "Ошибка".
@@ -18,7 +17,7 @@
 #include "engine/Session.h"
 #include "serial/Comm32.h"
 
-class PhoneLink {
+class PhoneLink : public IWatchdogClock {
   public:
     // Binds to the session: s.Port becomes the serial component. The session's
     // other seams are the caller's.
@@ -36,9 +35,8 @@ class PhoneLink {
     bool Open(const std::string& port, uint32_t baud, std::string& reason);
     void Close();
 
-    // Starts the watchdog timer as the session's model says (switching it on, or
-    // changing its interval, restarts the interval).
-    void RenderWatchdog();
+    // The session's watchdog clock: an event-loop timer.
+    void Set(bool running, int intervalMs) override;
 
     // The session has nothing outstanding: no reply awaited, the window would be
     // usable and no progress shown.
@@ -60,7 +58,7 @@ class PhoneLink {
     Session& s_;
     std::unique_ptr<TComm32> comm_;
     QTimer watchdog_;
-    bool timerWasEnabled_ = false;
-    int timerInterval_ = 0;
+    bool running_ = false;
+    int interval_ = 0;
     std::function<void()> quitWait_;
 };

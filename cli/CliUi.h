@@ -29,7 +29,6 @@ class CliUi : public IUserInterface {
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;
-    void WatchdogChanged() override { link_.RenderWatchdog(); }
     void RestartConnection() override { lineLost = true; }
 
     // Adds a failure found by the command itself.

@@ -48,23 +48,23 @@ void Session::PortWrite(const void* data, std::size_t length) {
 void Session::TimerOn() {
     if (!Timer1.Enabled) {
         Timer1.Enabled = true;
-        if (Ui)
-            Ui->WatchdogChanged();
+        if (Clock)
+            Clock->Set(Timer1.Enabled, Timer1.Interval);
     }
 }
 
 void Session::TimerOff() {
     if (Timer1.Enabled) {
         Timer1.Enabled = false;
-        if (Ui)
-            Ui->WatchdogChanged();
+        if (Clock)
+            Clock->Set(Timer1.Enabled, Timer1.Interval);
     }
 }
 
 void Session::SetTimerInterval(int ms) {
     Timer1.Interval = ms;
-    if (Ui)
-        Ui->WatchdogChanged();
+    if (Clock)
+        Clock->Set(Timer1.Enabled, Timer1.Interval);
 }
 
 void Session::ShowProgress() {

@@ -19,6 +19,7 @@
 #include "phonefs/SuitesList.h"
 #include "protocol/Port.h"
 #include "protocol/ReplyParsing.h"
+#include "protocol/WatchdogClock.h"
 
 // Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
 enum OperationState : int32_t {
@@ -113,11 +114,10 @@ class IUserInterface {
     virtual int FileExistDialog(const std::string& oldName, std::string& newName) = 0;
     // The rename dialog: shows name for editing. Returns the modal result (1 OK, 2 otherwise).
     virtual int RenameDialog(std::string& name) = 0;
-    // The progress dialog, the main window's enabled state or status text, or the
-    // watchdog changed in the session's models: render them.
+    // The progress dialog or the main window's enabled state or status text changed
+    // in the session's models: render them.
     virtual void ProgressChanged() {}
     virtual void MainWindowChanged() {}
-    virtual void WatchdogChanged() {}
     // The watchdog gave up on the phone: show the settings dialog again, reopen the
     // port and wake the phone (the start-up routine).
     virtual void RestartConnection() {}
@@ -152,7 +152,8 @@ struct MainWindowModel {
     std::string StatusText = "Orvo";  // panel 0 of the status bar, UTF-8
 };
 
-// Timer1, the reply watchdog. Switching it off and on again restarts the interval.
+// Timer1, the reply watchdog, as the session's Clock runs it. Switching it off and
+// on again restarts the interval.
 struct WatchdogModel {
     bool Enabled = false;
     int Interval = 2000;
@@ -182,6 +183,7 @@ struct Session {
     IUserInterface* Ui = nullptr;
     IPhonePane* PhonePane = nullptr;
     IComputerPane* Source = nullptr;
+    IWatchdogClock* Clock = nullptr;  // keeps the watchdog's time (Timer1 is its model)
 
     // Models rendered by the widgets.
     ProgressModel Progress;

@@ -469,10 +469,6 @@ void TForm1::MainWindowChanged() {
     }
 }
 
-void TForm1::WatchdogChanged() {
-    link_->RenderWatchdog();
-}
-
 void TForm1::RestartConnection() {
     // Queued: the watchdog that asks for it finishes before the settings dialog.
     QTimer::singleShot(0, this, [this] {

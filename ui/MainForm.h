@@ -80,7 +80,6 @@ class TForm1 : public QMainWindow, public IUserInterface {
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;
     void MainWindowChanged() override;
-    void WatchdogChanged() override;
     void RestartConnection() override;
 
     // Handlers.

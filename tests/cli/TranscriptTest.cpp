@@ -15,23 +15,16 @@
 
 namespace {
 
-class FormUi : public FakeUi {
-  public:
-    PhoneLink* link = nullptr;
-    void WatchdogChanged() override { link->RenderWatchdog(); }
-};
-
 // One start of the program: settings, "Старт", the caching pass, a double-click
 // on the folder, the files selected, the button, then the program is closed.
 void FormSession(const QString& pty, const Bytes& folder,
                  const std::function<void(Session&, FakePhonePane&, FakeComputerPane&)>& select,
                  void (*button)(Session&), const std::string& localFolder) {
     Session s;
-    FormUi ui;
+    FakeUi ui;
     FakePhonePane pane;
     FakeComputerPane source;
     PhoneLink link(s);
-    ui.link = &link;
     s.Ui = &ui;
     s.PhonePane = &pane;
     s.Source = &source;

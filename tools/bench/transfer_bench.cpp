@@ -202,9 +202,10 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
 }
 
 // The headless user interface with a real reply watchdog, as the main window runs it.
-class WatchdogUi : public FakeUi {
+class WatchdogUi : public FakeUi, public IWatchdogClock {
   public:
     explicit WatchdogUi(Session& s) : s_(s) {
+        s.Clock = this;
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             try {
                 WatchdogExpired(s_);
@@ -213,14 +214,13 @@ class WatchdogUi : public FakeUi {
             }
         });
     }
-    void WatchdogChanged() override {
-        const WatchdogModel& m = s_.Timer1;
-        if (!m.Enabled)
+    void Set(bool running, int intervalMs) override {
+        if (!running)
             timer_.stop();
-        else if (!wasEnabled_ || m.Interval != timer_.interval() || !timer_.isActive())
-            timer_.start(m.Interval);
-        timer_.setInterval(m.Interval);
-        wasEnabled_ = m.Enabled;
+        else if (!wasEnabled_ || intervalMs != timer_.interval() || !timer_.isActive())
+            timer_.start(intervalMs);
+        timer_.setInterval(intervalMs);
+        wasEnabled_ = running;
     }
 
   private:
