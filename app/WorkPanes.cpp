@@ -6,8 +6,6 @@
 
 #include "phonefs/CodePage.h"
 
-namespace {
-
 QString DisplayText(const Bytes& caption) {
     QStringDecoder decode("windows-1251");
     if (decode.isValid()) {
@@ -17,8 +15,6 @@ QString DisplayText(const Bytes& caption) {
     }
     return QString::fromStdString(AnsiToUtf8Display(caption));
 }
-
-}  // namespace
 
 ListedPhonePane::ListedPhonePane() : collator_(QLocale(QLocale::English, QLocale::UnitedStates)) {}
 

@@ -4,10 +4,14 @@
 #pragma once
 
 #include <QCollator>
+#include <QString>
 #include <string>
 #include <vector>
 
 #include "engine/Session.h"
+
+// A phone name (CP1251 bytes) as the panes show it.
+QString DisplayText(const Bytes& caption);
 
 // The phone pane: rows kept in the order the form's pane shows them (by the
 // displayed name in the English collation, then by the bytes).

@@ -1,10 +1,9 @@
 #include "ui/PhoneList.h"
 
 #include <QHeaderView>
-#include <QStringDecoder>
 #include <QStyle>
 
-#include "phonefs/CodePage.h"
+#include "app/WorkPanes.h"
 #include "ui/FormPlacement.h"
 
 namespace {
@@ -32,13 +31,7 @@ TPhoneList::TPhoneList(QWidget* parent)
 }
 
 QString TPhoneList::DisplayText(const Bytes& caption) {
-    QStringDecoder decode("windows-1251");
-    if (decode.isValid()) {
-        QString text = decode(QByteArrayView(caption.data(), qsizetype(caption.size())));
-        if (!decode.hasError())
-            return text;
-    }
-    return QString::fromStdString(AnsiToUtf8Display(caption));
+    return ::DisplayText(caption);
 }
 
 void TPhoneList::Clear() {
