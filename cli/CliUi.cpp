@@ -62,27 +62,27 @@ int CliUi::RenameDialog(std::string& name) {
 }
 
 void CliUi::ProgressChanged() {
+    // The progress window closed: so does the progress line.
+    if (progress_ && !s_.Progress.Visible)
+        EndProgress();
+}
+
+void CliUi::TransferProgressed(const TransferProgress& p) {
     if (!progress_)
         return;
-    const ProgressModel& p = s_.Progress;
-    if (!p.Visible) {
-        EndProgress();
-        return;
-    }
-    const ProgressBarModel& bar = p.ProgressBar1;
-    if (p.QuickStatus != label_ || bar.Position == 0) {
-        label_ = p.QuickStatus;
+    if (p.file != file_ || p.fileDone == 0) {
+        file_ = p.file;
         fileClock_.start();
     }
-    if (drawClock_.elapsed() < 200)
+    if (drawClock_.elapsed() < 200 && p.fileDone < p.fileTotal)
         return;
     drawClock_.restart();
-    const double done = bar.Position * 512.0;
-    const double total = bar.Max * 512.0;
+    const double done = static_cast<double>(p.fileDone);
+    const double total = static_cast<double>(p.fileTotal);
     const double seconds = fileClock_.isValid() ? fileClock_.elapsed() / 1000.0 : 0.0;
     const double speed = seconds > 0.0 ? done / seconds : 0.0;
-    std::string line = label_;
-    char numbers[128];
+    std::string line = p.file;
+    char numbers[160];
     if (speed > 0.0 && total > done) {
         std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB  %.1f KB/s  %.0f s left",
                       done / 1024, total / 1024, speed / 1024, (total - done) / speed);
@@ -90,6 +90,12 @@ void CliUi::ProgressChanged() {
         std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB", done / 1024, total / 1024);
     }
     line += numbers;
+    if (p.batchTotal > p.fileTotal) {
+        std::snprintf(numbers, sizeof numbers, "  (all: %.0f/%.0f KB)",
+                      static_cast<double>(p.batchDone) / 1024,
+                      static_cast<double>(p.batchTotal) / 1024);
+        line += numbers;
+    }
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     drawn_ = true;

@@ -20,7 +20,7 @@ struct Failure {
     int status = 1;
 };
 
-class CliUi : public IUserInterface {
+class CliUi : public IUserInterface, public IProgressSink {
   public:
     CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress);
 
@@ -29,6 +29,7 @@ class CliUi : public IUserInterface {
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;
+    void TransferProgressed(const TransferProgress& progress) override;
     void RestartConnection() override { lineLost = true; }
 
     // Adds a failure found by the command itself.
@@ -54,7 +55,7 @@ class CliUi : public IUserInterface {
     std::string renameTo_;
     bool progress_;
     std::string lastAsked_;
-    std::string label_;
+    std::string file_;
     QElapsedTimer fileClock_;
     QElapsedTimer drawClock_;
     bool drawn_ = false;

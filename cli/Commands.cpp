@@ -165,12 +165,14 @@ class Runner {
           source_(std::move(computerFolder), std::move(files)),
           ui_(s_, link_, o.conflict, o.renameTo, !o.quiet && ::isatty(2)) {
         s_.Ui = &ui_;
+        s_.ProgressSink = &ui_;
         s_.PhonePane = &pane_;
         s_.Source = &source_;
     }
     ~Runner() {
         link_.Close();
         s_.Ui = nullptr;
+        s_.ProgressSink = nullptr;
         s_.PhonePane = nullptr;
         s_.Source = nullptr;
     }

@@ -243,6 +243,14 @@ void UploadFiles(Session& s, WorkList work) {
     if (!s.CurrentFolder)
         return;
     s.Work = std::move(work);
+    int64_t total = 0;
+    for (const std::string& path : s.Work.localPaths) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec)
+            total += static_cast<int64_t>(size);
+    }
+    s.StartTransferBatch(total);
     s.AbortRequested = false;
     s.ShowProgress();
     s.EnableMainWindow(false);
@@ -270,6 +278,11 @@ void DownloadFiles(Session& s, WorkList work) {
     if (!s.CurrentFolder)
         return;
     s.Work = std::move(work);
+    int64_t total = 0;
+    for (const Bytes& name : s.Work.phoneNames)
+        if (const PhoneFileEntry* entry = FindFile(s.CurrentFolder, name))
+            total += std::max<int32_t>(entry->Size, 0);
+    s.StartTransferBatch(total);
     s.AbortRequested = false;
     const int selected = static_cast<int>(s.Work.phoneNames.size());
     s.Progress.ProgressBar2.SetMax(selected);
@@ -369,6 +382,7 @@ void DownloadNextFile(Session& s) {
         p.QuickStatus = "Копируем файл " + Show(entry->Name);
         s.ProgressUpdated();
 
+        s.StartTransferFile(localName, entry->Size);
         StartRead(s, localName, entry->Size);
         return;
     }

@@ -114,6 +114,7 @@ void SendWriteBlock(Session& s) {
         std::memcpy(s.TransferBuffer.data() + kHeaderSize, block, n);
         s.OperationStep = 0;
         s.PortWrite(s.TransferBuffer.data(), kHeaderSize + n);
+        s.TransferMoved(static_cast<int64_t>(n));
         return;
     }
     // A prompt after the last block (the file already closed) sends nothing.
@@ -125,6 +126,7 @@ void SendWriteBlock(Session& s) {
     s.WriteBytesLeft -= static_cast<int64_t>(n);
     std::memcpy(s.TransferBuffer.data(), block, n);
     s.PortWrite(s.TransferBuffer.data(), n);
+    s.TransferMoved(static_cast<int64_t>(n));
 }
 
 void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize) {

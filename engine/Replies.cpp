@@ -6,9 +6,10 @@
 #include "engine/Navigation.h"
 #include "phonefs/PhoneTree.h"
 
-void StoreDataBlock(Session& s, const Bytes& block) {
+std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     const Bytes data = DataLineBytes(block);
     s.LocalFile.Write(data.data(), data.size());
+    return data.size();
 }
 
 namespace {

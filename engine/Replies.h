@@ -8,5 +8,6 @@
 inline Bytes TakeLine(Session& s) {
     return TakeLine(s.ReceiveBuffer);
 }
-void StoreDataBlock(Session& s, const Bytes& block);
+// Writes the file bytes of a data line to the local file; returns how many.
+std::size_t StoreDataBlock(Session& s, const Bytes& block);
 void ReportPhoneError(Session& s, const Bytes& line);

@@ -188,7 +188,7 @@ Scan RunScan(Session& s) {
                     }
                     // Those bytes are file data: never read them again as replies.
                     s.ReceiveBuffer.clear();
-                    StoreDataBlock(s, block);
+                    s.TransferMoved(static_cast<int64_t>(StoreDataBlock(s, block)));
                     s.Progress.ProgressBar1.StepIt();
                     s.ProgressUpdated();
                     s.TimerOn();

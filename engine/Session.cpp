@@ -143,6 +143,28 @@ void Session::EndWork() {
         ended();
 }
 
+void Session::StartTransferBatch(int64_t totalBytes) {
+    Transfer = TransferProgress();
+    Transfer.batchTotal = std::max<int64_t>(totalBytes, 0);
+}
+
+void Session::StartTransferFile(const std::string& utf8Name, int64_t totalBytes) {
+    Transfer.file = utf8Name;
+    Transfer.fileDone = 0;
+    Transfer.fileTotal = std::max<int64_t>(totalBytes, 0);
+    if (ProgressSink)
+        ProgressSink->TransferProgressed(Transfer);
+}
+
+void Session::TransferMoved(int64_t bytes) {
+    if (bytes <= 0)
+        return;
+    Transfer.fileDone += bytes;
+    Transfer.batchDone += bytes;
+    if (ProgressSink)
+        ProgressSink->TransferProgressed(Transfer);
+}
+
 void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
     if (Ui)
         Ui->Report(kind, text, caption);

@@ -159,6 +159,24 @@ struct WatchdogModel {
     int Interval = 2000;
 };
 
+// How far a batch's transfer has come, in bytes: of the file in hand and of the
+// whole batch (whose total is the sum of the listed or local sizes, known when the
+// batch starts).
+struct TransferProgress {
+    std::string file;  // UTF-8 name of the file in hand
+    int64_t fileDone = 0;
+    int64_t fileTotal = 0;
+    int64_t batchDone = 0;
+    int64_t batchTotal = 0;
+};
+
+// Told each time a transfer moves: a file starts, or bytes go out or come in.
+class IProgressSink {
+  public:
+    virtual ~IProgressSink() = default;
+    virtual void TransferProgressed(const TransferProgress& progress) = 0;
+};
+
 // The work of a batch: what is left of it, in order. A batch takes its items from
 // here, never from a pane; whoever started it hears of each item taken, each item
 // given back undone, and the end (a pane keeps its selection so).
@@ -195,6 +213,8 @@ struct Session {
     uint8_t OperationStep = 0;
     BatchProc BatchStep = nullptr;
     WorkList Work;  // the running batch's items
+    TransferProgress Transfer;
+    IProgressSink* ProgressSink = nullptr;
     int32_t BatchTotal = 0;
     bool AbortRequested = false;
     Bytes ReceiveBuffer;
@@ -288,4 +308,10 @@ struct Session {
     void GiveBackPhoneName(const Bytes& name);
     void GiveBackLocalPath(const std::string& path);
     void EndWork();
+
+    // The transfer's progress: a batch of this many bytes starts, a file of the
+    // batch starts, bytes of the file went out or came in.
+    void StartTransferBatch(int64_t totalBytes);
+    void StartTransferFile(const std::string& utf8Name, int64_t totalBytes);
+    void TransferMoved(int64_t bytes);
 };

@@ -199,6 +199,8 @@ void PrepareNextUpload(Session& s) {
         }
         s.CurrentOperation = Writing;
         AddFile(folder, finalName, s.UploadSize);
+        // Progress counts the computer file's bytes (a melody's header aside).
+        s.StartTransferFile(AnsiToUtf8Display(finalName), size);
         s.SetQuickStatus("Copying to Phone " + AnsiToUtf8Display(finalName));
         s.Progress.ProgressBar1.SetMax(s.UploadSize / 512 + (s.UploadSize % 512 != 0 ? 1 : 0));
         s.ProgressUpdated();

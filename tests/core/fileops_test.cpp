@@ -981,6 +981,43 @@ TEST_F(FileOpsTest, JobsNeedNoPane) {
     EXPECT_TRUE(Ready());
 }
 
+// A batch reports its progress in bytes: of the file in hand and of the whole
+// batch, whose total is known when it starts.
+TEST_F(FileOpsTest, TransfersReportTheirBytes) {
+    struct Sink : IProgressSink {
+        std::vector<TransferProgress> seen;
+        void TransferProgressed(const TransferProgress& p) override { seen.push_back(p); }
+    } sink;
+    s().ProgressSink = &sink;
+    phone().PutFile('R', "a.bin", Bytes_(1300, 60));
+    phone().PutFile('R', "b.bin", Bytes_(200, 61));
+    Local("c.bin", Bytes_(700, 62));
+    Connect({"Images", "My Images"});
+    auto check = [&](int64_t batch, const std::string& lastFile, int64_t lastSize) {
+        ASSERT_FALSE(sink.seen.empty());
+        int64_t done = 0;
+        for (const TransferProgress& p : sink.seen) {
+            EXPECT_GE(p.batchDone, done);  // never backwards
+            EXPECT_LE(p.fileDone, p.fileTotal);
+            EXPECT_EQ(p.batchTotal, batch);
+            done = p.batchDone;
+        }
+        EXPECT_EQ(sink.seen.back().batchDone, batch);
+        EXPECT_EQ(sink.seen.back().file, lastFile);
+        EXPECT_EQ(sink.seen.back().fileDone, lastSize);
+        EXPECT_EQ(sink.seen.back().fileTotal, lastSize);
+        sink.seen.clear();
+    };
+    SelectPhone({"a.bin", "b.bin"});
+    DownloadSelectedFiles(s());
+    rig.link.Pump();
+    check(1500, "b.bin", 200);
+    SelectLocal({"c.bin"});
+    UploadSelectedFiles(s());
+    rig.link.Pump();
+    check(700, "c.bin", 700);
+}
+
 TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
     phone().PutFile('R', "a.txt", "a");
     Connect({"Images", "My Images"});
