@@ -180,3 +180,34 @@ TEST_F(CliTest, ALostLineIsStatus4) {
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_EQ(Lines(r.err), 1) << r.err;
 }
+
+// The ports found, as lines and as JSON: the same list either way, and never
+// a pseudo-terminal (the emulator's port is given with --port).
+TEST_F(CliTest, PortsListTheSameDevicesInBothForms) {
+    StartPhone();
+    CliRun plain = RunCli({"ports"}, dir.path());
+    CliRun json = RunCli({"--json", "ports"}, dir.path());
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(json.status, 0) << json.err;
+    std::string fromJson;
+    for (const QJsonValue& v :
+         QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["ports"].toArray()) {
+        const QJsonObject port = v.toObject();
+        fromJson += port["path"].toString().toStdString();
+        if (port.contains("description"))
+            fromJson += "\t" + port["description"].toString().toStdString();
+        fromJson += "\n";
+    }
+    EXPECT_EQ(plain.out, fromJson);
+    EXPECT_EQ(plain.out.find(phone.pty.toStdString()), std::string::npos);
+}
+
+// A phone that never answers: the wake-up gives up after its resets, status 4.
+TEST_F(CliTest, SilentPhoneEndsWithNoAnswer) {
+    StartPhone({"--silent"});
+    CliRun ls = Cli({"ls", "/"});
+    EXPECT_EQ(ls.status, 4) << ls.err;
+    EXPECT_EQ(ls.out, "");
+    EXPECT_NE(ls.err.find("Время ожидания истекло"), std::string::npos) << ls.err;
+    EXPECT_EQ(Lines(ls.err), 1) << ls.err;
+}
