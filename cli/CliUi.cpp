@@ -14,7 +14,20 @@ void CliUi::MessageBox(const std::string& text, const std::string& caption) {
 }
 
 void CliUi::Report(MessageKind kind, const std::string& text, const std::string&) {
+    // A job's messages come with its result, at its end.
+    if (s_.WorkActive || s_.Steps.active)
+        return;
     const std::string item = currentItem ? currentItem() : std::string();
+    Said(kind, item, text);
+}
+
+void CliUi::TakeResult(const JobResult& result,
+                       const std::function<std::string(const std::string&)>& itemOf) {
+    for (const JobMessage& m : result.messages)
+        Said(m.kind, itemOf && !m.item.empty() ? itemOf(m.item) : m.item, m.text);
+}
+
+void CliUi::Said(MessageKind kind, const std::string& item, const std::string& text) {
     if (kind == MessageKind::Notice) {
         // Not a failure of its own (the failure before it was reported): said once.
         EndProgress();

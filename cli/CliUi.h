@@ -34,6 +34,10 @@ class CliUi : public IUserInterface, public IProgressSink {
 
     // Adds a failure found by the command itself.
     void Fail(const std::string& item, const std::string& text, int status);
+    // Takes the failures of a job's result, in order; itemOf names a work item as
+    // the failure lists it. Notices are said, not counted.
+    void TakeResult(const JobResult& result,
+                    const std::function<std::string(const std::string&)>& itemOf);
     // The first failure's status, 0 when none.
     int Status() const { return failures.empty() ? 0 : failures.front().status; }
     // Clears the progress line.
@@ -49,6 +53,8 @@ class CliUi : public IUserInterface, public IProgressSink {
     bool lineLost = false;
 
   private:
+    void Said(MessageKind kind, const std::string& item, const std::string& text);
+
     Session& s_;
     PhoneLink& link_;
     Conflict conflict_;

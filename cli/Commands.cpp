@@ -337,6 +337,7 @@ class Runner {
             work.onGivenBack = [&](const std::string& name) {
                 taken.erase(std::remove(taken.begin(), taken.end(), name), taken.end());
             };
+            work.onEnded = [&](const JobResult& result) { ui_.TakeResult(result, itemOf); };
             const std::size_t before = ui_.failures.size();
             link_.RunAndWait([&] { job(s_, std::move(work)); });
             for (const Bytes& t : taken) {
@@ -417,6 +418,7 @@ class Runner {
             list.onGivenBack = [&](const std::string& path) {
                 taken.erase(std::remove(taken.begin(), taken.end(), path), taken.end());
             };
+            list.onEnded = [&](const JobResult& result) { ui_.TakeResult(result, nullptr); };
             const std::size_t failuresBefore = ui_.failures.size();
             const std::size_t skipsBefore = ui_.skipped.size();
             link_.RunAndWait([&] { UploadFiles(s_, std::move(list)); });

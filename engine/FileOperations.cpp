@@ -242,7 +242,7 @@ WorkList SelectedComputerFiles(Session& s) {
 void UploadFiles(Session& s, WorkList work) {
     if (!s.CurrentFolder)
         return;
-    s.Work = std::move(work);
+    s.BeginWork(std::move(work));
     int64_t total = 0;
     for (const std::string& path : s.Work.localPaths) {
         std::error_code ec;
@@ -277,7 +277,7 @@ void UploadSelectedFiles(Session& s) {
 void DownloadFiles(Session& s, WorkList work) {
     if (!s.CurrentFolder)
         return;
-    s.Work = std::move(work);
+    s.BeginWork(std::move(work));
     int64_t total = 0;
     for (const Bytes& name : s.Work.phoneNames)
         if (const PhoneFileEntry* entry = FindFile(s.CurrentFolder, name))
@@ -303,7 +303,7 @@ void DownloadSelectedFiles(Session& s) {
     WorkList work = SelectedPhoneFiles(s);
     work.localFolder = s.Source->FolderPath();
     // The computer pane shows what the batch wrote once it ends.
-    work.onEnded = [&s] {
+    work.onEnded = [&s](const JobResult&) {
         if (s.Source)
             s.Source->Refresh();
     };
@@ -351,7 +351,9 @@ void DownloadNextFile(Session& s) {
         }
 
         std::string localName;
-        if (!IsUsablePhoneName(caption) || !LocalNameFor(caption, localName)) {
+        const bool named = s.Work.localNameFor ? s.Work.localNameFor(caption, localName)
+                                               : LocalNameFor(caption, localName);
+        if (!IsUsablePhoneName(caption) || !named) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
             s.CurrentOperation = Idle;
@@ -394,7 +396,7 @@ void DownloadNextFile(Session& s) {
 void EraseFiles(Session& s, WorkList work) {
     if (!s.CurrentFolder)
         return;
-    s.Work = std::move(work);
+    s.BeginWork(std::move(work));
     s.AbortRequested = false;
     const int selected = static_cast<int>(s.Work.phoneNames.size());
     s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
@@ -706,5 +708,7 @@ void RebuildJavaRegistry(Session& s) {
 
 void RequestAbort(Session& s) {
     s.AbortRequested = true;
+    if (s.Steps.active)
+        s.Steps.stop = true;
     s.SetLongStatus("Завершение текущей операции");
 }

@@ -16,14 +16,45 @@ void EndSilentOperation(Session& s, const std::string& text, const std::string& 
     s.RereadAfterError = false;
     s.LocalFile.Close();
     s.Message(MessageKind::NoAnswer, text, caption);
+    s.EndWork();
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
 }
 
+void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
+void HandleWatchdog(Session& s);
+void HandleConnectionLost(Session& s, const std::string& portName);
+
 }  // namespace
 
 void ReceiveChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
+    {
+        EngineEntry entry(s);
+        HandleChunk(s, buffer, bufferLength);
+    }
+    s.AdvanceSteps();
+}
+
+void WatchdogExpired(Session& s) {
+    {
+        EngineEntry entry(s);
+        HandleWatchdog(s);
+    }
+    s.AdvanceSteps();
+}
+
+void ConnectionLost(Session& s, const std::string& portName) {
+    {
+        EngineEntry entry(s);
+        HandleConnectionLost(s, portName);
+    }
+    s.AdvanceSteps();
+}
+
+namespace {
+
+void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
                                          s.CurrentOperation == Idle);
     if (chunk.answerMarker)
@@ -34,7 +65,7 @@ void ReceiveChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     ProcessReplies(s);
 }
 
-void WatchdogExpired(Session& s) {
+void HandleWatchdog(Session& s) {
     s.TimerOff();
     switch (s.CurrentOperation) {
         case Initialising:
@@ -86,6 +117,8 @@ void WatchdogExpired(Session& s) {
     }
 }
 
+}  // namespace
+
 void InitialisePhone(Session& s) {
     s.PortWrite(kReset);
     s.CurrentOperation = Initialising;
@@ -105,7 +138,9 @@ void InitialisePhone(Session& s) {
     s.EnableMainWindow(false);
 }
 
-void ConnectionLost(Session& s, const std::string& portName) {
+namespace {
+
+void HandleConnectionLost(Session& s, const std::string& portName) {
     ++s.LinkEpoch;
     s.TimerOff();
     s.CurrentOperation = Idle;
@@ -126,7 +161,10 @@ void ConnectionLost(Session& s, const std::string& portName) {
               "Связь с телефоном потеряна: порт " + portName +
                   " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
               "Ошибка");
+    s.EndWork();
     NoteRenameRescue(s);
     if (s.Ui)
         s.Ui->RestartConnection();
 }
+
+}  // namespace

@@ -63,6 +63,8 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
     s.Message(MessageKind::PhoneRefused, text, "Ошибка");
+    // The refusal ends the batch: whoever started it hears of the end.
+    s.EndWork();
     s.CloseProgress();
     NoteRenameRescue(s);
     if (rereadFailed || s.LinkEpoch != link)

@@ -55,6 +55,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     s.CloseProgress();
     s.EnableMainWindow(true);
     s.Message(kind, text, "Ошибка");
+    s.EndWork();
     NoteRenameRescue(s);
 }
 
@@ -104,6 +105,8 @@ void FinishDownload(Session& s) {
         if (good) {
             s.LocalFile.CommitTemporary();
             s.LocalFile.Close();
+            if (s.WorkActive && s.Work.onSaved)
+                s.Work.onSaved(s.WorkItem, s.DownloadTarget, static_cast<uint32_t>(s.ExpectedCrc));
             return;
         }
         s.LocalFile.Close();

@@ -68,11 +68,16 @@ void Session::SetTimerInterval(int ms) {
 }
 
 void Session::ShowProgress() {
+    ProgressClosed = false;
     Progress.Visible = true;
     ProgressUpdated();
 }
 
 void Session::CloseProgress() {
+    ProgressClosed = true;
+    // A job of several steps keeps one progress window until its end.
+    if (Steps.active)
+        return;
     Progress.Visible = false;
     ProgressUpdated();
 }
@@ -93,6 +98,9 @@ void Session::ProgressUpdated() {
 }
 
 void Session::EnableMainWindow(bool enabled) {
+    WindowReleased = enabled;
+    if (enabled && Steps.active)
+        return;
     MainWindow.Enabled = enabled;
     if (Ui)
         Ui->MainWindowChanged();
@@ -109,6 +117,7 @@ bool Session::TakePhoneName(Bytes& name) {
         return false;
     name = Work.phoneNames.front();
     Work.phoneNames.pop_front();
+    WorkItem = name;
     if (Work.onTaken)
         Work.onTaken(name);
     return true;
@@ -119,6 +128,7 @@ bool Session::TakeLocalPath(std::string& path) {
         return false;
     path = Work.localPaths.front();
     Work.localPaths.pop_front();
+    WorkItem = path;
     if (Work.onTaken)
         Work.onTaken(path);
     return true;
@@ -136,14 +146,84 @@ void Session::GiveBackLocalPath(const std::string& path) {
         Work.onGivenBack(path);
 }
 
+void Session::BeginWork(WorkList work) {
+    Work = std::move(work);
+    WorkActive = true;
+    WorkResult = JobResult();
+    WorkItem.clear();
+}
+
 void Session::EndWork() {
-    std::function<void()> ended = std::move(Work.onEnded);
+    // A batch ends once: its normal end, or the failure that stopped it.
+    if (!WorkActive)
+        return;
+    JobEnded ended = std::move(Work.onEnded);
+    const JobResult result = std::move(WorkResult);
     Work = WorkList();
+    WorkActive = false;
+    WorkResult = JobResult();
+    WorkItem.clear();
     if (ended)
-        ended();
+        ended(result);
+}
+
+bool JobResult::Succeeded() const {
+    for (const JobMessage& m : messages)
+        if (m.kind != MessageKind::Notice)
+            return false;
+    return !stopped;
+}
+
+bool Session::Quiet() const {
+    return CurrentOperation == Idle && ProgressClosed && WindowReleased;
+}
+
+void Session::StartSteps(std::deque<JobStep> steps, JobEnded onEnded) {
+    Steps = StepJob();
+    Steps.active = true;
+    Steps.steps = std::move(steps);
+    Steps.onEnded = std::move(onEnded);
+    AbortRequested = false;
+    // The first step opens the window; it stays open until the job ends.
+    ShowProgress();
+    EnableMainWindow(false);
+    ProgressClosed = true;
+    WindowReleased = true;
+    AdvanceSteps();
+}
+
+void Session::AdvanceSteps() {
+    if (!Steps.active || EngineDepth > 0 || MessageDepth > 0)
+        return;
+    EngineEntry entry(*this);
+    while (Steps.active && CurrentOperation == Idle) {
+        // A stopped job ends as soon as nothing is awaited; otherwise each step
+        // waits until the one before has given the window back.
+        if (!Steps.stop && !Quiet())
+            return;
+        if (Steps.stop || Steps.steps.empty()) {
+            JobResult result = std::move(Steps.result);
+            result.stopped = result.stopped || Steps.stop;
+            JobEnded ended = std::move(Steps.onEnded);
+            Steps = StepJob();
+            Progress.Visible = !ProgressClosed;
+            MainWindow.Enabled = WindowReleased;
+            ProgressUpdated();
+            if (Ui)
+                Ui->MainWindowChanged();
+            if (ended)
+                ended(result);
+            return;
+        }
+        JobStep step = std::move(Steps.steps.front());
+        Steps.steps.pop_front();
+        step(*this);
+    }
 }
 
 void Session::StartTransferBatch(int64_t totalBytes) {
+    if (Steps.active && Steps.spanning)
+        return;
     Transfer = TransferProgress();
     Transfer.batchTotal = std::max<int64_t>(totalBytes, 0);
 }
@@ -166,6 +246,23 @@ void Session::TransferMoved(int64_t bytes) {
 }
 
 void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
-    if (Ui)
-        Ui->Report(kind, text, caption);
+    if (WorkActive)
+        WorkResult.messages.push_back(JobMessage{WorkItem, kind, text});
+    else if (Steps.active)
+        Steps.result.messages.push_back(JobMessage{Steps.item, kind, text});
+    // Without the phone nothing more of a job can be done.
+    if (Steps.active && (kind == MessageKind::LineLost || kind == MessageKind::NoAnswer))
+        Steps.stop = true;
+    ++MessageDepth;
+    try {
+        if (Ui)
+            Ui->Report(kind, text, caption);
+    } catch (...) {
+        --MessageDepth;
+        throw;
+    }
+    --MessageDepth;
+    // A failure outside the engine's entry points (an exception caught by the
+    // front end) may have left a job between its steps.
+    AdvanceSteps();
 }

@@ -177,15 +177,62 @@ class IProgressSink {
     virtual void TransferProgressed(const TransferProgress& progress) = 0;
 };
 
+// A message of a job: the item in hand when it came (as the work list holds it: a
+// phone name in CP1251 or a computer path; empty when none), what it reports and
+// the text the form shows for it.
+struct JobMessage {
+    std::string item;
+    MessageKind kind = MessageKind::Notice;
+    std::string text;
+};
+
+// How a job ended: its messages in order (none but notices means success), and
+// for the jobs of several steps the items done and passed over (UTF-8, shown as
+// "folder/name") and whether it stopped before its end (the user stopped it, or
+// the line to the phone went).
+struct JobResult {
+    std::vector<JobMessage> messages;
+    std::vector<std::string> done;
+    std::vector<std::string> skipped;
+    bool stopped = false;
+    bool Succeeded() const;
+};
+using JobEnded = std::function<void(const JobResult&)>;
+
 // The work of a batch: what is left of it, in order. A batch takes its items from
 // here, never from a pane; whoever started it hears of each item taken, each item
-// given back undone, and the end (a pane keeps its selection so).
+// given back undone, and the end with the job's result (a pane keeps its
+// selection so).
 struct WorkList {
     std::deque<Bytes> phoneNames;        // files of the phone folder shown (CP1251)
     std::deque<std::string> localPaths;  // computer files (UTF-8 paths)
     std::string localFolder;             // where downloads go (UTF-8 path)
     std::function<void(const std::string&item)> onTaken, onGivenBack;
-    std::function<void()> onEnded;
+    JobEnded onEnded;
+    // Downloads: the computer file name for a phone name; false when there is
+    // none. Unset: the phone name itself in UTF-8, when it names a file there.
+    std::function<bool(const Bytes& phoneName, std::string& localName)> localNameFor;
+    // Downloads: a file passed the checksum and took its name (the phone's CRC-32).
+    std::function<void(const Bytes& phoneName, const std::string& path, uint32_t crc)> onSaved;
+    // Uploads: the phone name (UTF-8) a computer file is written under, as it is:
+    // none of the folder's naming rules (no "_suite", no melody slot or header, no
+    // cut), and a file of that name is replaced without a question. Unset: the
+    // folder's rules and the file-exists question.
+    std::function<bool(const std::string& path, std::string& phoneName)> phoneNameFor;
+};
+
+// A job of several steps (a caching pass, then batches, then a registry rebuild):
+// each step starts one operation; the next one starts when the session has
+// nothing outstanding again. Messages between the batches' own go to the result.
+using JobStep = std::function<void(Session&)>;
+struct StepJob {
+    bool active = false;
+    bool stop = false;      // end after the operation in hand
+    bool spanning = false;  // the transfer's batch spans every step (one progress)
+    std::deque<JobStep> steps;
+    JobResult result;
+    std::string item;  // named in the messages outside a work list
+    JobEnded onEnded;
 };
 
 // ---------------------------------------------------------------------------
@@ -213,6 +260,18 @@ struct Session {
     uint8_t OperationStep = 0;
     BatchProc BatchStep = nullptr;
     WorkList Work;  // the running batch's items
+    bool WorkActive = false;
+    JobResult WorkResult;  // the running batch's messages so far
+    std::string WorkItem;  // the item the batch took last
+    StepJob Steps;         // the running job of several steps
+    // Message boxes open, and nested runs of the engine's entry points (a dialog
+    // keeps the event loop running): a job's next step waits for both to end.
+    int MessageDepth = 0;
+    int EngineDepth = 0;
+    // What the operations asked of the window: while a job of several steps runs
+    // the progress window stays open and the main window disabled between steps.
+    bool ProgressClosed = true;
+    bool WindowReleased = true;
     TransferProgress Transfer;
     IProgressSink* ProgressSink = nullptr;
     int32_t BatchTotal = 0;
@@ -308,10 +367,33 @@ struct Session {
     void GiveBackPhoneName(const Bytes& name);
     void GiveBackLocalPath(const std::string& path);
     void EndWork();
+    // Starts a batch on work: the work list becomes the session's, its result empty.
+    void BeginWork(WorkList work);
+
+    // Jobs of several steps: starts one (running its first step at once), and runs
+    // the next steps whenever nothing is outstanding; the end goes to onEnded.
+    void StartSteps(std::deque<JobStep> steps, JobEnded onEnded);
+    void AdvanceSteps();
+    // Nothing outstanding: no reply awaited, the operations gave the window back.
+    bool Quiet() const;
 
     // The transfer's progress: a batch of this many bytes starts, a file of the
     // batch starts, bytes of the file went out or came in.
     void StartTransferBatch(int64_t totalBytes);
     void StartTransferFile(const std::string& utf8Name, int64_t totalBytes);
     void TransferMoved(int64_t bytes);
+};
+
+// Counts a run of an engine entry point (a received block, the watchdog, a lost
+// line, a step of a job) for as long as it lasts: one that starts while another
+// runs (inside a dialog) is nested, and a job's next step waits for the outermost.
+class EngineEntry {
+  public:
+    explicit EngineEntry(Session& s) : s_(s) { ++s_.EngineDepth; }
+    ~EngineEntry() { --s_.EngineDepth; }
+    EngineEntry(const EngineEntry&) = delete;
+    EngineEntry& operator=(const EngineEntry&) = delete;
+
+  private:
+    Session& s_;
 };

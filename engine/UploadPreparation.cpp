@@ -114,8 +114,12 @@ void PrepareNextUpload(Session& s) {
             return;
         }
         PhoneNode* folder = s.CurrentFolder;
+        // Files written back under their own names go where they came from, even
+        // the root's own files.
+        const bool asNamed = static_cast<bool>(s.Work.phoneNameFor);
         std::string path;
-        if (!s.PhoneTree || !folder || folder->Code == ' ' || !s.TakeLocalPath(path)) {
+        if (!s.PhoneTree || !folder || (folder->Code == ' ' && !asNamed) ||
+            !s.TakeLocalPath(path)) {
             EndBatch(s);
             return;
         }
@@ -140,19 +144,25 @@ void PrepareNextUpload(Session& s) {
         const std::string localName = path.substr(path.rfind('/') + 1);
         // The question and the model work on the name the file will have on the
         // phone, after the folder's naming rule.
-        std::string utf8 = NameOnPhone(*folder, localName);  // the name on the wire
-        Bytes name;                                          // CP1251, as the phone model holds it
+        std::string utf8;  // the name on the wire
+        if (asNamed) {
+            if (!s.Work.phoneNameFor(path, utf8))
+                utf8 = localName;
+        } else {
+            utf8 = NameOnPhone(*folder, localName);
+        }
+        Bytes name;  // CP1251, as the phone model holds it
         if (!PhoneNameFor(utf8, name)) {
             Refuse(s, MessageKind::Refused, NameRefusal(localName), "Ошибка");
             continue;
         }
 
         // A melody goes into a free slot, so its name is never taken.
-        const bool melody = folder->Name == "Default Sounds";
+        const bool melody = !asNamed && folder->Name == "Default Sounds";
         const std::string shownName = utf8;
         std::string proposal = utf8;
         while (!melody && HasFile(folder, name)) {
-            const int result = s.Ui ? s.Ui->FileExistDialog(shownName, proposal) : 2;
+            const int result = asNamed ? 5 : s.Ui ? s.Ui->FileExistDialog(shownName, proposal) : 2;
             if (s.LinkEpoch != link)
                 return;
             if (result == 1) {

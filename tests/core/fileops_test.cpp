@@ -936,7 +936,7 @@ TEST_F(FileOpsTest, JobsNeedNoPane) {
     auto listen = [&](WorkList& work) {
         work.onTaken = [&](const std::string& item) { heard.push_back("taken " + item); };
         work.onGivenBack = [&](const std::string& item) { heard.push_back("back " + item); };
-        work.onEnded = [&] { heard.push_back("end"); };
+        work.onEnded = [&](const JobResult&) { heard.push_back("end"); };
     };
 
     WorkList down;
@@ -1033,3 +1033,61 @@ TEST_F(FileOpsTest, BatchesWithNothingSelectedOnlyChangeFolder) {
 }
 
 }  // namespace
+
+// A job ends once, with its failures in order: the item in hand, what it reports
+// and the text the form shows; the message boxes are shown as before.
+TEST_F(FileOpsTest, AJobEndsWithItsFailuresInOrder) {
+    phone().PutFile('R', "a.bin", Bytes_(700, 60));
+    phone().PutFile('R', "b.bin", Bytes_(900, 61));
+    phone().PutFile('R', "c.bin", Bytes_(300, 62));
+    Connect({"Images", "My Images"});
+    fs::create_directory(dir + "/in");
+    std::vector<JobResult> ends;
+    auto start = [&](std::deque<Bytes> names) {
+        WorkList work;
+        work.phoneNames = std::move(names);
+        work.localFolder = dir + "/in";
+        work.onEnded = [&](const JobResult& r) { ends.push_back(r); };
+        DownloadFiles(s(), std::move(work));
+        rig.link.Pump();
+    };
+
+    start({"a.bin", "b.bin"});
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(ends[0].Succeeded());
+    EXPECT_TRUE(ends[0].messages.empty());
+
+    // The phone refuses the second read: the job ends there, once, with it.
+    phone().Faults.errorCommand = "AT+FSFR";
+    phone().Faults.errorCode = PhoneEmulator::kErrorNotFound;
+    phone().Faults.errorCountdown = 1;
+    ends.clear();
+    start({"c.bin", "a.bin", "b.bin"});
+    ASSERT_EQ(ends.size(), 1u);
+    ASSERT_EQ(ends[0].messages.size(), 1u);
+    EXPECT_FALSE(ends[0].Succeeded());
+    EXPECT_EQ(ends[0].messages[0].item, "a.bin");
+    EXPECT_EQ(ends[0].messages[0].kind, MessageKind::PhoneRefused);
+    EXPECT_EQ(ends[0].messages[0].text, "Ошибка чтения файла\r\nФайл не найден");
+    EXPECT_EQ(CountMessages("Ошибка чтения файла\r\nФайл не найден"), 1);
+    EXPECT_TRUE(Ready());
+
+    // A checksum mismatch and a name the computer cannot take: the rest goes on.
+    phone().Faults = EmulatorFaults();
+    phone().Faults.corruptReadCrc = true;
+    phone().PutFile('R', "x/y.bin", "slash");
+    StartFolderCaching(s());
+    rig.link.Pump();
+    s().CurrentFolder =
+        FindChildFolder("My Images", FindChildFolder("Images", s().PhoneTree.get()));
+    ends.clear();
+    start({"x/y.bin", "c.bin"});
+    ASSERT_EQ(ends.size(), 1u);
+    ASSERT_EQ(ends[0].messages.size(), 2u);
+    EXPECT_EQ(ends[0].messages[0].item, "x/y.bin");
+    EXPECT_EQ(ends[0].messages[0].kind, MessageKind::Refused);
+    EXPECT_EQ(ends[0].messages[1].item, "c.bin");
+    EXPECT_EQ(ends[0].messages[1].kind, MessageKind::Checksum);
+    EXPECT_EQ(ends[0].messages[1].text,
+              "CRC Error While Reading File\r\nФайл " + dir + "/in/c.bin не сохранён");
+}
