@@ -1,0 +1,433 @@
+#include "engine/PhoneJobs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
+#include "engine/Navigation.h"
+#include "engine/UploadPreparation.h"
+#include "phonefs/BackupNames.h"
+#include "phonefs/CodePage.h"
+#include "phonefs/NamingRules.h"
+#include "phonefs/PhoneTree.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder == "/" ? name : folder + "/" + name;
+}
+
+void Note(Session& s, const std::string& item, MessageKind kind, const std::string& text) {
+    s.Steps.result.messages.push_back(JobMessage{item, kind, text});
+}
+
+// The messages of a batch of the job, each naming its file as "folder/name".
+void TakeBatchResult(Session& s, const JobResult& r,
+                     const std::function<std::string(const std::string&)>& itemOf) {
+    for (const JobMessage& m : r.messages)
+        Note(s, m.item.empty() ? std::string() : itemOf(m.item), m.kind, m.text);
+}
+
+// The items of a batch that failed, as the batch names them.
+std::set<std::string> FailedItems(const JobResult& r) {
+    std::set<std::string> failed;
+    for (const JobMessage& m : r.messages)
+        if (m.kind != MessageKind::Notice)
+            failed.insert(m.item);
+    return failed;
+}
+
+// Every folder of the tree, each before the folders below it.
+void Walk(PhoneNode* node, std::vector<PhoneNode*>& out) {
+    for (; node; node = node->NextSibling.get()) {
+        out.push_back(node);
+        Walk(node->FirstChild.get(), out);
+    }
+}
+
+// A fresh caching pass from the root: the job works on what the phone lists now.
+void CachePass(Session& s) {
+    if (!s.PhoneTree) {
+        Note(s, std::string(), MessageKind::NoAnswer, "Телефон не подключён");
+        s.Steps.stop = true;
+        return;
+    }
+    s.CurrentFolder = s.PhoneTree.get();
+    StartFolderCaching(s);
+}
+
+// True when the last caching pass listed every folder (it ends at the new root).
+bool ListedAll(Session& s) {
+    if (s.PhoneTree && s.CurrentFolder == s.PhoneTree.get())
+        return true;
+    Note(s, std::string(), MessageKind::NoAnswer,
+         "Список файлов телефона не прочитан целиком: операция прервана");
+    s.Steps.stop = true;
+    return false;
+}
+
+// The job's last step: the phone pane shows folderPath again (the root when it is
+// gone).
+JobStep ShowAgain(const std::string& folderPath) {
+    return [folderPath](Session& s) {
+        PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), folderPath);
+        s.CurrentFolder = folder ? folder : s.PhoneTree.get();
+        ShowFolder(s, s.CurrentFolder);
+        s.CurrentOperation = Idle;
+    };
+}
+
+// --- backup ------------------------------------------------------------------
+
+struct BackupState {
+    std::string top;
+    IBackupStore* store = nullptr;
+    bool planned = false;
+    int64_t wanted = 0;  // files the plan reads
+};
+
+JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath,
+                         std::deque<Bytes> names) {
+    return [st, folderPath, names](Session& s) {
+        PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), folderPath);
+        if (!folder)
+            return;
+        const std::string rel = BackupFolderOf(folder);
+        const std::string local = rel.empty() ? st->top : st->top + "/" + rel;
+        std::error_code ec;
+        fs::create_directories(local, ec);
+        if (ec) {
+            Note(s, folderPath, MessageKind::LocalFile,
+                 "Не удалось создать папку " + local + "\r\n" + ec.message());
+            return;
+        }
+        const bool atTop = rel.empty();
+        WorkList work;
+        work.phoneNames = names;
+        work.localFolder = local;
+        work.localNameFor = [atTop](const Bytes& phoneName, std::string& localName) {
+            std::string utf8;
+            if (!AnsiToUtf8(phoneName, utf8))
+                return false;
+            localName = BackupFileName(utf8, atTop);
+            return !localName.empty();
+        };
+        work.onSaved = [&s, st, folderPath, rel, atTop](const Bytes& phoneName,
+                                                        const std::string& path, uint32_t crc) {
+            BackupFile file;
+            file.folder = folderPath;
+            AnsiToUtf8(phoneName, file.name);
+            const std::string localName = BackupFileName(file.name, atTop);
+            file.file = rel.empty() ? localName : rel + "/" + localName;
+            std::error_code sizeError;
+            file.size = static_cast<int64_t>(fs::file_size(path, sizeError));
+            file.crc = crc;
+            std::string error;
+            if (st->store->Record(file, error))
+                s.Steps.result.done.push_back(Join(folderPath, file.name));
+            else
+                s.Message(MessageKind::LocalFile,
+                          "Не удалось записать список резервной копии\r\n" + error, "Ошибка");
+        };
+        work.onEnded = [&s, folderPath](const JobResult& r) {
+            TakeBatchResult(s, r, [&](const std::string& item) {
+                return Join(folderPath, AnsiToUtf8Display(item));
+            });
+        };
+        s.CurrentFolder = folder;
+        DownloadFiles(s, std::move(work));
+    };
+}
+
+void PlanBackup(Session& s, const std::shared_ptr<BackupState>& st) {
+    if (!ListedAll(s))
+        return;
+    st->planned = true;
+    std::vector<PhoneNode*> folders;
+    Walk(s.PhoneTree.get(), folders);
+    int64_t total = 0;
+    for (PhoneNode* folder : folders) {
+        // The containers list the root's own files once more.
+        if (folder->Parent && folder->Code == ' ')
+            continue;
+        const std::string folderPath = PhoneFolderPath(folder);
+        const std::string rel = BackupFolderOf(folder);
+        std::deque<Bytes> names;
+        for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get()) {
+            BackupFile file;
+            file.folder = folderPath;
+            if (!AnsiToUtf8(e->Name, file.name)) {
+                Note(s, Join(folderPath, AnsiToUtf8Display(e->Name)), MessageKind::Refused,
+                     "Имя файла нельзя записать в UTF-8");
+                continue;
+            }
+            const std::string localName = BackupFileName(file.name, rel.empty());
+            file.file = rel.empty() ? localName : rel + "/" + localName;
+            file.size = e->Size;
+            if (st->store->HasComplete(file)) {
+                s.Steps.result.skipped.push_back(Join(folderPath, file.name));
+                continue;
+            }
+            names.push_back(e->Name);
+            total += std::max<int32_t>(e->Size, 0);
+        }
+        st->wanted += static_cast<int64_t>(names.size());
+        if (!names.empty())
+            s.Steps.steps.push_back(BackupFolderStep(st, folderPath, std::move(names)));
+    }
+    s.Steps.steps.push_back(ShowAgain("/"));
+    s.StartTransferBatch(total);
+    s.Steps.spanning = true;
+}
+
+// --- restore -------------------------------------------------------------------
+
+struct RestoreState {
+    bool javaChanged = false;
+};
+
+JobStep RestoreFolderStep(std::shared_ptr<RestoreState> st, std::string folderPath,
+                          std::map<std::string, std::string> names) {
+    return [st, folderPath, names](Session& s) {
+        PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), folderPath);
+        if (!folder)
+            return;
+        auto itemOf = [folderPath, names](const std::string& path) {
+            const auto at = names.find(path);
+            return Join(folderPath, at == names.end() ? path : at->second);
+        };
+        auto taken = std::make_shared<std::vector<std::string>>();
+        WorkList work;
+        for (const auto& [path, name] : names) work.localPaths.push_back(path);
+        work.phoneNameFor = [names](const std::string& path, std::string& name) {
+            const auto at = names.find(path);
+            if (at == names.end())
+                return false;
+            name = at->second;
+            return true;
+        };
+        work.onTaken = [taken](const std::string& path) {
+            if (std::find(taken->begin(), taken->end(), path) == taken->end())
+                taken->push_back(path);
+        };
+        work.onEnded = [&s, st, taken, folderPath, itemOf](const JobResult& r) {
+            TakeBatchResult(s, r, itemOf);
+            const std::set<std::string> failed = FailedItems(r);
+            for (const std::string& path : *taken) {
+                if (failed.count(path))
+                    continue;
+                s.Steps.result.done.push_back(itemOf(path));
+                if (folderPath == "java")
+                    st->javaChanged = true;
+            }
+        };
+        s.CurrentFolder = folder;
+        UploadFiles(s, std::move(work));
+    };
+}
+
+void PlanRestore(Session& s, const std::shared_ptr<RestoreState>& st,
+                 const std::vector<RestoreFile>& files, RestoreOptions options) {
+    if (!ListedAll(s))
+        return;
+    // Folder by folder, in the order the backup lists them.
+    std::vector<std::pair<std::string, std::map<std::string, std::string>>> plan;
+    int64_t total = 0;
+    for (const RestoreFile& f : files) {
+        const std::string item = Join(f.folder, f.name);
+        if (!f.problem.empty()) {
+            Note(s, item, f.problemKind, f.problem);
+            continue;
+        }
+        PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), f.folder);
+        Bytes ansi;
+        if (!folder) {
+            Note(s, item, MessageKind::Refused, "Нет такой папки в телефоне: " + f.folder);
+            continue;
+        }
+        if (!Utf8ToAnsi(f.name, ansi) || !IsUsablePhoneName(ansi) || ansi.size() > kFileNameMax) {
+            Note(s, item, MessageKind::Refused,
+                 "Имя файла \"" + f.name + "\" нельзя записать в телефон");
+            continue;
+        }
+        if (f.size > kLargestUpload) {
+            Note(s, item, MessageKind::Refused, "Файл " + f.path + " слишком большой");
+            continue;
+        }
+        const PhoneFileEntry* there = FindFile(folder, ansi);
+        if (there && there->Size == f.size && !options.force) {
+            s.Steps.result.skipped.push_back(item);
+            continue;
+        }
+        if (options.dryRun) {
+            s.Steps.result.done.push_back(item);
+            continue;
+        }
+        auto at = std::find_if(plan.begin(), plan.end(),
+                               [&](const auto& p) { return p.first == f.folder; });
+        if (at == plan.end())
+            at = plan.insert(plan.end(), {f.folder, {}});
+        at->second[f.path] = f.name;
+        total += f.size;
+    }
+    for (auto& [folderPath, names] : plan)
+        s.Steps.steps.push_back(RestoreFolderStep(st, folderPath, std::move(names)));
+    s.Steps.steps.push_back([st](Session& s) {
+        if (!st->javaChanged)
+            return;
+        s.Steps.item = "java";
+        RebuildJavaRegistry(s);
+    });
+    s.Steps.steps.push_back(ShowAgain("/"));
+    s.StartTransferBatch(total);
+    s.Steps.spanning = true;
+}
+
+// --- Java ------------------------------------------------------------------------
+
+bool EndsWith(const std::string& text, const char* tail) {
+    const std::string t(tail);
+    if (text.size() < t.size())
+        return false;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        char c = text[text.size() - t.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != t[i])
+            return false;
+    }
+    return true;
+}
+
+// The whole file when it is a regular file that can be read (up to limit bytes).
+bool ReadableFile(const std::string& path, std::string* text = nullptr, std::size_t limit = 65536) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string data(limit, '\0');
+    in.read(data.data(), static_cast<std::streamsize>(limit));
+    if (in.bad())
+        return false;
+    data.resize(static_cast<std::size_t>(in.gcount()));
+    if (text)
+        *text = std::move(data);
+    return true;
+}
+
+}  // namespace
+
+void BackupPhone(Session& s, const std::string& backupFolder, IBackupStore& store,
+                 JobEnded onEnded) {
+    auto st = std::make_shared<BackupState>();
+    st->top = backupFolder;
+    st->store = &store;
+    std::deque<JobStep> steps;
+    steps.push_back(CachePass);
+    steps.push_back([st](Session& s) { PlanBackup(s, st); });
+    s.StartSteps(std::move(steps), [st, onEnded](const JobResult& r) {
+        const bool all =
+            st->planned && r.Succeeded() && static_cast<int64_t>(r.done.size()) == st->wanted;
+        st->store->Finish(all);
+        if (onEnded)
+            onEnded(r);
+    });
+}
+
+void RestorePhone(Session& s, std::vector<RestoreFile> files, RestoreOptions options,
+                  JobEnded onEnded) {
+    auto st = std::make_shared<RestoreState>();
+    auto list = std::make_shared<std::vector<RestoreFile>>(std::move(files));
+    std::deque<JobStep> steps;
+    steps.push_back(CachePass);
+    steps.push_back([st, list, options](Session& s) { PlanRestore(s, st, *list, options); });
+    s.StartSteps(std::move(steps), std::move(onEnded));
+}
+
+bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error) {
+    std::string descriptor;
+    if (!EndsWith(jad, ".jad")) {
+        error = "Это не описание Java-приложения (.jad): " + jad;
+        return false;
+    }
+    if (!ReadableFile(jad, &descriptor)) {
+        error = "Не удаётся прочитать файл " + jad;
+        return false;
+    }
+    if (jar.empty()) {
+        const std::string name = JarNameOf(descriptor);
+        if (name.empty()) {
+            error = "В файле " + jad + " нет строки MIDlet-Jar-URL";
+            return false;
+        }
+        const std::size_t slash = jad.rfind('/');
+        jar = (slash == std::string::npos ? std::string() : jad.substr(0, slash + 1)) + name;
+    }
+    if (!EndsWith(jar, ".jar")) {
+        error = "Это не архив Java-приложения (.jar): " + jar;
+        return false;
+    }
+    if (!ReadableFile(jar, nullptr, 1)) {
+        error = "Не удаётся прочитать файл " + jar;
+        return false;
+    }
+    std::error_code ec;
+    for (const std::string& path : {jad, jar}) {
+        if (static_cast<int64_t>(fs::file_size(path, ec)) > kLargestUpload) {
+            error = "Файл " + path + " слишком большой";
+            return false;
+        }
+    }
+    return true;
+}
+
+void InstallJava(Session& s, const std::string& jad, const std::string& jar, JobEnded onEnded) {
+    const std::string shown = s.CurrentFolder ? PhoneFolderPath(s.CurrentFolder) : "/";
+    auto ok = std::make_shared<bool>(false);
+    std::deque<JobStep> steps;
+    steps.push_back([jad, jar, ok](Session& s) {
+        PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
+        if (!java || java->Name != "java") {
+            Note(s, std::string(), MessageKind::Refused, "Папка java не найдена");
+            return;
+        }
+        auto itemOf = [java](const std::string& path) {
+            return "java/" + NameOnPhone(*java, path.substr(path.rfind('/') + 1));
+        };
+        auto taken = std::make_shared<std::vector<std::string>>();
+        WorkList work;
+        work.localPaths = {jad, jar};
+        work.onTaken = [taken](const std::string& path) {
+            if (std::find(taken->begin(), taken->end(), path) == taken->end())
+                taken->push_back(path);
+        };
+        work.onEnded = [&s, taken, ok, itemOf](const JobResult& r) {
+            TakeBatchResult(s, r, itemOf);
+            const std::set<std::string> failed = FailedItems(r);
+            for (const std::string& path : *taken)
+                if (!failed.count(path))
+                    s.Steps.result.done.push_back(itemOf(path));
+            *ok = failed.empty() && taken->size() == 2;
+        };
+        s.CurrentFolder = java;
+        UploadFiles(s, std::move(work));
+    });
+    steps.push_back([ok](Session& s) {
+        // A pair that did not arrive whole is not registered.
+        if (!*ok)
+            return;
+        s.Steps.item = "java";
+        RebuildJavaRegistry(s);
+    });
+    steps.push_back(ShowAgain(shown));
+    s.StartSteps(std::move(steps), std::move(onEnded));
+}
