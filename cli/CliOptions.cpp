@@ -11,11 +11,21 @@ const char* const kCliUsage =
     "  rm FOLDER/NAME...             erase phone files\n"
     "  mv FOLDER/OLD NEW             rename a phone file\n"
     "  compile-java                  rebuild the Java application registry\n"
+    "  backup DIR [--resume]         every file of the phone into\n"
+    "                                DIR/phone-backup-YYYY-MM-DD-HHMM with manifest.json;\n"
+    "                                --resume goes on with the unfinished one in DIR\n"
+    "  restore DIR [--dry-run] [--force]\n"
+    "                                write a backup back under its phone names; a file\n"
+    "                                of the same name and size is left unless --force;\n"
+    "                                --dry-run lists what would be written\n"
+    "  install-java FILE.jad [FILE.jar]\n"
+    "                                upload a Java application (the .jar named by the\n"
+    "                                .jad's MIDlet-Jar-URL when not given) and register it\n"
     "\n"
     "FOLDER is a phone folder as the file manager shows it, \"/\" between levels:\n"
     "\"Sounds/My Sounds\", \"Images/OnOff/Menu Images\", \"java\"; \"/\" is the root.\n"
     "\n"
-    "When the name is taken on the phone (put, mv):\n"
+    "When the name is taken on the phone (put, mv, install-java):\n"
     "  --overwrite        replace the phone's file\n"
     "  --skip             leave it, do not copy\n"
     "  --rename-to NAME   use NAME instead (put: one file only)\n"
@@ -55,13 +65,25 @@ bool CheckOperands(CliOptions& o) {
     } else if (c == "mv") {
         if (n != 2)
             return bad("mv needs FOLDER/OLD NEW");
+    } else if (c == "backup" || c == "restore") {
+        if (n != 1)
+            return bad(c + " needs one DIR");
+    } else if (c == "install-java") {
+        if (n != 1 && n != 2)
+            return bad("install-java needs FILE.jad [FILE.jar]");
+        if (o.conflict == Conflict::RenameTo)
+            return bad("--rename-to does not work with install-java");
     } else {
         return bad("unknown command: " + c);
     }
     if (!o.outDir.empty() && c != "get")
         return bad("-o works with get only");
-    if (o.conflict != Conflict::Fail && c != "put" && c != "mv")
-        return bad("--overwrite, --skip and --rename-to work with put and mv only");
+    if (o.conflict != Conflict::Fail && c != "put" && c != "mv" && c != "install-java")
+        return bad("--overwrite, --skip and --rename-to work with put, mv and install-java only");
+    if (o.resume && c != "backup")
+        return bad("--resume works with backup only");
+    if ((o.dryRun || o.force) && c != "restore")
+        return bad("--dry-run and --force work with restore only");
     return true;
 }
 
@@ -113,6 +135,12 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
                 o.error = "-o needs a folder";
                 return o;
             }
+        } else if (a == "--resume") {
+            o.resume = true;
+        } else if (a == "--dry-run") {
+            o.dryRun = true;
+        } else if (a == "--force") {
+            o.force = true;
         } else if (a == "--overwrite") {
             o.conflict = Conflict::Overwrite;
             ++conflicts;

@@ -19,6 +19,9 @@ struct CliOptions {
     std::string outDir;             // get -o DIR
     Conflict conflict = Conflict::Fail;
     std::string renameTo;
+    bool resume = false;  // backup --resume
+    bool dryRun = false;  // restore --dry-run
+    bool force = false;   // restore --force
     // Not empty when the command line cannot be used (exit code 2).
     std::string error;
 };

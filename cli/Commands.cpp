@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 
+#include "app/BackupManifest.h"
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
 #include "app/WorkPanes.h"
@@ -21,6 +22,7 @@
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/Navigation.h"
+#include "engine/PhoneJobs.h"
 #include "engine/UploadPreparation.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/NamingRules.h"
@@ -205,6 +207,12 @@ class Runner {
             Rename();
         else if (c == "compile-java")
             CompileJava();
+        else if (c == "backup")
+            Backup();
+        else if (c == "restore")
+            Restore();
+        else if (c == "install-java")
+            InstallJavaApp();
         ui_.EndProgress();
         if (o_.json) {
             QJsonArray errors;
@@ -516,6 +524,93 @@ class Runner {
         json_["done"] = ui_.failures.empty();
     }
 
+    // Runs a job of several steps to its end and takes its result: the files done
+    // on stdout (and in "files"), those passed over in "skipped".
+    JobResult RunSteps(const std::function<void(JobEnded)>& start) {
+        JobResult result;
+        bool ended = false;
+        link_.RunAndWait([&] {
+            start([&](const JobResult& r) {
+                result = r;
+                ended = true;
+            });
+        });
+        if (!ended) {
+            // The line went and the job could not even end (or the wait ran out).
+            ui_.Fail("", "no answer from the phone", kExitNoAnswer);
+            return result;
+        }
+        ui_.TakeResult(result, nullptr);
+        if (result.stopped && ui_.failures.empty())
+            ui_.Fail("", "stopped before the end", kExitNoAnswer);
+        QJsonArray done;
+        QJsonArray skipped;
+        for (const std::string& d : result.done) done.append(Q(d));
+        for (const std::string& d : result.skipped) skipped.append(Q(d));
+        json_["files"] = done;
+        json_["skipped"] = skipped;
+        return result;
+    }
+
+    void Backup() {
+        const std::string dir = o_.args[0];
+        std::string top = o_.resume ? UnfinishedBackup(dir) : std::string();
+        if (o_.resume && top.empty())
+            std::fprintf(stderr, "orvo-cli: no unfinished backup in %s: starting a new one\n",
+                         dir.c_str());
+        std::string error;
+        BackupManifest manifest(top);
+        if (!top.empty()) {
+            if (!manifest.Load(error)) {
+                ui_.Fail(top, error, kExitRefused);
+                return;
+            }
+        } else {
+            top = MakeBackupFolder(dir, QDateTime::currentDateTime(), error);
+            if (top.empty()) {
+                ui_.Fail(dir, error, kExitRefused);
+                return;
+            }
+            manifest = BackupManifest(top);
+            manifest.Load(error);
+        }
+        const JobResult r =
+            RunSteps([&](JobEnded ended) { BackupPhone(s_, top, manifest, std::move(ended)); });
+        Line(top);
+        json_["backup"] = Q(top);
+        json_["complete"] = manifest.Complete();
+        (void)r;
+    }
+
+    void Restore() {
+        std::vector<RestoreFile> files;
+        std::string error;
+        const std::string top = BackupIn(o_.args[0]);
+        if (!ReadRestoreList(top, files, error)) {
+            ui_.Fail(o_.args[0], error, kExitRefused);
+            return;
+        }
+        RestoreOptions options;
+        options.force = o_.force;
+        options.dryRun = o_.dryRun;
+        const JobResult r = RunSteps(
+            [&](JobEnded ended) { RestorePhone(s_, std::move(files), options, std::move(ended)); });
+        for (const std::string& d : r.done) Line(d);
+        json_["backup"] = Q(top);
+        json_["dryRun"] = o_.dryRun;
+    }
+
+    void InstallJavaApp() {
+        const std::string jad = QFileInfo(Q(o_.args[0])).absoluteFilePath().toStdString();
+        const std::string jar =
+            o_.args.size() > 1 ? QFileInfo(Q(o_.args[1])).absoluteFilePath().toStdString() : "";
+        ui_.currentItem = [jad] { return jad; };
+        const JobResult r =
+            RunSteps([&](JobEnded ended) { InstallJava(s_, jad, jar, std::move(ended)); });
+        ui_.currentItem = nullptr;
+        for (const std::string& d : r.done) Line(d);
+    }
+
     const CliOptions& o_;
     Session s_;
     PhoneLink link_{s_};
@@ -551,6 +646,23 @@ int RunCliCommand(const CliOptions& o) {
     } else if (o.command == "put") {
         for (std::size_t i = 0; i + 1 < o.args.size(); ++i)
             files.push_back(QFileInfo(Q(o.args[i])).absoluteFilePath().toStdString());
+    } else if (o.command == "backup") {
+        if (!QFileInfo(Q(o.args[0])).isDir()) {
+            Error("not a folder: " + o.args[0]);
+            return kExitUsage;
+        }
+    } else if (o.command == "restore") {
+        if (BackupIn(o.args[0]).empty()) {
+            Error("no backup in " + o.args[0] + " (no manifest.json)");
+            return kExitUsage;
+        }
+    } else if (o.command == "install-java") {
+        // A pair that cannot go whole is refused before the port is opened.
+        std::string jar = o.args.size() > 1 ? o.args[1] : std::string();
+        if (!CheckJavaPair(o.args[0], jar, error)) {
+            Error(OneLine(error));
+            return kExitRefused;
+        }
     }
     Runner runner(o, computerFolder, files);
     if (int status = runner.Connect(port))
