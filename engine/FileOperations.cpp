@@ -351,9 +351,10 @@ void DownloadNextFile(Session& s) {
         }
 
         std::string localName;
+        std::string phoneName;  // the phone's own name, UTF-8, for the command
         const bool named = s.Work.localNameFor ? s.Work.localNameFor(caption, localName)
                                                : LocalNameFor(caption, localName);
-        if (!IsUsablePhoneName(caption) || !named) {
+        if (!IsUsablePhoneName(caption) || !named || !AnsiToUtf8(caption, phoneName)) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
             s.CurrentOperation = Idle;
@@ -384,8 +385,9 @@ void DownloadNextFile(Session& s) {
         p.QuickStatus = "Копируем файл " + Show(entry->Name);
         s.ProgressUpdated();
 
-        s.StartTransferFile(localName, entry->Size);
-        StartRead(s, localName, entry->Size);
+        // The phone is asked for its own name, whatever the computer's file is called.
+        s.StartTransferFile(phoneName, entry->Size);
+        StartRead(s, phoneName, entry->Size);
         return;
     }
 }

@@ -136,10 +136,19 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
                 s.Message(MessageKind::LocalFile,
                           "Не удалось записать список резервной копии\r\n" + error, "Ошибка");
         };
-        work.onEnded = [&s, folderPath](const JobResult& r) {
+        auto taken = std::make_shared<std::set<Bytes>>();
+        work.onTaken = [taken](const std::string& name) { taken->insert(name); };
+        work.onEnded = [&s, st, folderPath, names, taken](const JobResult& r) {
             TakeBatchResult(s, r, [&](const std::string& item) {
                 return Join(folderPath, AnsiToUtf8Display(item));
             });
+            // A failure ends the batch: the folder's other files come next.
+            std::deque<Bytes> left;
+            for (const Bytes& n : names)
+                if (!taken->count(n))
+                    left.push_back(n);
+            if (!left.empty() && !taken->empty() && !s.Steps.stop)
+                s.Steps.steps.push_front(BackupFolderStep(st, folderPath, std::move(left)));
         };
         s.CurrentFolder = folder;
         DownloadFiles(s, std::move(work));
@@ -217,7 +226,7 @@ JobStep RestoreFolderStep(std::shared_ptr<RestoreState> st, std::string folderPa
             if (std::find(taken->begin(), taken->end(), path) == taken->end())
                 taken->push_back(path);
         };
-        work.onEnded = [&s, st, taken, folderPath, itemOf](const JobResult& r) {
+        work.onEnded = [&s, st, taken, folderPath, names, itemOf](const JobResult& r) {
             TakeBatchResult(s, r, itemOf);
             const std::set<std::string> failed = FailedItems(r);
             for (const std::string& path : *taken) {
@@ -227,6 +236,13 @@ JobStep RestoreFolderStep(std::shared_ptr<RestoreState> st, std::string folderPa
                 if (folderPath == "java")
                     st->javaChanged = true;
             }
+            // A failure ends the batch: the folder's other files come next.
+            std::map<std::string, std::string> left;
+            for (const auto& [path, name] : names)
+                if (std::find(taken->begin(), taken->end(), path) == taken->end())
+                    left[path] = name;
+            if (!left.empty() && !taken->empty() && !s.Steps.stop)
+                s.Steps.steps.push_front(RestoreFolderStep(st, folderPath, std::move(left)));
         };
         s.CurrentFolder = folder;
         UploadFiles(s, std::move(work));

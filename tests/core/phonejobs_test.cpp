@@ -1,0 +1,258 @@
+// The whole-phone jobs against the in-process emulator: a backup into a folder of
+// the computer (with a counting store in place of the manifest), writing a backup
+// back, and what ends such a job early.
+#include "engine/PhoneJobs.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "engine/FolderCache.h"
+#include "engine/ReceiveHandler.h"
+#include "phonefs/BackupNames.h"
+#include "tests/support/EmulatorLink.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Put(const std::string& path, const std::string& data) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+}
+
+std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Keeps what the job records and answers "complete" for the files named.
+class CountingStore : public IBackupStore {
+  public:
+    bool HasComplete(const BackupFile& file) override {
+        return complete.count(file.folder + "|" + file.name) > 0;
+    }
+    bool Record(const BackupFile& file, std::string&) override {
+        recorded.push_back(file);
+        return true;
+    }
+    void Finish(bool all) override { finished.push_back(all); }
+    std::set<std::string> complete;
+    std::vector<BackupFile> recorded;
+    std::vector<bool> finished;
+};
+
+class PhoneJobsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "phonejobs-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void Connect() {
+        StartFolderCaching(rig.s);
+        rig.link.Pump();
+        ASSERT_TRUE(Ready());
+        phone().Commands.clear();
+    }
+    bool Ready() {
+        return rig.s.CurrentOperation == Idle && rig.s.MainWindow.Enabled &&
+               !rig.s.Progress.Visible;
+    }
+    // The reads of a file the phone was asked for.
+    int Reads(const std::string& name) { return Count("AT+FSFR=-1,\"" + name + "\""); }
+    int Count(const std::string& prefix) {
+        int n = 0;
+        for (const std::string& c : phone().Commands) n += c.rfind(prefix, 0) == 0;
+        return n;
+    }
+    PhoneEmulator& phone() { return rig.phone(); }
+
+    EmulatorRig rig;
+    std::string dir;
+    std::vector<JobResult> ends;
+    JobEnded Collect() {
+        return [this](const JobResult& r) { ends.push_back(r); };
+    }
+};
+
+}  // namespace
+
+TEST(BackupNames, EscapeWhatCannotBeAFileNameAndFindTheArchive) {
+    EXPECT_EQ(BackupFileName("ring.mid", false), "ring.mid");
+    EXPECT_EQ(BackupFileName("Звонок.mid", false), "Звонок.mid");
+    EXPECT_EQ(BackupFileName("a/b%c", false), "a%2Fb%25c");
+    EXPECT_EQ(BackupFileName("tab\there", false), "tab%09here");
+    EXPECT_EQ(BackupFileName("..", false), "%2E%2E");
+    EXPECT_EQ(BackupFileName(".", true), "%2E");
+    // At the top, the manifest and the folders keep their names.
+    EXPECT_EQ(BackupFileName("manifest.json", true), "%6Danifest.json");
+    EXPECT_EQ(BackupFileName("java", true), "%6Aava");
+    EXPECT_EQ(BackupFileName("java", false), "java");
+
+    EXPECT_EQ(JarNameOf("MIDlet-Name: G\r\nMIDlet-Jar-URL:  game.jar \r\n"), "game.jar");
+    EXPECT_EQ(JarNameOf("MIDlet-Jar-URL: http://example.invalid/a/b/x.jar\n"), "x.jar");
+    EXPECT_EQ(JarNameOf("MIDlet-Jar-URL: ../../etc/x.jar"), "x.jar");
+    EXPECT_EQ(JarNameOf("MIDlet-Jar-Size: 10\n"), "");
+}
+
+// Every standard folder, mirrored; the phone's checksum goes with each file; the
+// files the store holds already are not read again; awkward names are escaped.
+TEST_F(PhoneJobsTest, BackupReadsWhatTheStoreLacksIntoAMirroredTree) {
+    phone().LoadSampleContent();
+    phone().PutFile('T', "50%off.mid", "MThd-cent");
+    Connect();
+    CountingStore store;
+    store.complete = {"Images/My Images|picture01.jpg", "java|game_suite.jar"};
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(ends[0].Succeeded());
+    EXPECT_EQ(store.finished, std::vector<bool>{true});
+    EXPECT_TRUE(Ready());
+    EXPECT_EQ(Reads("picture01.jpg"), 0);
+    EXPECT_EQ(Reads("game_suite.jar"), 0);
+    EXPECT_EQ(Reads("picture02.jpg"), 1);
+    EXPECT_EQ(Reads("readme.txt"), 1);
+    EXPECT_EQ(ends[0].skipped,
+              (std::vector<std::string>{"java/game_suite.jar", "Images/My Images/picture01.jpg"}));
+
+    EXPECT_EQ(Get(dir + "/Images/OnOff_Menu Images/poweron.gif"),
+              phone().FileData('D', "poweron.gif"));
+    EXPECT_EQ(Get(dir + "/Sounds/My Sounds/Звонок.mid"), phone().FileData('T', "Звонок.mid"));
+    EXPECT_EQ(Get(dir + "/Sounds/My Sounds/50%25off.mid"), "MThd-cent");
+    EXPECT_EQ(Get(dir + "/readme.txt"), phone().FileData(' ', "readme.txt"));
+    // The containers' lists (the root's files again) are not copied twice.
+    EXPECT_FALSE(fs::exists(dir + "/Sounds/readme.txt"));
+    EXPECT_FALSE(fs::exists(dir + "/Images/My Images/picture01.jpg"));
+
+    std::map<std::string, BackupFile> byFile;
+    for (const BackupFile& f : store.recorded) byFile[f.file] = f;
+    const BackupFile& cent = byFile.at("Sounds/My Sounds/50%25off.mid");
+    EXPECT_EQ(cent.folder, "Sounds/My Sounds");
+    EXPECT_EQ(cent.name, "50%off.mid");
+    EXPECT_EQ(cent.size, 9);
+    EXPECT_EQ(cent.crc, 0xc14c0b93u);
+    EXPECT_EQ(byFile.at("Images/OnOff_Menu Images/poweron.gif").folder, "Images/OnOff/Menu Images");
+    EXPECT_EQ(ends[0].done.size(), store.recorded.size());
+}
+
+// A file the phone refuses and one whose checksum fails are listed, the rest goes
+// on, and the backup is not complete.
+TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
+    phone().PutFile('R', "a.bin", "aaa");
+    phone().PutFile('R', "b.bin", "bbb");
+    phone().PutFile('V', "c.jpg", "ccc");
+    Connect();
+    phone().Faults.errorCommand = "AT+FSFR=-1,\"a.bin\"";
+    phone().Faults.errorCode = PhoneEmulator::kErrorNotFound;
+    CountingStore store;
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    ASSERT_EQ(ends[0].messages.size(), 1u);
+    EXPECT_EQ(ends[0].messages[0].item, "Images/My Images/a.bin");
+    EXPECT_EQ(ends[0].messages[0].kind, MessageKind::PhoneRefused);
+    EXPECT_EQ(Get(dir + "/Images/My Images/b.bin"), "bbb");
+    EXPECT_EQ(Get(dir + "/Images/My Photos/Camera/c.jpg"), "ccc");
+    EXPECT_EQ(store.finished, std::vector<bool>{false});
+    EXPECT_TRUE(Ready());
+    // The form showed the refusal once, as it does for any copy.
+    EXPECT_EQ(rig.ui.messages.size(), 1u);
+}
+
+// The line going ends the job at once, with what it had, and gives the window back.
+TEST_F(PhoneJobsTest, ALostLineEndsTheJobAndGivesTheWindowBack) {
+    phone().LoadSampleContent();
+    Connect();
+    CountingStore store;
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump(40);
+    ASSERT_TRUE(ends.empty());
+    EXPECT_FALSE(rig.s.MainWindow.Enabled);
+    ConnectionLost(rig.s, "/dev/ttyUSB0");
+    rig.link.pending.clear();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(ends[0].stopped);
+    EXPECT_EQ(ends[0].messages.back().kind, MessageKind::LineLost);
+    EXPECT_EQ(store.finished, std::vector<bool>{false});
+    EXPECT_TRUE(Ready());
+}
+
+// Stored names go back as they are: no second "_suite", no melody slot or header,
+// no cut; equal files are passed over unless forced; "java" changed means a new
+// registry.
+TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
+    const std::string melody = "MMMD" + std::string(300, 'm');  // bare: no header
+    const std::string longName = "a ringtone with a rather long name.mid";
+    Put(dir + "/j/game_suite.jad", "MIDlet-Jar-URL: game_suite.jar\n");
+    Put(dir + "/j/game_suite.jar", "PK-archive");
+    Put(dir + "/m/melody05.mel", melody);
+    Put(dir + "/m/long.mid", "MThd-long");
+    Put(dir + "/m/root.txt", "at the root");
+    phone().PutFile('T', longName, "MThd-old");  // another size: replaced
+    Connect();
+    std::vector<RestoreFile> files = {
+        {"java", "game_suite.jad", dir + "/j/game_suite.jad", 31, "", MessageKind::LocalFile},
+        {"java", "game_suite.jar", dir + "/j/game_suite.jar", 10, "", MessageKind::LocalFile},
+        {"Sounds/Default Sounds", "melody05.mel", dir + "/m/melody05.mel", 304, "",
+         MessageKind::LocalFile},
+        {"Sounds/My Sounds", longName, dir + "/m/long.mid", 9, "", MessageKind::LocalFile},
+        {"/", "root.txt", dir + "/m/root.txt", 11, "", MessageKind::LocalFile},
+        {"Images/My Images", "gone.jpg", dir + "/gone.jpg", 5, "Нет файла", MessageKind::LocalFile},
+    };
+
+    RestoreOptions dry;
+    dry.dryRun = true;
+    RestorePhone(rig.s, files, dry, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].done.size(), 5u);
+    EXPECT_EQ(Count("AT+FSFW"), 0);
+    EXPECT_FALSE(phone().Exists('`', "game_suite.jad"));
+
+    RestorePhone(rig.s, files, RestoreOptions(), Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 2u);
+    ASSERT_EQ(ends[1].messages.size(), 1u);
+    EXPECT_EQ(ends[1].messages[0].item, "Images/My Images/gone.jpg");
+    EXPECT_EQ(ends[1].done.size(), 5u);
+    EXPECT_EQ(phone().FileData('`', "game_suite.jad"), "MIDlet-Jar-URL: game_suite.jar\n");
+    EXPECT_EQ(phone().FileData('`', "game_suite.jar"), "PK-archive");
+    EXPECT_FALSE(phone().Exists('`', "game_suite_suite.jar"));
+    EXPECT_EQ(phone().FileData('C', "melody05.mel"), melody);
+    EXPECT_FALSE(phone().Exists('C', "melody01.mel"));
+    EXPECT_EQ(phone().FileData('T', longName), "MThd-long");
+    EXPECT_EQ(phone().FileData(' ', "root.txt"), "at the root");
+    EXPECT_EQ(phone().FileData('`', "suites.utf"), std::string("\x00\x05game_", 7));
+    EXPECT_TRUE(Ready());
+
+    // Again: the phone holds each of them with that size.
+    phone().Commands.clear();
+    RestorePhone(rig.s, files, RestoreOptions(), Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 3u);
+    EXPECT_EQ(ends[2].skipped.size(), 5u);
+    EXPECT_EQ(Count("AT+FSFW"), 0);
+
+    RestoreOptions force;
+    force.force = true;
+    files.pop_back();
+    files.erase(files.begin(), files.begin() + 2);  // no "java" file: no new registry
+    RestorePhone(rig.s, files, force, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 4u);
+    EXPECT_TRUE(ends[3].Succeeded());
+    EXPECT_EQ(Count("AT+FSFW"), 3);
+    EXPECT_EQ(Count("AT+FSFW=\"suites.utf\""), 0);
+    EXPECT_EQ(phone().FileData('C', "melody05.mel"), melody);
+}
