@@ -406,10 +406,19 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error)
     return true;
 }
 
-void InstallJava(Session& s, const std::string& jad, const std::string& jar, JobEnded onEnded) {
+void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven,
+                 JobEnded onEnded) {
     const std::string shown = s.CurrentFolder ? PhoneFolderPath(s.CurrentFolder) : "/";
     auto ok = std::make_shared<bool>(false);
     std::deque<JobStep> steps;
+    std::string jar = jarGiven;
+    std::string error;
+    if (!CheckJavaPair(jad, jar, error)) {
+        // Nothing goes to the phone.
+        steps.push_back([jad, error](Session& s) { Note(s, jad, MessageKind::Refused, error); });
+        s.StartSteps(std::move(steps), std::move(onEnded));
+        return;
+    }
     steps.push_back([jad, jar, ok](Session& s) {
         PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
         if (!java || java->Name != "java") {

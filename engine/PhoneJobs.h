@@ -68,6 +68,7 @@ void RestorePhone(Session& s, std::vector<RestoreFile> files, RestoreOptions opt
 // either is missing or unreadable; jar then names the archive found.
 bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error);
 // Writes the pair into "java" under the folder's naming rule (the file-exists
-// question as for any copy), then rebuilds the registry. The pair must have
-// passed CheckJavaPair. result.done names the files on the phone.
+// question as for any copy), then rebuilds the registry. A pair that does not pass
+// CheckJavaPair ends the job with its reason before anything is sent.
+// result.done names the files on the phone.
 void InstallJava(Session& s, const std::string& jad, const std::string& jar, JobEnded onEnded);
