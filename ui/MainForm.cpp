@@ -25,6 +25,7 @@
 #include "ui/ComputerPane.h"
 #include "ui/FileExistForm.h"
 #include "ui/FormPlacement.h"
+#include "ui/PhoneJobsMenu.h"
 #include "ui/PhoneList.h"
 #include "ui/ProcessForm.h"
 #include "ui/RenameForm.h"
@@ -112,6 +113,7 @@ TForm1::TForm1(const ProgramOptions& options)
     statusBar()->addWidget(StatusPanel, 1);
 
     BuildMenu();
+    PhoneJobs = new TPhoneJobsMenu(*this);
 
     // The link to the phone, shared with the command-line program, owns the
     // watchdog and the serial port component: received blocks, the watchdog's
@@ -438,6 +440,13 @@ void TForm1::ShowError(const std::string& text) {
 
 void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
+}
+
+void TForm1::Report(MessageKind kind, const std::string& text, const std::string& caption) {
+    // A whole-phone job lists its failures in one summary box at its end.
+    if (session_.Steps.active)
+        return;
+    IUserInterface::Report(kind, text, caption);
 }
 
 int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {

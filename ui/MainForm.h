@@ -22,6 +22,7 @@ class PhoneLink;
 class TAboutForm;
 class TComm32;
 class TFileExistForm;
+class TPhoneJobsMenu;
 class TPhoneList;
 class TProcessForm;
 class TRenameForm;
@@ -56,6 +57,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     QAction* CompileJava1;
     QAction* Help2;
     QAction* About1;
+    TPhoneJobsMenu* PhoneJobs;  // backup, restore, installing a Java application
     QTimer* Timer1;
     TComm32* Comm321;
 
@@ -76,6 +78,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
 
     // IUserInterface
     void MessageBox(const std::string& text, const std::string& caption) override;
+    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;

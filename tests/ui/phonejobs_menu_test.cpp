@@ -1,0 +1,81 @@
+// The whole-phone menu items of the main window against the emulator program:
+// a job's failures come in one summary box at its end, not one box each.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "tests/ui/UiTestSupport.h"
+#include "ui/PhoneJobsMenu.h"
+
+namespace {
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+TEST(PhoneJobsMenu, AFailedFileIsListedInTheOneSummaryBoxAndTheRestIsDone) {
+    QTemporaryDir work;
+    Write(work.filePath("phone/Images/My Images/a.bin"), "aaaa");
+    Write(work.filePath("phone/Images/My Images/b.bin"), "bbbbbb");
+    Write(work.filePath("phone/Images/My Photos/Camera/c.jpg"), "cc");
+    Write(work.filePath("apps/chess.jad"), "MIDlet-Jar-URL: chess.jar\n");
+    Write(work.filePath("apps/chess.jar"), "PK-chess");
+    QDir().mkpath(work.filePath("out"));
+
+    ProgramRig rig;
+    ASSERT_TRUE(rig.emulator.Start({"--empty", "--root", work.filePath("phone"), "--save",
+                                    work.filePath("saved"), "--error-on", "AT+FSFR=-1,\"b.bin\"",
+                                    "--error-code", "11"}));
+    rig.answers.Then(ModalAnswerer::Start());
+    rig.Make();
+    ASSERT_TRUE(rig.WaitReady());
+    TPhoneJobsMenu* menu = rig.form->PhoneJobs;
+    ASSERT_EQ(menu->Backup1->text(), "Резервная копия телефона…");
+    ASSERT_EQ(menu->Restore1->text(), "Восстановить…");
+    ASSERT_EQ(menu->InstallJava1->text(), "Установить Java-приложение…");
+
+    rig.answers.seen.clear();
+    rig.answers.Then(ModalAnswerer::Ok());
+    menu->BackupInto(work.filePath("out").toStdString(), false);
+    ASSERT_TRUE(WaitUntil([&] { return !rig.answers.seen.empty() && rig.WaitReady(0); }));
+    ASSERT_EQ(rig.answers.seen.size(), 1u);
+    const std::string box = rig.answers.seen[0];
+    EXPECT_EQ(box.rfind("box:Резервная копия телефона:Резервная копия: ", 0), 0u) << box;
+    EXPECT_NE(box.find("Файлов прочитано: 2"), std::string::npos) << box;
+    EXPECT_NE(box.find("Не выполнено (1):\nImages/My Images/b.bin: Ошибка чтения файла: Файл "
+                       "не найден"),
+              std::string::npos)
+        << box;
+    const QStringList made =
+        QDir(work.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(made.size(), 1);
+    const QString top = work.filePath("out/" + made[0]);
+    EXPECT_EQ(Read(top + "/Images/My Images/a.bin"), "aaaa");
+    EXPECT_EQ(Read(top + "/Images/My Photos/Camera/c.jpg"), "cc");
+    EXPECT_FALSE(QFile::exists(top + "/Images/My Images/b.bin"));
+
+    rig.answers.seen.clear();
+    rig.answers.Then(ModalAnswerer::Ok());
+    menu->InstallJavaFrom(work.filePath("apps/chess.jad").toStdString());
+    ASSERT_TRUE(WaitUntil([&] { return !rig.answers.seen.empty() && rig.WaitReady(0); }));
+    EXPECT_EQ(rig.answers.seen,
+              std::vector<std::string>{"box:Установка Java-приложения:Java-приложение "
+                                       "установлено: java/chess_suite.jad, java/chess_suite.jar"});
+    ASSERT_TRUE(rig.emulator.Save());
+    EXPECT_EQ(Read(work.filePath("saved/java/chess_suite.jar")), "PK-chess");
+    EXPECT_EQ(Read(work.filePath("saved/java/suites.utf")), QByteArray("\x00\x06"
+                                                                       "chess_",
+                                                                       8));
+}

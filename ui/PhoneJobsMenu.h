@@ -1,0 +1,49 @@
+// The whole-phone menu items of the main window: "Файл → Резервная копия
+// телефона…", "Файл → Восстановить…" and "Действия → Установить Java-приложение…".
+// Each asks for its folder or file, starts its job and, when the job ends, shows
+// one summary box: what was done and every failure, one per line.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "engine/Session.h"
+
+class QAction;
+class TForm1;
+class BackupManifest;
+
+class TPhoneJobsMenu : public QObject {
+    Q_OBJECT
+  public:
+    // Adds the items to the form's menus.
+    explicit TPhoneJobsMenu(TForm1& form);
+    ~TPhoneJobsMenu() override;
+
+    QAction* Backup1;
+    QAction* Restore1;
+    QAction* InstallJava1;
+
+    // Handlers: ask, then start.
+    void Backup1Click();
+    void Restore1Click();
+    void InstallJava1Click();
+
+    // The jobs once the folder or file is chosen.
+    void BackupInto(const std::string& dir, bool resume);
+    void RestoreFrom(const std::string& dir);
+    void InstallJavaFrom(const std::string& jad);
+
+    // The summary of a job's end, as its box shows it; the last one shown.
+    static QString Summary(const QString& done, const JobResult& result);
+    QString lastSummary;
+
+  private:
+    bool Ready();
+    void ShowSummary(const QString& caption, const QString& done, const JobResult& result);
+
+    TForm1& form_;
+    std::unique_ptr<BackupManifest> manifest_;  // the running backup's list
+};
