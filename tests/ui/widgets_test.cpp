@@ -321,8 +321,11 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
     };
     EXPECT_EQ(texts(form.menuBar()->actions()),
               (std::vector<std::string>{"Файл", "Действия", "Помощь"}));
-    EXPECT_EQ(texts(form.FileMenu->actions()), (std::vector<std::string>{"Установки", "Выход"}));
-    EXPECT_EQ(texts(form.Actions1->actions()), std::vector<std::string>{"CompileJava"});
+    EXPECT_EQ(texts(form.FileMenu->actions()),
+              (std::vector<std::string>{"Установки", "Резервная копия телефона…", "Восстановить…",
+                                        "", "Выход"}));
+    EXPECT_EQ(texts(form.Actions1->actions()),
+              (std::vector<std::string>{"CompileJava", "Установить Java-приложение…"}));
     EXPECT_EQ(texts(form.Help1->actions()), (std::vector<std::string>{"Помощь", "О программе"}));
     EXPECT_EQ(form.CompileJava1->statusTip(), QStringLiteral("Компилировать JAVA"));
     EXPECT_TRUE(form.Settings1->statusTip().isEmpty());
