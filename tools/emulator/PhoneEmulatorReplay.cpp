@@ -199,6 +199,6 @@ void TraceReplay::Differs(std::size_t at, const char* rest, std::size_t restLeng
     const std::string received = received_ + std::string(rest, restLength);
     difference_ = "command " + std::to_string(next_ + 1) + " of " +
                   std::to_string(commands_.size()) + " (line " + std::to_string(c.line) +
-                  " of the trace) differs from the recording at byte " + std::to_string(at) +
+                  " of the trace) differs from the recording at offset " + std::to_string(at) +
                   "\n  recorded: " + Around(c.bytes, at) + "\n  received: " + Around(received, at);
 }
