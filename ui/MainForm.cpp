@@ -393,8 +393,9 @@ void TForm1::Help2Click() {
 }
 
 QString TForm1::DefaultTraceFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-           QStringLiteral("/traces");
+    // Beside the files a broken-off rename keeps: $XDG_DATA_HOME/orvo-fm.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/orvo-fm/traces");
 }
 
 void TForm1::TraceLine1Click(bool on) {
