@@ -566,6 +566,10 @@ class Server {
                              replay_->Commands());
                 finished_ = true;
                 status_ = 0;
+            } else if (replay_) {
+                // The recording may hold several runs: the next opening goes on.
+                std::fprintf(stderr, "phone-emulator: replay: %zu of %zu commands so far\n",
+                             replay_->Matched(), replay_->Commands());
             }
         }
         hungUp_ = true;
