@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/LineTrace.h"
+#include "cli/CliOptions.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tools/emulator/PhoneEmulatorReplay.h"
 
@@ -214,4 +215,19 @@ TEST(TraceReplay, TheEmulatorReportsACommandThatDiffersFromTheRecording) {
     ASSERT_NE(received, std::string::npos) << errors;
     EXPECT_NE(errors.find("game_suite.jad", recorded), std::string::npos) << errors;
     EXPECT_NE(errors.find("game_suite.jar", received), std::string::npos) << errors;
+}
+
+TEST(TraceOption, TakesAFileAndAnUnwritableOneEndsTheCommandBeforeThePort) {
+    const CliOptions o = ParseCliArguments({"ls", "java", "--trace", "line.txt"});
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.trace, "line.txt");
+    EXPECT_NE(ParseCliArguments({"ls", "java", "--trace"}).error, "");
+    EXPECT_NE(ParseCliArguments({"ls", "java", "--trace", ""}).error, "");
+
+    QTemporaryDir dir;
+    WriteFile(dir.filePath("blocker"), "");
+    CliRun ls = RunCli({"--port", dir.filePath("no-such-port"), "--trace",
+                        dir.filePath("blocker/line.txt"), "ls", "java"});
+    EXPECT_EQ(ls.status, 1);
+    EXPECT_EQ(ls.err.rfind("orvo-cli: cannot write the trace ", 0), 0u) << ls.err;
 }
