@@ -163,7 +163,13 @@ TraceReplay::TraceReplay(const std::vector<TraceRecord>& records) {
                 commands_.push_back({std::string(), r.line, {}});
             commands_.back().bytes += r.bytes;
         } else {
-            (commands_.empty() ? opening_ : commands_.back().replies).push_back({delay, r.bytes});
+            std::vector<Reply>& replies = commands_.empty() ? opening_ : commands_.back().replies;
+            // A reply's first block: the recording program took it only after the
+            // line had been quiet for its block wait, and the replaying program
+            // waits as long again.
+            const long long pause =
+                replies.empty() ? std::max(0LL, delay - kTraceBlockWaitMicros) : delay;
+            replies.push_back({pause, r.bytes});
         }
     }
 }

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The programs take a block of received bytes once the line has been quiet this
+// long, so a recorded block's time is that much after the phone's last byte.
+constexpr long long kTraceBlockWaitMicros = 25000;
+
 struct TraceRecord {
     long long micros = 0;  // the record's time, since its block's start
     char direction = 'H';  // 'H' the computer sent, 'P' the phone sent
@@ -30,7 +34,9 @@ bool ParseTrace(std::istream& in, std::vector<TraceRecord>& records, std::string
 class TraceReplay {
   public:
     struct Reply {
-        long long delayMicros = 0;  // after the previous reply, or after the command
+        // After the previous reply; the first reply of a command (or of the
+        // opening), after the command less kTraceBlockWaitMicros.
+        long long delayMicros = 0;
         std::string bytes;
     };
 
