@@ -111,13 +111,14 @@ TEST(TraceRecord, AFileWrittenByTheTraceIsReadBackRecordByRecord) {
 }
 
 TEST(TraceReplay, AnswersEachCommandAndReportsTheFirstThatDiffers) {
-    // The phone's greeting, a command written in two pieces, a reply in two
-    // chunks, then a second command.
+    // The phone's greeting, a command written in two pieces (and an empty record,
+    // as a hand-edited trace may hold), a reply in two chunks, then a second command.
     const std::string trace =
         "# orvo line trace 1\n"
         "0.010000 P \"hello\"\n"
         "0.100000 H \"AT+A\"\n"
         "0.100500 H \"=1\\r\"\n"
+        "0.100600 H \"\"\n"
         "0.130500 P \"OK\"\n"
         "0.150500 P \"\\r\\n\"\n"
         "0.200000 H \"AT+B\\r\"\n"
@@ -142,7 +143,7 @@ TEST(TraceReplay, AnswersEachCommandAndReportsTheFirstThatDiffers) {
     EXPECT_EQ(replay.Matched(), 1u);
     EXPECT_FALSE(replay.Complete());
     EXPECT_EQ(replay.Difference(),
-              "command 2 of 2 (line 7 of the trace) differs from the recording at offset 3\n"
+              "command 2 of 2 (line 8 of the trace) differs from the recording at offset 3\n"
               "  recorded: \"AT+B\\r\"\n"
               "  received: \"AT+C\\r\"");
 

@@ -154,6 +154,8 @@ bool ParseTrace(std::istream& in, std::vector<TraceRecord>& records, std::string
 TraceReplay::TraceReplay(const std::vector<TraceRecord>& records) {
     long long previous = 0;
     for (const TraceRecord& r : records) {
+        if (r.bytes.empty())
+            continue;  // nothing on the line (a hand-edited trace)
         // A new block starts its times again from zero.
         const long long delay = std::max(0LL, r.micros - previous);
         previous = r.micros;
