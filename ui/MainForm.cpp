@@ -132,11 +132,13 @@ TForm1::TForm1(const ProgramOptions& options)
     Comm321->ReadInterval = 25;
     if (!traceFile_.empty()) {
         std::string reason;
-        if (link_->StartTrace(traceFile_, "orvo-fm", reason))
+        if (link_->StartTrace(traceFile_, "orvo-fm", reason)) {
             TraceLine1->setChecked(true);
-        else
+            TraceLine1->setStatusTip(QString::fromStdString(traceFile_));
+        } else {
             std::fprintf(stderr, "orvo-fm: cannot write the trace %s: %s\n", traceFile_.c_str(),
                          reason.c_str());
+        }
     }
 
     connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
