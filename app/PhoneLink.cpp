@@ -10,6 +10,7 @@ PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     comm_->StopBits = 1;
     comm_->ReadInterval = 25;
     comm_->OnReceiveData = [this](TComm32*, const uint8_t* buffer, uint16_t length) {
+        trace_.Record('P', buffer, length);
         Guarded([&] { ReceiveChunk(s_, buffer, length); });
     };
     // The cable was pulled or the device vanished: the line is known to be gone.
@@ -20,7 +21,7 @@ PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     watchdog_.setInterval(s_.Timer1.Interval);
     QObject::connect(&watchdog_, &QTimer::timeout,
                      [this] { Guarded([this] { WatchdogExpired(s_); }); });
-    s_.Port = comm_.get();
+    s_.Port = &port_;
     s_.Clock = this;
 }
 
@@ -28,7 +29,7 @@ PhoneLink::~PhoneLink() {
     // The reader and writer threads must be gone before the component is.
     comm_->Close();
     watchdog_.stop();
-    if (s_.Port == comm_.get())
+    if (s_.Port == &port_ || s_.Port == comm_.get())
         s_.Port = nullptr;
     if (s_.Clock == this)
         s_.Clock = nullptr;
@@ -39,8 +40,10 @@ bool PhoneLink::Open(const std::string& port, uint32_t baud, std::string& reason
     comm_->CommPort = port;
     comm_->BaudRate = baud;
     try {
-        if (comm_->Open())
+        if (comm_->Open()) {
+            TraceHeader();
             return true;
+        }
     } catch (const ECommsError& e) {
         reason = PortOpenFailureReason(port, e.Error());
     } catch (const std::exception&) {
@@ -52,7 +55,46 @@ bool PhoneLink::Open(const std::string& port, uint32_t baud, std::string& reason
 
 void PhoneLink::Close() {
     s_.TimerOff();
+    TraceClosed();
     comm_->Close();
+}
+
+bool PhoneLink::StartTrace(const std::string& path, const std::string& program,
+                           std::string& error) {
+    StopTrace();
+    if (!trace_.Open(path, error))
+        return false;
+    traceProgram_ = program;
+    if (IsOpen())
+        TraceHeader();
+    return true;
+}
+
+void PhoneLink::StopTrace() {
+    if (trace_.IsOpen())
+        trace_.Note("trace ended");
+    trace_.Close();
+}
+
+void PhoneLink::TraceHeader() {
+    trace_.Header(traceProgram_, comm_->CommPort, comm_->BaudRate);
+}
+
+void PhoneLink::TraceClosed() {
+    if (IsOpen())
+        trace_.Note("port closed");
+}
+
+bool PhoneLink::TracedPort::Write(const void* data, uint16_t length) {
+    if (!link_.comm_->Write(data, length))
+        return false;
+    link_.trace_.Record('H', data, length);
+    return true;
+}
+
+void PhoneLink::TracedPort::Close() {
+    link_.TraceClosed();
+    link_.comm_->Close();
 }
 
 void PhoneLink::Set(bool running, int intervalMs) {

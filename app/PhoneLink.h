@@ -14,13 +14,14 @@
 #include <memory>
 #include <string>
 
+#include "app/LineTrace.h"
 #include "engine/Session.h"
 #include "serial/Comm32.h"
 
 class PhoneLink : public IWatchdogClock {
   public:
-    // Binds to the session: s.Port becomes the serial component. The session's
-    // other seams are the caller's.
+    // Binds to the session: s.Port becomes the serial component (through the
+    // line trace's recorder). The session's other seams are the caller's.
     explicit PhoneLink(Session& s);
     ~PhoneLink();
     PhoneLink(const PhoneLink&) = delete;
@@ -34,6 +35,15 @@ class PhoneLink : public IWatchdogClock {
     // left closed and reason says why when the system told (one line, else empty).
     bool Open(const std::string& port, uint32_t baud, std::string& reason);
     void Close();
+
+    // A trace of the line: from now on every byte both ways is appended to path,
+    // a header (program, port, speed) at each opening of the port and at once when
+    // the port is open. False, with the reason in error, when the file cannot be
+    // written; the previous trace (if any) has ended either way.
+    bool StartTrace(const std::string& path, const std::string& program, std::string& error);
+    void StopTrace();
+    bool Tracing() const { return trace_.IsOpen(); }
+    const std::string& TracePath() const { return trace_.Path(); }
 
     // The session's watchdog clock: an event-loop timer.
     void Set(bool running, int intervalMs) override;
@@ -52,11 +62,28 @@ class PhoneLink : public IWatchdogClock {
     bool RunAndWait(const std::function<void()>& op, int timeoutMs = 600000);
 
   private:
+    // What the session writes to: the serial component, each queued request
+    // recorded in the trace.
+    class TracedPort : public IPort {
+      public:
+        explicit TracedPort(PhoneLink& link) : link_(link) {}
+        bool Write(const void* data, uint16_t length) override;
+        void Close() override;
+
+      private:
+        PhoneLink& link_;
+    };
+
+    void TraceHeader();
+    void TraceClosed();
     void Guarded(const std::function<void()>& handler);
     void CheckDone();
 
     Session& s_;
     std::unique_ptr<TComm32> comm_;
+    LineTrace trace_;
+    std::string traceProgram_;
+    TracedPort port_{*this};
     QTimer watchdog_;
     bool running_ = false;
     int interval_ = 0;

@@ -1,7 +1,8 @@
 #include "cli/CliOptions.h"
 
 const char* const kCliUsage =
-    "usage: orvo-cli [--port PATH] [--baud 115200|230400] [--quiet] [--json] COMMAND [ARGS]\n"
+    "usage: orvo-cli [--port PATH] [--baud 115200|230400] [--quiet] [--json] [--trace FILE]\n"
+    "                COMMAND [ARGS]\n"
     "\n"
     "  ports                         serial ports found, one per line\n"
     "  tree                          every standard folder of the phone, with file sizes\n"
@@ -33,7 +34,8 @@ const char* const kCliUsage =
     "\n"
     "The port is --port, else $ORVO_PORT, else the only serial port found.\n"
     "--json prints one JSON document; --quiet shows no progress (progress goes to\n"
-    "stderr, and only when it is a terminal).\n"
+    "stderr, and only when it is a terminal). --trace FILE appends every byte sent\n"
+    "and received, with times, to FILE (for a problem report).\n"
     "\n"
     "Exit status: 0 done; 1 the phone refused or a file failed; 2 usage; 3 the port\n"
     "cannot be opened; 4 no answer or the line was lost; 5 checksum mismatch. A batch\n"
@@ -119,6 +121,13 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
         } else if (a == "--port") {
             if (!value(o.port))
                 return o;
+        } else if (a == "--trace") {
+            if (!value(o.trace))
+                return o;
+            if (o.trace.empty()) {
+                o.error = "--trace needs a file";
+                return o;
+            }
         } else if (a == "--baud") {
             std::string b;
             if (!value(b))

@@ -14,6 +14,7 @@ struct CliOptions {
     bool quiet = false;
     bool json = false;
     bool help = false;
+    std::string trace;  // --trace FILE: every byte of the line appended there
     std::string command;
     std::vector<std::string> args;  // the command's operands
     std::string outDir;             // get -o DIR

@@ -181,6 +181,10 @@ class Runner {
 
     int Connect(const std::string& port) {
         std::string reason;
+        if (!o_.trace.empty() && !link_.StartTrace(o_.trace, "orvo-cli", reason)) {
+            Error("cannot write the trace " + o_.trace + ": " + reason);
+            return kExitRefused;
+        }
         if (!link_.Open(port, o_.baud, reason)) {
             Error("cannot open port " + port + (reason.empty() ? "" : ": " + OneLine(reason)));
             return kExitPort;

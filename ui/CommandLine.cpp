@@ -4,9 +4,10 @@ const char* const kNoDisplayMessage =
     "orvo-fm: no display found; run it under xvfb-run, e.g. xvfb-run -a orvo-fm --port /dev/pts/N";
 
 const char* const kUsageText =
-    "Usage: orvo-fm [--port PATH]... [--screenshot-dir DIR]\n"
+    "Usage: orvo-fm [--port PATH]... [--screenshot-dir DIR] [--trace FILE]\n"
     "  --port PATH            offer PATH first in the port list (repeatable)\n"
-    "  --screenshot-dir DIR   press \"Старт\", save pictures of the windows into DIR, quit\n";
+    "  --screenshot-dir DIR   press \"Старт\", save pictures of the windows into DIR, quit\n"
+    "  --trace FILE           append every byte sent and received, with times, to FILE\n";
 
 ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
     ProgramOptions o;
@@ -34,6 +35,7 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
             if (!port.empty())
                 o.ports.push_back(port);
         } else if (value("--screenshot-dir", o.screenshotDir)) {
+        } else if (value("--trace", o.trace)) {
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         }

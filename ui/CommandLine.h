@@ -10,6 +10,8 @@ struct ProgramOptions {
     std::vector<std::string> ports;
     // When set, the program starts by itself, saves pictures of its windows there and ends.
     std::string screenshotDir;
+    // When set, the line is traced into this file from the start (--trace FILE).
+    std::string trace;
     bool help = false;
     // Not empty when the command line could not be understood.
     std::string error;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +10,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QWindow>
+#include <cstdio>
 
 #include "app/PhoneLink.h"
 #include "engine/FileOperations.h"
@@ -60,7 +63,8 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption)
 TForm1::TForm1(const ProgramOptions& options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      screenshotDir_(options.screenshotDir) {
+      screenshotDir_(options.screenshotDir),
+      traceFile_(options.trace) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("OrvoFileManager v0.1b"));
     UseDesignFont(this);
@@ -128,6 +132,16 @@ TForm1::TForm1(const ProgramOptions& options)
     Comm321->StopBits = 1;
     Comm321->CommPort = "COM3";
     Comm321->ReadInterval = 25;
+    if (!traceFile_.empty()) {
+        std::string reason;
+        if (link_->StartTrace(traceFile_, "orvo-fm", reason)) {
+            TraceLine1->setChecked(true);
+            TraceLine1->setStatusTip(QString::fromStdString(traceFile_));
+        } else {
+            std::fprintf(stderr, "orvo-fm: cannot write the trace %s: %s\n", traceFile_.c_str(),
+                         reason.c_str());
+        }
+    }
 
     connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
     connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
@@ -193,6 +207,9 @@ void TForm1::BuildMenu() {
     Help1->setObjectName(QStringLiteral("Help1"));
     Help2 = Help1->addAction(QStringLiteral("Помощь"));
     Help2->setObjectName(QStringLiteral("Help2"));
+    TraceLine1 = Help1->addAction(QStringLiteral("Записывать обмен с телефоном"));
+    TraceLine1->setObjectName(QStringLiteral("TraceLine1"));
+    TraceLine1->setCheckable(true);
     About1 = Help1->addAction(QStringLiteral("О программе"));
     About1->setObjectName(QStringLiteral("About1"));
     About1->setStatusTip(QStringLiteral("Информация о программе"));
@@ -202,6 +219,7 @@ void TForm1::BuildMenu() {
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(CompileJava1, &QAction::triggered, this, &TForm1::CompileJava1Click);
     connect(Help2, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(TraceLine1, &QAction::triggered, this, &TForm1::TraceLine1Click);
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }
 
@@ -376,6 +394,36 @@ void TForm1::Help2Click() {
         "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
         "Порт и скорость меняются в меню Файл - Установки.",
         "Помощь");
+}
+
+QString TForm1::DefaultTraceFolder() {
+    // Beside the files a broken-off rename keeps: $XDG_DATA_HOME/orvo-fm.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/orvo-fm/traces");
+}
+
+void TForm1::TraceLine1Click(bool on) {
+    if (!on) {
+        const std::string path = link_->TracePath();
+        link_->StopTrace();
+        TraceLine1->setStatusTip(QString());
+        MessageBox("Обмен с телефоном записан в файл\r\n" + path, "Информация");
+        return;
+    }
+    std::string path = traceFile_;
+    if (path.empty()) {
+        path = (DefaultTraceFolder() + QStringLiteral("/orvo-fm-trace-") +
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                QStringLiteral(".txt"))
+                   .toStdString();
+    }
+    std::string reason;
+    if (!link_->StartTrace(path, "orvo-fm", reason)) {
+        TraceLine1->setChecked(false);
+        MessageBox("Невозможно записать файл " + path + "\r\n" + reason, "Ошибка");
+        return;
+    }
+    TraceLine1->setStatusTip(QString::fromStdString(path));
 }
 
 // The operation buttons: each turns the panes' selections into a job.

@@ -56,6 +56,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     QAction* Exit1;
     QAction* CompileJava1;
     QAction* Help2;
+    QAction* TraceLine1;  // "Записывать обмен с телефоном", checkable
     QAction* About1;
     TPhoneJobsMenu* PhoneJobs;  // backup, restore, installing a Java application
     QTimer* Timer1;
@@ -91,6 +92,10 @@ class TForm1 : public QMainWindow, public IUserInterface {
     void Exit1Click();
     void About1Click();
     void Help2Click();
+    // Starts or ends the trace of the line: into the --trace file when one was
+    // given, else into a new file under DefaultTraceFolder().
+    void TraceLine1Click(bool on);
+    static QString DefaultTraceFolder();
     void CopyToPhoneBtnClick();
     void CopyToCompBtnClick();
     void DeleteBtnClick();
@@ -147,6 +152,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     bool askingExit_ = false;      // the question on leaving mid-operation is up
     bool restartPending_ = false;  // the settings dialog waits for its answer
     std::string screenshotDir_;
+    std::string traceFile_;  // --trace FILE
     bool screenshotsTaken_ = false;
 };
 

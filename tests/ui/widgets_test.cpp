@@ -326,7 +326,8 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
                                         "", "Выход"}));
     EXPECT_EQ(texts(form.Actions1->actions()),
               (std::vector<std::string>{"CompileJava", "Установить Java-приложение…"}));
-    EXPECT_EQ(texts(form.Help1->actions()), (std::vector<std::string>{"Помощь", "О программе"}));
+    EXPECT_EQ(texts(form.Help1->actions()),
+              (std::vector<std::string>{"Помощь", "Записывать обмен с телефоном", "О программе"}));
     EXPECT_EQ(form.CompileJava1->statusTip(), QStringLiteral("Компилировать JAVA"));
     EXPECT_TRUE(form.Settings1->statusTip().isEmpty());
     EXPECT_TRUE(form.Exit1->statusTip().isEmpty());

@@ -8,6 +8,13 @@
 // With --save DIR the phone's files are written into DIR, in the layout --root reads,
 // on SIGUSR1 (the emulator then prints "SAVED" on stdout and goes on serving) and
 // when it is ended by SIGINT, SIGTERM or SIGHUP.
+//
+// With --replay FILE the phone's side comes from a trace of a real line instead:
+// the computer's bytes are matched against the recorded ones command by command,
+// and the phone's recorded bytes that followed each command are sent back after
+// the recorded pauses. The first command that differs is reported on stderr and
+// ends the emulator with status 1; when the computer closes the port after the
+// last recorded command, the emulator ends with status 0.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -26,11 +33,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tools/emulator/PhoneEmulator.h"
+#include "tools/emulator/PhoneEmulatorReplay.h"
 
 namespace {
 
@@ -51,6 +60,7 @@ struct Options {
     long baud = 0;
     std::string link;
     std::string transcript;
+    std::string replay;
     std::size_t capacity = 0;
     std::string root;
     std::string save;
@@ -66,6 +76,10 @@ void Usage() {
                  "  --link PATH         make PATH a symbolic link to the port\n"
                  "  --baud N            send at most N/10 bytes per second\n"
                  "  --transcript FILE   log both directions to FILE\n"
+                 "  --replay FILE       answer from a trace of a real line (orvo-cli or\n"
+                 "                      orvo-fm --trace): report the first command that\n"
+                 "                      differs from it and end with status 1, or end with\n"
+                 "                      status 0 when the port closes after the last one\n"
                  "  --capacity BYTES    room for files (a larger write gets error 2007)\n"
                  "  --root DIR          also load files from DIR (its own files into the root,\n"
                  "                      java/, Sounds/My Sounds/, Images/OnOff-Menu Images/,\n"
@@ -156,6 +170,11 @@ bool ParseArgs(int argc, char** argv, Options& o) {
                 return false;
             }
             o.transcript = text;
+        } else if (a == "--replay") {
+            if (!next(text)) {
+                return false;
+            }
+            o.replay = text;
         } else if (a == "--root") {
             if (!next(text)) {
                 return false;
@@ -211,38 +230,6 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         }
     }
     return true;
-}
-
-std::string Escaped(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            default:
-                if (c >= 0x20 && c < 0x7F) {
-                    out += static_cast<char>(c);
-                } else {
-                    char hex[5];
-                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                    out += hex;
-                }
-        }
-    }
-    return out;
 }
 
 // Makes the slave side raw once; the setting stays with the pseudo-terminal while the
@@ -392,8 +379,9 @@ bool SaveFiles(const PhoneEmulator& phone, const std::string& dir) {
 
 class Server {
   public:
-    Server(int master, const Options& o)
+    Server(int master, const Options& o, std::unique_ptr<TraceReplay> replay)
         : master_(master),
+          replay_(std::move(replay)),
           bytesPerSecond_(o.baud / 10.0),
           saveDir_(o.save),
           resetDelay_(std::chrono::milliseconds(o.resetDelayMs)) {
@@ -429,6 +417,9 @@ class Server {
         constexpr int kHangupBackoffMs = 100;
         constexpr auto kWriteStall = std::chrono::seconds(15);
         for (;;) {
+            if (finished_) {
+                return status_;
+            }
             pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0}, {master_, 0, 0}};
             int timeout = -1;
             nfds_t count = 2;
@@ -472,7 +463,7 @@ class Server {
             }
             if (fds[0].revents && TakeSignals()) {
                 Save();
-                return 0;
+                return replay_ ? ReplayEnded() : 0;
             }
             if (hungUp_) {
                 CheckReconnected();
@@ -525,6 +516,10 @@ class Server {
             hungUp_ = false;
             std::fprintf(stderr, "phone-emulator: port opened\n");
             Note("port opened");
+            if (replay_ && !openingSent_) {
+                openingSent_ = true;
+                Schedule(replay_->Opening());
+            }
         } else if (p.revents & POLLIN) {
             // Bytes written just before a close: read them away with the hang-up.
             char buf[4096];
@@ -566,6 +561,16 @@ class Server {
         if (!hungUp_) {
             std::fprintf(stderr, "phone-emulator: port closed\n");
             Note("port closed");
+            if (replay_ && replay_->Complete()) {
+                std::fprintf(stderr, "phone-emulator: replay complete: %zu commands as recorded\n",
+                             replay_->Commands());
+                finished_ = true;
+                status_ = 0;
+            } else if (replay_) {
+                // The recording may hold several runs: the next opening goes on.
+                std::fprintf(stderr, "phone-emulator: replay: %zu of %zu commands so far\n",
+                             replay_->Matched(), replay_->Commands());
+            }
         }
         hungUp_ = true;
         // Bytes still queued towards the slave would reach the next opener.
@@ -575,13 +580,52 @@ class Server {
     void ReadInput() {
         char buf[4096];
         ssize_t n = read(master_, buf, sizeof buf);
-        if (n > 0) {
+        if (n > 0 && replay_) {
+            Replay(buf, static_cast<std::size_t>(n));
+        } else if (n > 0) {
             lastInput_ = Clock::now();
             phone_.Receive(buf, static_cast<std::size_t>(n));
             Drain();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             HangUp();
         }
+    }
+
+    // The computer's bytes against the recording; the replies of each command it
+    // completes go out after their recorded pauses.
+    void Replay(const char* data, std::size_t length) {
+        phone_.Transcript.emplace_back('H', std::string(data, length));
+        std::vector<TraceReplay::Reply> replies;
+        const bool same = replay_->Receive(data, length, replies);
+        Schedule(replies);
+        Drain();
+        if (!same) {
+            std::fprintf(stderr, "phone-emulator: replay: %s\n", replay_->Difference().c_str());
+            finished_ = true;
+            status_ = 1;
+        }
+    }
+
+    void Schedule(const std::vector<TraceReplay::Reply>& replies) {
+        Clock::time_point at = Clock::now();
+        for (const TraceReplay::Reply& r : replies) {
+            at += std::chrono::microseconds(r.delayMicros);
+            if (!held_.empty()) {
+                at = std::max(at, held_.back().first);
+            }
+            held_.emplace_back(at, r.bytes);
+            phone_.Transcript.emplace_back('P', r.bytes);
+        }
+    }
+
+    // Ended by a signal: whether the recording was played to its end.
+    int ReplayEnded() {
+        if (replay_->Complete()) {
+            return 0;
+        }
+        std::fprintf(stderr, "phone-emulator: replay: ended after %zu of %zu recorded commands\n",
+                     replay_->Matched(), replay_->Commands());
+        return 1;
     }
 
     void Note(const char* text) {
@@ -598,7 +642,7 @@ class Server {
             double t = std::chrono::duration<double>(Clock::now() - start_).count();
             for (const auto& [dir, bytes] : phone_.Transcript) {
                 std::fprintf(log_, "%10.3f %c %5zu \"%s\"\n", t, dir, bytes.size(),
-                             Escaped(bytes).c_str());
+                             TraceLiteral(bytes).c_str());
             }
             std::fflush(log_);
         }
@@ -651,6 +695,10 @@ class Server {
     }
 
     int master_;
+    std::unique_ptr<TraceReplay> replay_;
+    bool openingSent_ = false;
+    bool finished_ = false;
+    int status_ = 0;
     double bytesPerSecond_;
     std::string saveDir_;
     PhoneEmulator phone_;
@@ -672,6 +720,24 @@ int main(int argc, char** argv) {
     if (!ParseArgs(argc, argv, options)) {
         Usage();
         return 2;
+    }
+
+    std::unique_ptr<TraceReplay> replay;
+    if (!options.replay.empty()) {
+        std::ifstream in(options.replay, std::ios::binary);
+        std::vector<TraceRecord> records;
+        std::string error;
+        if (!in) {
+            std::fprintf(stderr, "phone-emulator: cannot read %s\n", options.replay.c_str());
+            return 2;
+        }
+        if (!ParseTrace(in, records, error)) {
+            std::fprintf(stderr, "phone-emulator: %s: %s\n", options.replay.c_str(), error.c_str());
+            return 2;
+        }
+        replay = std::make_unique<TraceReplay>(records);
+        std::fprintf(stderr, "phone-emulator: replaying %zu commands from %s\n", replay->Commands(),
+                     options.replay.c_str());
     }
 
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -725,7 +791,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        Server server(master, options);
+        Server server(master, options, std::move(replay));
         status = server.Run();
     }
 
