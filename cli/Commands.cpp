@@ -533,14 +533,20 @@ class Runner {
     JobResult RunSteps(const std::function<void(JobEnded)>& start) {
         JobResult result;
         bool ended = false;
-        link_.RunAndWait([&] {
-            start([&](const JobResult& r) {
-                result = r;
-                ended = true;
-            });
-        });
+        // A whole phone takes long on a serial line: the watchdog, not a time
+        // limit, ends a job whose phone fell silent.
+        constexpr int kDay = 24 * 3600 * 1000;
+        link_.RunAndWait(
+            [&] {
+                start([&](const JobResult& r) {
+                    result = r;
+                    ended = true;
+                });
+            },
+            kDay);
         if (!ended) {
-            // The line went and the job could not even end (or the wait ran out).
+            // Nothing of the job may run once the command has returned.
+            s_.Steps = StepJob();
             ui_.Fail("", "no answer from the phone", kExitNoAnswer);
             return result;
         }

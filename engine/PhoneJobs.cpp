@@ -425,8 +425,11 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
             Note(s, std::string(), MessageKind::Refused, "Папка java не найдена");
             return;
         }
-        auto itemOf = [java](const std::string& path) {
-            return "java/" + NameOnPhone(*java, path.substr(path.rfind('/') + 1));
+        // Named by the folder's rule; a re-read may replace the folder meanwhile.
+        auto itemOf = [](const std::string& path) {
+            PhoneNode folder;
+            folder.Name = "java";
+            return "java/" + NameOnPhone(folder, path.substr(path.rfind('/') + 1));
         };
         auto taken = std::make_shared<std::vector<std::string>>();
         WorkList work;
