@@ -35,15 +35,6 @@ void TakeBatchResult(Session& s, const JobResult& r,
         Note(s, m.item.empty() ? std::string() : itemOf(m.item), m.kind, m.text);
 }
 
-// The items of a batch that failed, as the batch names them.
-std::set<std::string> FailedItems(const JobResult& r) {
-    std::set<std::string> failed;
-    for (const JobMessage& m : r.messages)
-        if (m.kind != MessageKind::Notice)
-            failed.insert(m.item);
-    return failed;
-}
-
 // Every folder of the tree, each before the folders below it.
 void Walk(PhoneNode* node, std::vector<PhoneNode*>& out) {
     for (; node; node = node->NextSibling.get()) {
@@ -226,16 +217,13 @@ JobStep RestoreFolderStep(std::shared_ptr<RestoreState> st, std::string folderPa
             if (std::find(taken->begin(), taken->end(), path) == taken->end())
                 taken->push_back(path);
         };
+        work.onWritten = [&s, st, folderPath, itemOf](const std::string& path) {
+            s.Steps.result.done.push_back(itemOf(path));
+            if (folderPath == "java")
+                st->javaChanged = true;
+        };
         work.onEnded = [&s, st, taken, folderPath, names, itemOf](const JobResult& r) {
             TakeBatchResult(s, r, itemOf);
-            const std::set<std::string> failed = FailedItems(r);
-            for (const std::string& path : *taken) {
-                if (failed.count(path))
-                    continue;
-                s.Steps.result.done.push_back(itemOf(path));
-                if (folderPath == "java")
-                    st->javaChanged = true;
-            }
             // A failure ends the batch: the folder's other files come next.
             std::map<std::string, std::string> left;
             for (const auto& [path, name] : names)
@@ -431,20 +419,16 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
             folder.Name = "java";
             return "java/" + NameOnPhone(folder, path.substr(path.rfind('/') + 1));
         };
-        auto taken = std::make_shared<std::vector<std::string>>();
         WorkList work;
         work.localPaths = {jad, jar};
-        work.onTaken = [taken](const std::string& path) {
-            if (std::find(taken->begin(), taken->end(), path) == taken->end())
-                taken->push_back(path);
+        auto written = std::make_shared<int>(0);
+        work.onWritten = [&s, written, itemOf](const std::string& path) {
+            s.Steps.result.done.push_back(itemOf(path));
+            ++*written;
         };
-        work.onEnded = [&s, taken, ok, itemOf](const JobResult& r) {
+        work.onEnded = [&s, written, ok, itemOf](const JobResult& r) {
             TakeBatchResult(s, r, itemOf);
-            const std::set<std::string> failed = FailedItems(r);
-            for (const std::string& path : *taken)
-                if (!failed.count(path))
-                    s.Steps.result.done.push_back(itemOf(path));
-            *ok = failed.empty() && taken->size() == 2;
+            *ok = *written == 2;
         };
         s.CurrentFolder = java;
         UploadFiles(s, std::move(work));

@@ -213,6 +213,8 @@ Scan RunScan(Session& s) {
                     s.Progress.ProgressBar2.StepIt();
                     s.SetLongStatus(Counter("Копируем файл ", s));
                     s.TimerOff();
+                    if (s.WorkActive && s.Work.onWritten)
+                        s.Work.onWritten(s.WorkItem);
                     ContinueBatch(s);
                     return Scan::Done;
                 }

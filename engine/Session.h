@@ -214,6 +214,8 @@ struct WorkList {
     std::function<bool(const Bytes& phoneName, std::string& localName)> localNameFor;
     // Downloads: a file passed the checksum and took its name (the phone's CRC-32).
     std::function<void(const Bytes& phoneName, const std::string& path, uint32_t crc)> onSaved;
+    // Uploads: the phone took a computer file whole (its write was answered "OK").
+    std::function<void(const std::string& path)> onWritten;
     // Uploads: the phone name (UTF-8) a computer file is written under, as it is:
     // none of the folder's naming rules (no "_suite", no melody slot or header, no
     // cut), and a file of that name is replaced without a question. Unset: the

@@ -145,9 +145,18 @@ TEST_F(CliJobsTest, InstallJavaPutsThePairInJavaAndRegistersIt) {
     EXPECT_EQ(HostBytes(Path("t.txt")), "");
 
     const CliRun r = Cli(phone, {"install-java", Path("apps/chess.jad")});
-    phone.Stop();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "java/chess_suite.jad\njava/chess_suite.jar\n");
+    // Again: the name is taken, nothing is written and nothing registered anew.
+    const std::string before = HostBytes(Path("t.txt"));
+    const CliRun again = Cli(phone, {"install-java", Path("apps/chess.jad")});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.out, "");
+    EXPECT_NE(again.err.find("\"chess_suite.jad\" is already on the phone"), std::string::npos)
+        << again.err;
+    const std::string after = HostBytes(Path("t.txt")).substr(before.size());
+    EXPECT_EQ(Count(after, "AT+FSFW"), 0) << after;
+    phone.Stop();
     EXPECT_EQ(ReadFile(Path("saved/java/chess_suite.jad")), jad);
     EXPECT_EQ(ReadFile(Path("saved/java/chess_suite.jar")), jar);
     EXPECT_EQ(ReadFile(Path("saved/java/suites.utf")), std::string("\x00\x06"
