@@ -162,6 +162,8 @@ Scan RunScan(Session& s) {
                 break;
             case Reading:
                 if (line == kOk) {
+                    if (RereadFailedLengthFramedRead(s))
+                        return Scan::Done;
                     s.CurrentOperation = Idle;
                     const uint32_t link = s.LinkEpoch;
                     FinishDownload(s);

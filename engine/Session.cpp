@@ -31,9 +31,20 @@ Session::Session() = default;
 
 Session::~Session() = default;
 
+ReplyFraming Session::ExpectedFraming() const {
+    // A read's data lines may hold any byte, "\n" and "OK" included: only the quiet
+    // gap, or a length learned from the read's own blocks, shows where they end.
+    // Every other reply is made of short lines.
+    if (CurrentOperation != Reading)
+        return ReplyFraming::Lines;
+    return ReadFraming == BlockFraming::ByLength ? ReplyFraming::ReadBlocks
+                                                 : ReplyFraming::QuietGap;
+}
+
 void Session::PortWrite(const void* data, std::size_t length) {
     if (!Port)
         return;
+    PortFrames = Port->SetReplyFraming(ExpectedFraming());
     // Callers pass command lines and blocks of at most 512 bytes; anything longer
     // still goes out whole, in pieces the port's 16-bit count can carry.
     const char* p = static_cast<const char*>(data);
@@ -161,6 +172,13 @@ void Session::TransferMoved(int64_t bytes) {
         return;
     Transfer.fileDone += bytes;
     Transfer.batchDone += bytes;
+    if (ProgressSink)
+        ProgressSink->TransferProgressed(Transfer);
+}
+
+void Session::RestartTransferFile() {
+    Transfer.batchDone -= Transfer.fileDone;
+    Transfer.fileDone = 0;
     if (ProgressSink)
         ProgressSink->TransferProgressed(Transfer);
 }

@@ -64,7 +64,8 @@ void Usage() {
                  "  --sample            load the sample content (default)\n"
                  "  --empty             start with no files\n"
                  "  --link PATH         make PATH a symbolic link to the port\n"
-                 "  --baud N            send at most N/10 bytes per second\n"
+                 "  --baud N            send at most N/10 bytes per second, and take the\n"
+                 "                      program's bytes in no faster\n"
                  "  --transcript FILE   log both directions to FILE\n"
                  "  --capacity BYTES    room for files (a larger write gets error 2007)\n"
                  "  --root DIR          also load files from DIR (its own files into the root,\n"
@@ -88,7 +89,10 @@ void Usage() {
                  "                      (later output waits behind it)\n"
                  "  --double-prompt     send every write prompt \"##>\" twice\n"
                  "  --stray-prompt      send a \"##>\" line before the OK of an erase or\n"
-                 "                      change-folder\n");
+                 "                      change-folder\n"
+                 "  --size-field [N]    from block N of each read on (default 1) give the\n"
+                 "                      file's size in the second field of data lines,\n"
+                 "                      not the block's length\n");
 }
 
 bool ParseLong(const char* text, long min, long& value) {
@@ -141,6 +145,12 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.faults.doublePrompt = true;
         } else if (a == "--stray-prompt") {
             o.faults.strayPrompt = true;
+        } else if (a == "--size-field") {
+            o.faults.sizeFieldFrom = 1;
+            if (i + 1 < argc && ParseLong(argv[i + 1], 1, n)) {
+                o.faults.sizeFieldFrom = static_cast<int>(n);
+                ++i;
+            }
         } else if (a == "--reset-delay") {
             if (!number(0, n)) {
                 return false;
@@ -417,6 +427,7 @@ class Server {
         }
         start_ = Clock::now();
         lastRefill_ = start_;
+        lastInRefill_ = start_;
     }
     ~Server() {
         if (log_) {
@@ -446,8 +457,12 @@ class Server {
                                                    .count());
                     timeout = std::max(timeout, 1);
                 }
+                if (!in_.empty()) {
+                    int wait = std::max(1, PacingDelayMs(in_, inCredit_, lastInRefill_));
+                    timeout = timeout < 0 ? wait : std::min(timeout, wait);
+                }
                 if (!out_.empty()) {
-                    int wait = PacingDelayMs();
+                    int wait = PacingDelayMs(out_, credit_, lastRefill_);
                     if (wait == 0) {
                         fds[1].events |= POLLOUT;
                     } else {
@@ -482,6 +497,9 @@ class Server {
                 ReadInput();
             } else if (fds[1].revents & (POLLHUP | POLLERR)) {
                 HangUp();
+            }
+            if (!hungUp_) {
+                DeliverInput();
             }
             if (!hungUp_ && (fds[1].revents & POLLOUT)) {
                 WriteOutput();
@@ -558,6 +576,7 @@ class Server {
         // Whatever was meant for the program that went away is dropped.
         phone_.AbortTransfer();
         out_.clear();
+        in_.clear();
         held_.clear();
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
@@ -577,8 +596,8 @@ class Server {
         ssize_t n = read(master_, buf, sizeof buf);
         if (n > 0) {
             lastInput_ = Clock::now();
-            phone_.Receive(buf, static_cast<std::size_t>(n));
-            Drain();
+            in_.append(buf, static_cast<std::size_t>(n));
+            DeliverInput();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             HangUp();
         }
@@ -606,34 +625,56 @@ class Server {
         phone_.Commands.clear();
     }
 
-    // 0 when bytes may go now, otherwise the milliseconds until a slice may. Bytes go
-    // in slices of about 10 ms, so a slow line does not mean a wake-up per byte.
-    int PacingDelayMs() {
+    // The program's bytes reach the phone no faster than the line carries them: the
+    // line is paced both ways, each direction with its own credit.
+    void DeliverInput() {
+        std::size_t allowed = in_.size();
+        if (allowed == 0) {
+            return;
+        }
+        if (bytesPerSecond_ > 0) {
+            Refill(inCredit_, lastInRefill_);
+            allowed = std::min(allowed, static_cast<std::size_t>(inCredit_));
+            if (allowed == 0) {
+                return;
+            }
+            inCredit_ -= static_cast<double>(allowed);
+        }
+        const std::string piece = in_.substr(0, allowed);
+        in_.erase(0, allowed);
+        phone_.Receive(piece.data(), piece.size());
+        Drain();
+    }
+
+    // 0 when bytes of `queue` may go now, otherwise the milliseconds until a slice
+    // may. Bytes go in slices of about 10 ms, so a slow line does not mean a wake-up
+    // per byte.
+    int PacingDelayMs(const std::string& queue, double& credit, Clock::time_point& last) {
         if (bytesPerSecond_ <= 0) {
             return 0;
         }
-        Refill();
-        double need = std::min(static_cast<double>(out_.size()), SliceBytes());
-        if (credit_ >= need) {
+        Refill(credit, last);
+        double need = std::min(static_cast<double>(queue.size()), SliceBytes());
+        if (credit >= need) {
             return 0;
         }
-        double ms = (need - credit_) * 1000.0 / bytesPerSecond_;
+        double ms = (need - credit) * 1000.0 / bytesPerSecond_;
         return std::max(1, static_cast<int>(ms + 0.999));
     }
 
     double SliceBytes() const { return std::max(1.0, std::floor(bytesPerSecond_ / 100.0)); }
 
-    void Refill() {
+    void Refill(double& credit, Clock::time_point& last) {
         auto now = Clock::now();
-        credit_ += std::chrono::duration<double>(now - lastRefill_).count() * bytesPerSecond_;
-        lastRefill_ = now;
-        credit_ = std::min(credit_, SliceBytes());  // at most one slice ahead after a pause
+        credit += std::chrono::duration<double>(now - last).count() * bytesPerSecond_;
+        last = now;
+        credit = std::min(credit, SliceBytes());  // at most one slice ahead after a pause
     }
 
     void WriteOutput() {
         std::size_t allowed = out_.size();
         if (bytesPerSecond_ > 0) {
-            Refill();
+            Refill(credit_, lastRefill_);
             allowed = std::min(allowed, static_cast<std::size_t>(credit_));
             if (allowed == 0) {
                 return;
@@ -660,8 +701,11 @@ class Server {
     std::FILE* log_ = nullptr;
     bool hungUp_ = true;  // nobody has opened the port yet
     double credit_ = 0;
+    std::string in_;  // the program's bytes on their way to the phone
+    double inCredit_ = 0;
     Clock::time_point start_;
     Clock::time_point lastRefill_;
+    Clock::time_point lastInRefill_;
     Clock::time_point lastInput_;
 };
 
