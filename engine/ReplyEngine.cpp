@@ -192,14 +192,14 @@ Scan RunScan(Session& s) {
                     s.ReceiveBuffer.clear();
                     s.TransferMoved(static_cast<int64_t>(StoreDataBlock(s, block)));
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     s.TimerOn();
                 }
                 break;
             case Writing:
                 if (line == kPrompt) {
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     SendWriteBlock(s);
                     s.TimerOn();
                     DropReceived(s);
@@ -247,7 +247,7 @@ Scan RunScan(Session& s) {
                 if (line == kOk) {
                     ++s.QueuePosition;
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     s.TimerOff();
                     RequestNextListing(s);
                     // A pass that has listed every folder ends a re-read after an error.

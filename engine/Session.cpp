@@ -98,8 +98,23 @@ void Session::SetLongStatus(const std::string& utf8) {
     ProgressUpdated();
 }
 
+// Progress reaches the window and the sink at most ten times a second.
+bool Session::Due(std::chrono::steady_clock::time_point& last) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(100))
+        return false;
+    last = now;
+    return true;
+}
+
 void Session::ProgressUpdated() {
+    progressShown_ = std::chrono::steady_clock::now();
     if (Ui)
+        Ui->ProgressChanged();
+}
+
+void Session::ProgressStepped() {
+    if (Due(progressShown_) && Ui)
         Ui->ProgressChanged();
 }
 
@@ -172,7 +187,8 @@ void Session::TransferMoved(int64_t bytes) {
         return;
     Transfer.fileDone += bytes;
     Transfer.batchDone += bytes;
-    if (ProgressSink)
+    // The end of each file always counts; the bytes on the way only now and then.
+    if (ProgressSink && (Transfer.fileDone >= Transfer.fileTotal || Due(transferShown_)))
         ProgressSink->TransferProgressed(Transfer);
 }
 

@@ -7,6 +7,7 @@
 // small interfaces below; tests implement them with recording fakes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -312,6 +313,10 @@ struct Session {
     void SetQuickStatus(const std::string& utf8);
     void SetLongStatus(const std::string& utf8);
     void ProgressUpdated();  // after changing a bar directly
+    // After a bar moved by one block or one folder: the window hears of it at most
+    // ten times a second (the models change at once; the next ProgressUpdated, at
+    // the latest the one that ends the operation, shows where they stand).
+    void ProgressStepped();
 
     void EnableMainWindow(bool enabled);
     void SetStatusText(const std::string& utf8);
@@ -333,4 +338,9 @@ struct Session {
     void TransferMoved(int64_t bytes);
     // The file in hand starts over: what moved of it no longer counts.
     void RestartTransferFile();
+
+  private:
+    // When the window and the progress sink last heard of the progress.
+    std::chrono::steady_clock::time_point progressShown_{}, transferShown_{};
+    static bool Due(std::chrono::steady_clock::time_point& last);
 };

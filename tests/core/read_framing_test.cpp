@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -170,10 +171,22 @@ class ReadFraming : public ::testing::Test {
         return n;
     }
 
+    // Counts how often the window is told to draw the progress, and what it last saw.
+    struct CountingUi : FakeUi {
+        explicit CountingUi(Session& s) : s_(s) {}
+        void ProgressChanged() override {
+            ++progressChanges;
+            lastBar1 = s_.Progress.ProgressBar1.Position;
+        }
+        int progressChanges = 0;
+        int lastBar1 = -1;
+        Session& s_;
+    };
+
     std::string dir;
     Session s;
     FramingLink link{s};
-    FakeUi ui;
+    CountingUi ui{s};
     FakePhonePane pane;
     FakeComputerPane source;
 };
@@ -273,6 +286,23 @@ TEST_F(ReadFraming, MismatchThatStaysIsReportedAfterOneReread) {
     Download(TrickyData(2 * 512 + 10));
     EXPECT_EQ(Reads(), 1);
     EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+// Blocks come much faster than anyone reads a progress bar: the window hears of the
+// steps a few times a second, yet always of where the transfer ended.
+TEST_F(ReadFraming, ProgressReachesTheWindowAtMostTenTimesASecond) {
+    link.piece = 4096;
+    const std::string data = TrickyData(100 * 512);
+    ui.progressChanges = 0;
+    const auto start = std::chrono::steady_clock::now();
+    Download(data);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_TRUE(Saved() == data);
+    // The operation's own changes (start, folder, file, end) and ten steps a second.
+    EXPECT_LE(ui.progressChanges, 12 + static_cast<int>(seconds * 10));
+    EXPECT_EQ(ui.lastBar1, 0);
+    EXPECT_FALSE(s.Progress.Visible);
 }
 
 }  // namespace
