@@ -441,7 +441,8 @@ class Server {
         constexpr auto kWriteStall = std::chrono::seconds(15);
         for (;;) {
             pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0}, {master_, 0, 0}};
-            int timeout = -1;
+            int timeout = -1;     // milliseconds
+            long timeoutUs = -1;  // microseconds, for the line's pacing
             nfds_t count = 2;
             if (hungUp_) {
                 // Nobody has the port open: the master would report the hang-up at
@@ -458,15 +459,15 @@ class Server {
                     timeout = std::max(timeout, 1);
                 }
                 if (!in_.empty()) {
-                    int wait = std::max(1, PacingDelayMs(in_, inCredit_, lastInRefill_));
-                    timeout = timeout < 0 ? wait : std::min(timeout, wait);
+                    long wait = PacingDelayUs(in_, inCredit_, lastInRefill_);
+                    timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
                 }
                 if (!out_.empty()) {
-                    int wait = PacingDelayMs(out_, credit_, lastRefill_);
+                    long wait = PacingDelayUs(out_, credit_, lastRefill_);
                     if (wait == 0) {
                         fds[1].events |= POLLOUT;
                     } else {
-                        timeout = timeout < 0 ? wait : std::min(timeout, wait);
+                        timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
                     }
                 }
                 if (phone_.AwaitingWriteData()) {
@@ -477,7 +478,21 @@ class Server {
                     timeout = timeout < 0 ? stall : std::min(timeout, stall);
                 }
             }
-            int r = poll(fds, count, timeout);
+            // The line's pacing needs finer steps than milliseconds.
+            if (timeoutUs >= 0 && (timeout < 0 || timeoutUs < timeout * 1000L)) {
+                timeout = -1;
+            } else {
+                timeoutUs = -1;
+            }
+            timespec ts{};
+            if (timeoutUs >= 0) {
+                ts.tv_sec = timeoutUs / 1000000;
+                ts.tv_nsec = (timeoutUs % 1000000) * 1000;
+            } else if (timeout >= 0) {
+                ts.tv_sec = timeout / 1000;
+                ts.tv_nsec = (timeout % 1000) * 1000000L;
+            }
+            int r = ppoll(fds, count, timeout < 0 && timeoutUs < 0 ? nullptr : &ts, nullptr);
             if (r < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -562,12 +577,12 @@ class Server {
             held_.emplace_back(at, chunk);
             return;
         }
-        out_ += chunk;
+        Queue(out_, chunk, credit_, lastRefill_);
     }
 
     void ReleaseHeld() {
         while (!held_.empty() && held_.front().first <= Clock::now()) {
-            out_ += held_.front().second;
+            Queue(out_, held_.front().second, credit_, lastRefill_);
             held_.pop_front();
         }
     }
@@ -596,7 +611,7 @@ class Server {
         ssize_t n = read(master_, buf, sizeof buf);
         if (n > 0) {
             lastInput_ = Clock::now();
-            in_.append(buf, static_cast<std::size_t>(n));
+            Queue(in_, std::string(buf, static_cast<std::size_t>(n)), inCredit_, lastInRefill_);
             DeliverInput();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             HangUp();
@@ -625,6 +640,17 @@ class Server {
         phone_.Commands.clear();
     }
 
+    // Bytes for one direction of the line. A line that was idle saves no time up:
+    // the first bytes after a pause take their own time on the wire, as later ones do.
+    void Queue(std::string& queue, const std::string& bytes, double& credit,
+               Clock::time_point& last) {
+        if (queue.empty()) {
+            credit = 0;
+            last = Clock::now();
+        }
+        queue += bytes;
+    }
+
     // The program's bytes reach the phone no faster than the line carries them: the
     // line is paced both ways, each direction with its own credit.
     void DeliverInput() {
@@ -646,10 +672,10 @@ class Server {
         Drain();
     }
 
-    // 0 when bytes of `queue` may go now, otherwise the milliseconds until a slice
+    // 0 when bytes of `queue` may go now, otherwise the microseconds until a slice
     // may. Bytes go in slices of about 10 ms, so a slow line does not mean a wake-up
     // per byte.
-    int PacingDelayMs(const std::string& queue, double& credit, Clock::time_point& last) {
+    long PacingDelayUs(const std::string& queue, double& credit, Clock::time_point& last) {
         if (bytesPerSecond_ <= 0) {
             return 0;
         }
@@ -658,8 +684,8 @@ class Server {
         if (credit >= need) {
             return 0;
         }
-        double ms = (need - credit) * 1000.0 / bytesPerSecond_;
-        return std::max(1, static_cast<int>(ms + 0.999));
+        double us = (need - credit) * 1e6 / bytesPerSecond_;
+        return std::max(1L, static_cast<long>(us + 0.999));
     }
 
     double SliceBytes() const { return std::max(1.0, std::floor(bytesPerSecond_ / 100.0)); }
