@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,23 @@ std::string RandomBytes(std::size_t n, uint32_t seed) {
     std::string out(n, '\0');
     for (char& c : out) c = static_cast<char>(gen() & 0xFF);
     return out;
+}
+
+// Runs the event loop (never sleeping past its events, as QTest's waits do) until
+// done holds or ms have passed; returns done().
+bool RunUntil(const std::function<bool()>& done, int ms) {
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done() || clock.elapsed() > ms)
+            loop.quit();
+    });
+    check.start(5);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 int RowOf(IPhonePane* pane, const std::string& caption) {
@@ -140,8 +158,11 @@ int main(int argc, char** argv) {
         auto step = [&](const char* what, const std::function<void()>& act) {
             probe.Begin();
             act();
-            QTest::qWait(20);  // the probe runs at least once after the action
-            const bool done = WaitUntil(ready, 600000);
+            // The probe runs at least once after the action.
+            QElapsedTimer settle;
+            settle.start();
+            RunUntil([&] { return settle.elapsed() >= 20; }, 1000);
+            const bool done = RunUntil(ready, 600000);
             std::printf("%-46s worst stall %7.1f ms   (%.2f s)%s\n", what, probe.WorstMs(),
                         probe.SecondsSinceBegin(), done ? "" : "  !! did not finish");
             if (!done)
@@ -167,13 +188,13 @@ int main(int argc, char** argv) {
             open("My Images");
         });
         form.Source->SetFolder(QString::fromStdString(local));
-        WaitUntil([&] { return form.Source->Loaded() && form.Source->Count() == 1; }, 10000);
+        RunUntil([&] { return form.Source->Loaded() && form.Source->Count() == 1; }, 10000);
         step("download", [&] {
             const int row = RowOf(s.PhonePane, "big.bin");
             for (int i = 0; i < s.PhonePane->Count(); ++i) s.PhonePane->SetSelected(i, i == row);
             form.CopyToCompBtn->click();
         });
-        WaitUntil([&] { return form.Source->Loaded() && form.Source->Count() == 2; }, 10000);
+        RunUntil([&] { return form.Source->Loaded() && form.Source->Count() == 2; }, 10000);
         step("upload", [&] {
             for (int i = 0; i < s.Source->Count(); ++i)
                 s.Source->SetSelected(i, s.Source->ItemPath(i) == local + "/up.bin");
