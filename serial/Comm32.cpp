@@ -513,6 +513,8 @@ bool TComm32::Open() {
     stop_ = stop;
     queue_ = std::move(queue);
     ++generation_;
+    // Nothing is awaited yet on a new opening: the quiet gap until the owner says.
+    framing_.store(ReplyFraming::QuietGap, std::memory_order_release);
 
     try {
         reader_ = std::make_unique<TReadThread>(this, port_, stop_, generation_, ReadInterval,
