@@ -39,7 +39,10 @@ class StallProbe {
         timer_.setInterval(1);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             const qint64 now = clock_.nsecsElapsed();
-            worst_ = std::max(worst_, now - last_);
+            if (now - last_ > worst_) {
+                worst_ = now - last_;
+                worstAt_ = last_ - started_;
+            }
             last_ = now;
         });
         clock_.start();
@@ -48,8 +51,11 @@ class StallProbe {
     void Begin() {
         last_ = clock_.nsecsElapsed();
         worst_ = 0;
+        worstAt_ = 0;
         started_ = last_;
     }
+    // When the worst stall began, in seconds since Begin.
+    double WorstAt() const { return worstAt_ / 1e9; }
     double WorstMs() const { return std::max<qint64>(0, worst_ - 1000000) / 1e6; }
     double SecondsSinceBegin() const { return (clock_.nsecsElapsed() - started_) / 1e9; }
 
@@ -59,6 +65,7 @@ class StallProbe {
     qint64 last_ = 0;
     qint64 worst_ = 0;
     qint64 started_ = 0;
+    qint64 worstAt_ = 0;
 };
 
 void PutFile(const std::string& path, const std::string& data) {
@@ -163,8 +170,9 @@ int main(int argc, char** argv) {
             settle.start();
             RunUntil([&] { return settle.elapsed() >= 20; }, 1000);
             const bool done = RunUntil(ready, 600000);
-            std::printf("%-46s worst stall %7.1f ms   (%.2f s)%s\n", what, probe.WorstMs(),
-                        probe.SecondsSinceBegin(), done ? "" : "  !! did not finish");
+            std::printf("%-40s worst stall %7.1f ms at %6.2f s of %6.2f s%s\n", what,
+                        probe.WorstMs(), probe.WorstAt(), probe.SecondsSinceBegin(),
+                        done ? "" : "  !! did not finish");
             if (!done)
                 status = 1;
         };
