@@ -97,6 +97,10 @@ void PhoneLink::TracedPort::Close() {
     link_.comm_->Close();
 }
 
+bool PhoneLink::TracedPort::SetReplyFraming(ReplyFraming framing) {
+    return link_.comm_->SetReplyFraming(framing);
+}
+
 void PhoneLink::Set(bool running, int intervalMs) {
     if (!running) {
         watchdog_.stop();

@@ -69,6 +69,7 @@ class PhoneLink : public IWatchdogClock {
         explicit TracedPort(PhoneLink& link) : link_(link) {}
         bool Write(const void* data, uint16_t length) override;
         void Close() override;
+        bool SetReplyFraming(ReplyFraming framing) override;
 
       private:
         PhoneLink& link_;

@@ -153,6 +153,14 @@ int64_t LocalFile::Size() const {
     throw IoError(Describe("Cannot get the size of", path_));
 }
 
+void LocalFile::Truncate() {
+    if (!file_)
+        throw IoError("File not open");
+    if (std::fflush(file_) != 0 || ::ftruncate(::fileno(file_), 0) != 0)
+        throw IoError(Describe("Cannot write", path_));
+    std::rewind(file_);
+}
+
 void LocalFile::Rewind() {
     if (!file_)
         throw IoError("File not open");

@@ -51,6 +51,8 @@ class LocalFile {
     // Size as the file system reports it.
     int64_t Size() const;
     void Rewind();
+    // Empties the file written so far and starts it again from its beginning.
+    void Truncate();
 
   private:
     std::FILE* file_ = nullptr;

@@ -129,11 +129,37 @@ void SendWriteBlock(Session& s) {
     s.TransferMoved(static_cast<int64_t>(n));
 }
 
-void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize) {
+namespace {
+
+void BeginRead(Session& s, const Bytes& utf8Name, int64_t listedSize, bool quietOnly) {
     // A checksum left over from an earlier file must not vouch for this one.
     s.ExpectedCrc = -1;
     s.CurrentOperation = Reading;
+    // Each read learns its blocks' framing afresh.
+    s.ReadQuietOnly = quietOnly;
+    s.ReadFraming = quietOnly ? Session::BlockFraming::QuietGap : Session::BlockFraming::Learning;
+    s.ReadUsedLength = false;
+    s.ReadCrc = 0;
+    s.ReadName = utf8Name;
     SendPhoneCommand(s, Read, utf8Name);
     s.ReadAnnouncedSize = std::max<int64_t>(listedSize, 0);
     s.TimerOn();
+}
+
+}  // namespace
+
+void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize) {
+    BeginRead(s, utf8Name, listedSize, false);
+}
+
+bool RereadFailedLengthFramedRead(Session& s) {
+    if (!s.ReadUsedLength || s.ReadQuietOnly || s.ExpectedCrc == static_cast<int64_t>(s.ReadCrc))
+        return false;
+    s.LocalFile.Truncate();
+    s.Progress.ProgressBar1.SetPosition(0);
+    s.ProgressUpdated();
+    s.RestartTransferFile();
+    const Bytes name = s.ReadName;
+    BeginRead(s, name, s.ReadAnnouncedSize, true);
+    return true;
 }

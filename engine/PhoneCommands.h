@@ -15,3 +15,6 @@ uint32_t LocalFileCrc32(Session& s);
 // Asks the phone for a file (UTF-8 name) whose size the listing gave, with the
 // read's checks reset, and waits for its reply.
 void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize);
+// A read framed by learned lengths whose bytes fail the checksum is read once more,
+// by the quiet gap alone, into the emptied local file: true when that read started.
+bool RereadFailedLengthFramedRead(Session& s);

@@ -5,6 +5,7 @@
 #include "engine/FileOperations.h"
 #include "engine/ReplyEngine.h"
 #include "protocol/Framing.h"
+#include "protocol/ReplyParsing.h"
 
 namespace {
 
@@ -25,6 +26,37 @@ void EndSilentOperation(Session& s, const std::string& text, const std::string& 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
 void HandleWatchdog(Session& s);
 void HandleConnectionLost(Session& s, const std::string& portName);
+
+// A marker ended a block of the running read. Whether the block's second field is
+// its length decides how the following blocks are framed; the answer to the marker
+// goes out next and tells the port so before the phone sends the next block.
+void LearnBlockFraming(Session& s, const Bytes& chunkBytes) {
+    if (s.ReadFraming == Session::BlockFraming::QuietGap)
+        return;
+    // This block came while the port framed blocks by their length.
+    if (s.ReadFraming == Session::BlockFraming::ByLength && s.PortFrames)
+        s.ReadUsedLength = true;
+    const Bytes pending = s.ReceiveBuffer + chunkBytes;
+    // The data line is the first line that is not the read's header; it runs to the
+    // end of what has arrived.
+    std::size_t at = 0;
+    for (;;) {
+        DataLinePrefix prefix;
+        if (ParseDataLinePrefix(pending.data() + at, pending.size() - at, prefix) ==
+                PrefixParse::Complete &&
+            prefix.number != 0)
+            break;
+        at = pending.find('\n', at);
+        if (at == Bytes::npos)
+            return;  // the block went to the engine with an earlier chunk
+        ++at;
+    }
+    if (DataLineLengthAgrees(pending.substr(at))) {
+        s.ReadFraming = Session::BlockFraming::ByLength;
+    } else {
+        s.ReadFraming = Session::BlockFraming::QuietGap;
+    }
+}
 
 }  // namespace
 
@@ -57,6 +89,8 @@ namespace {
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
                                          s.CurrentOperation == Idle);
+    if (chunk.answerMarker && s.CurrentOperation == Reading)
+        LearnBlockFraming(s, chunk.bytes);
     if (chunk.answerMarker)
         s.PortWrite(kMarkerAnswer);
     if (s.CurrentOperation == Reading)

@@ -5,10 +5,12 @@
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
 #include "phonefs/PhoneTree.h"
+#include "protocol/CRC.h"
 
 std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     const Bytes data = DataLineBytes(block);
     s.LocalFile.Write(data.data(), data.size());
+    s.ReadCrc = Crc32Update(s.ReadCrc, data.data(), data.size());
     return data.size();
 }
 

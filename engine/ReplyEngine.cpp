@@ -165,6 +165,8 @@ Scan RunScan(Session& s) {
                 break;
             case Reading:
                 if (line == kOk) {
+                    if (RereadFailedLengthFramedRead(s))
+                        return Scan::Done;
                     s.CurrentOperation = Idle;
                     const uint32_t link = s.LinkEpoch;
                     FinishDownload(s);
@@ -193,14 +195,14 @@ Scan RunScan(Session& s) {
                     s.ReceiveBuffer.clear();
                     s.TransferMoved(static_cast<int64_t>(StoreDataBlock(s, block)));
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     s.TimerOn();
                 }
                 break;
             case Writing:
                 if (line == kPrompt) {
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     SendWriteBlock(s);
                     s.TimerOn();
                     DropReceived(s);
@@ -250,7 +252,7 @@ Scan RunScan(Session& s) {
                 if (line == kOk) {
                     ++s.QueuePosition;
                     s.Progress.ProgressBar1.StepIt();
-                    s.ProgressUpdated();
+                    s.ProgressStepped();
                     s.TimerOff();
                     RequestNextListing(s);
                     // A pass that has listed every folder ends a re-read after an error.

@@ -31,9 +31,20 @@ Session::Session() = default;
 
 Session::~Session() = default;
 
+ReplyFraming Session::ExpectedFraming() const {
+    // A read's data lines may hold any byte, "\n" and "OK" included: only the quiet
+    // gap, or a length learned from the read's own blocks, shows where they end.
+    // Every other reply is made of short lines.
+    if (CurrentOperation != Reading)
+        return ReplyFraming::Lines;
+    return ReadFraming == BlockFraming::ByLength ? ReplyFraming::ReadBlocks
+                                                 : ReplyFraming::QuietGap;
+}
+
 void Session::PortWrite(const void* data, std::size_t length) {
     if (!Port)
         return;
+    PortFrames = Port->SetReplyFraming(ExpectedFraming());
     // Callers pass command lines and blocks of at most 512 bytes; anything longer
     // still goes out whole, in pieces the port's 16-bit count can carry.
     const char* p = static_cast<const char*>(data);
@@ -92,8 +103,23 @@ void Session::SetLongStatus(const std::string& utf8) {
     ProgressUpdated();
 }
 
+// Progress reaches the window and the sink at most ten times a second.
+bool Session::Due(std::chrono::steady_clock::time_point& last) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(100))
+        return false;
+    last = now;
+    return true;
+}
+
 void Session::ProgressUpdated() {
+    progressShown_ = std::chrono::steady_clock::now();
     if (Ui)
+        Ui->ProgressChanged();
+}
+
+void Session::ProgressStepped() {
+    if (Due(progressShown_) && Ui)
         Ui->ProgressChanged();
 }
 
@@ -241,6 +267,14 @@ void Session::TransferMoved(int64_t bytes) {
         return;
     Transfer.fileDone += bytes;
     Transfer.batchDone += bytes;
+    // The end of each file always counts; the bytes on the way only now and then.
+    if (ProgressSink && (Transfer.fileDone >= Transfer.fileTotal || Due(transferShown_)))
+        ProgressSink->TransferProgressed(Transfer);
+}
+
+void Session::RestartTransferFile() {
+    Transfer.batchDone -= Transfer.fileDone;
+    Transfer.fileDone = 0;
     if (ProgressSink)
         ProgressSink->TransferProgressed(Transfer);
 }

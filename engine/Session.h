@@ -7,6 +7,7 @@
 // small interfaces below; tests implement them with recording fakes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -296,6 +297,20 @@ struct Session {
     // clearly more than that ends the read as a malformed reply.
     int64_t ReadAnnouncedSize = 0;
     int64_t ReadBytesReceived = 0;
+    // How the serial component frames the running read's data lines. The first
+    // blocks end by the quiet gap; while they show that the second field is the
+    // block's length, the following ones are framed by that length and their marker
+    // answered as soon as they are complete; the first block that shows otherwise
+    // sends the rest of the read back to the quiet gap.
+    enum class BlockFraming : uint8_t { Learning, ByLength, QuietGap };
+    BlockFraming ReadFraming = BlockFraming::Learning;
+    // Some block of the running read was framed by its length. Its checksum guards
+    // the result: a mismatch reads the file once more, by the quiet gap only.
+    bool ReadUsedLength = false;
+    bool PortFrames = false;  // the port frames replies as the session last told it
+    bool ReadQuietOnly = false;
+    uint32_t ReadCrc = 0;  // of the file bytes received so far
+    Bytes ReadName;        // UTF-8, as the read command names the file
     // The tail of the last chunk when it may be the start of a "#OK#" marker whose
     // rest comes with the next chunk ("#", "#O" or "#OK"); kept out of
     // ReceiveBuffer until then. Stale when the bytes it follows were dropped
@@ -343,7 +358,10 @@ struct Session {
     std::string RenameRescuePath;  // UTF-8 local path
 
     // --- helpers used by every module -------------------------------------
-    // Sends bytes to the port (nothing when no port is attached).
+    // How the phone's reply to what is written now is framed (see ReplyFraming).
+    ReplyFraming ExpectedFraming() const;
+    // Sends bytes to the port (nothing when no port is attached), after telling the
+    // port how the reply to them is framed.
     void PortWrite(const void* data, std::size_t length);
     void PortWrite(const Bytes& bytes) { PortWrite(bytes.data(), bytes.size()); }
 
@@ -356,6 +374,10 @@ struct Session {
     void SetQuickStatus(const std::string& utf8);
     void SetLongStatus(const std::string& utf8);
     void ProgressUpdated();  // after changing a bar directly
+    // After a bar moved by one block or one folder: the window hears of it at most
+    // ten times a second (the models change at once; the next ProgressUpdated, at
+    // the latest the one that ends the operation, shows where they stand).
+    void ProgressStepped();
 
     void EnableMainWindow(bool enabled);
     void SetStatusText(const std::string& utf8);
@@ -384,6 +406,13 @@ struct Session {
     void StartTransferBatch(int64_t totalBytes);
     void StartTransferFile(const std::string& utf8Name, int64_t totalBytes);
     void TransferMoved(int64_t bytes);
+    // The file in hand starts over: what moved of it no longer counts.
+    void RestartTransferFile();
+
+  private:
+    // When the window and the progress sink last heard of the progress.
+    std::chrono::steady_clock::time_point progressShown_{}, transferShown_{};
+    static bool Due(std::chrono::steady_clock::time_point& last);
 };
 
 // Counts a run of an engine entry point (a received block, the watchdog, a lost

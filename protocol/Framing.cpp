@@ -1,7 +1,10 @@
 #include "protocol/Framing.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
+
+#include "protocol/ReplyParsing.h"
 
 const Bytes kMarker = "#OK#";
 const Bytes kMarkerAnswer = "##>\r\n";
@@ -18,7 +21,66 @@ std::size_t MarkerStartAtEnd(const Bytes& text) {
     return 0;
 }
 
+bool StartsWith(const char* text, std::size_t size, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    return size >= n && std::memcmp(text, prefix, n) == 0;
+}
+
+// The end of the complete read replies at the front of text: data lines whose
+// second field is their length, each followed by its marker, and the read's own
+// lines. Anything else (a data line of another length, bytes that continue a block
+// cut short by the quiet gap) stops the scan: the quiet gap ends those.
+std::size_t ReadRepliesEnd(const char* text, std::size_t size) {
+    static const char kBlockEnd[] = "\r\n#OK#";
+    constexpr std::size_t kBlockEndSize = sizeof kBlockEnd - 1;
+    std::size_t pos = 0;
+    while (pos < size) {
+        const char* rest = text + pos;
+        const std::size_t left = size - pos;
+        DataLinePrefix prefix;
+        const PrefixParse parse = ParseDataLinePrefix(rest, left, prefix);
+        if (parse == PrefixParse::Incomplete)
+            break;
+        if (parse == PrefixParse::Complete && prefix.number != 0) {
+            const std::size_t end =
+                prefix.dataStart + static_cast<std::size_t>(prefix.length) + kBlockEndSize;
+            if (left < end ||
+                std::memcmp(rest + end - kBlockEndSize, kBlockEnd, kBlockEndSize) != 0)
+                break;
+            pos += end;
+            continue;
+        }
+        const void* newline = std::memchr(rest, '\n', left);
+        if (!newline)
+            break;
+        const std::size_t line = static_cast<const char*>(newline) - rest + 1;
+        const bool header = parse == PrefixParse::Complete;  // "+FSFR: 0,<size>,<crc>"
+        if (!header && !(line == 4 && StartsWith(rest, left, "OK\r\n")) &&
+            !StartsWith(rest, left, "+CME ERROR: "))
+            break;
+        pos += line;
+    }
+    return pos;
+}
+
 }  // namespace
+
+std::size_t FramedReplyEnd(ReplyFraming framing, const uint8_t* data, std::size_t length) {
+    const char* text = reinterpret_cast<const char*>(data);
+    switch (framing) {
+        case ReplyFraming::Lines:
+            for (std::size_t i = length; i > 0; --i) {
+                if (text[i - 1] == '\n')
+                    return i;
+            }
+            return 0;
+        case ReplyFraming::ReadBlocks:
+            return ReadRepliesEnd(text, length);
+        case ReplyFraming::QuietGap:
+            break;
+    }
+    return 0;
+}
 
 FramedChunk FrameChunk(Bytes& held, bool& heldStale, const uint8_t* data, std::size_t length,
                        bool idle) {

@@ -23,3 +23,8 @@ struct FramedChunk {
 // idle says that the bytes of this chunk will be dropped.
 FramedChunk FrameChunk(Bytes& held, bool& heldStale, const uint8_t* data, std::size_t length,
                        bool idle);
+
+// How many bytes at the front of data the serial component may hand over at once
+// under framing: they end with a complete reply (see ReplyFraming). 0 when nothing
+// may go before the quiet gap.
+std::size_t FramedReplyEnd(ReplyFraming framing, const uint8_t* data, std::size_t length);

@@ -122,6 +122,48 @@ Bytes DataLineBytes(const Bytes& block) {
     return data;
 }
 
+PrefixParse ParseDataLinePrefix(const char* text, std::size_t size, DataLinePrefix& prefix) {
+    static const char kHead[] = "+FSFR: ";
+    constexpr std::size_t kHeadSize = sizeof kHead - 1;
+    // More digits than a block's number or length ever needs: the field is not one.
+    constexpr std::size_t kMaxDigits = 9;
+    std::size_t i = 0;
+    for (; i < kHeadSize; ++i) {
+        if (i == size)
+            return PrefixParse::Incomplete;
+        if (text[i] != kHead[i])
+            return PrefixParse::Invalid;
+    }
+    int64_t fields[2] = {0, 0};
+    for (int64_t& field : fields) {
+        const std::size_t first = i;
+        for (;; ++i) {
+            if (i == size)
+                return PrefixParse::Incomplete;
+            const char c = text[i];
+            if (c == ',' && i > first)
+                break;
+            if (c < '0' || c > '9' || i - first == kMaxDigits)
+                return PrefixParse::Invalid;
+            field = field * 10 + (c - '0');
+        }
+        ++i;  // the comma
+    }
+    prefix.number = fields[0];
+    prefix.length = fields[1];
+    prefix.dataStart = i;
+    return PrefixParse::Complete;
+}
+
+bool DataLineLengthAgrees(const Bytes& block) {
+    DataLinePrefix prefix;
+    if (ParseDataLinePrefix(block.data(), block.size(), prefix) != PrefixParse::Complete ||
+        prefix.number == 0)
+        return false;
+    return block.size() == prefix.dataStart + static_cast<std::size_t>(prefix.length) + 2 &&
+           block.compare(block.size() - 2, 2, "\r\n") == 0;
+}
+
 int32_t ParseErrorCode(const Bytes& line) {
     // The code follows the first 12 bytes of the line, whatever they are.
     Bytes codeText;

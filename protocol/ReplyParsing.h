@@ -1,6 +1,7 @@
 // The phone's reply lines taken apart: pure functions over bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 
@@ -24,5 +25,20 @@ int64_t ParseReadHeader(const Bytes& line);
 int64_t ParseReadHeaderSize(const Bytes& line);
 // The file bytes of a "+FSFR: <n>,<len>,<bytes>\r\n" data line.
 Bytes DataLineBytes(const Bytes& block);
+
+// The front of a read's data line, "+FSFR: <n>,<len>,", in plain decimal digits: the
+// block's number, the length its second field gives and where the file bytes start.
+// (Number 0 is the read's header line, "+FSFR: 0,<size>,<crc>".)
+struct DataLinePrefix {
+    int64_t number = 0;
+    int64_t length = 0;
+    std::size_t dataStart = 0;
+};
+enum class PrefixParse { Incomplete, Invalid, Complete };
+// Incomplete: the bytes so far may still become such a front; Invalid: they never will.
+PrefixParse ParseDataLinePrefix(const char* text, std::size_t size, DataLinePrefix& prefix);
+// The block (a data line through its "\r\n", marker taken off) carries as many file
+// bytes as its second field says.
+bool DataLineLengthAgrees(const Bytes& block);
 // The code of a "+CME ERROR: <code>\r\n" line. Throws ConversionError.
 int32_t ParseErrorCode(const Bytes& line);

@@ -9,8 +9,10 @@
 #include <QMetaObject>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <system_error>
 
+#include "protocol/Framing.h"
 #include "serial/Misc.h"
 #include "serial/TermiosLine.h"
 
@@ -192,8 +194,10 @@ void WriteQueue::Shut() {
 // Reader
 
 TReadThread::TReadThread(TComm32* owner, int port, int stop, uint64_t generation,
-                         int32_t readInterval)
-    : WorkerThread(owner, port, stop, generation), readInterval_(readInterval) {}
+                         int32_t readInterval, bool quietGapOnly)
+    : WorkerThread(owner, port, stop, generation),
+      readInterval_(readInterval),
+      quietGapOnly_(quietGapOnly) {}
 
 bool TReadThread::PostReceivedData(const uint8_t* data, std::size_t count) {
     if (count == 0) {
@@ -293,9 +297,15 @@ void TReadThread::Run() {
             count += static_cast<std::size_t>(got);
             waitLogged = false;
             idleDeadline = Clock::now() + std::chrono::milliseconds(readInterval_);
-            if (count == sizeof buffer || readInterval_ <= 0) {
-                bool posted = PostReceivedData(buffer, count);
-                count = 0;
+            // Complete replies go at once; the rest waits for more bytes or the gap.
+            std::size_t ready = count;
+            if (count < sizeof buffer && readInterval_ > 0) {
+                ready = quietGapOnly_ ? 0 : FramedReplyEnd(owner_->Framing(), buffer, count);
+            }
+            if (ready > 0) {
+                bool posted = PostReceivedData(buffer, ready);
+                std::memmove(buffer, buffer + ready, count - ready);
+                count -= ready;
                 if (!posted) {
                     PostHangup();
                     CommLog("Unable to HandleReadEvent: out of memory");
@@ -503,9 +513,12 @@ bool TComm32::Open() {
     stop_ = stop;
     queue_ = std::move(queue);
     ++generation_;
+    // Nothing is awaited yet on a new opening: the quiet gap until the owner says.
+    framing_.store(ReplyFraming::QuietGap, std::memory_order_release);
 
     try {
-        reader_ = std::make_unique<TReadThread>(this, port_, stop_, generation_, ReadInterval);
+        reader_ = std::make_unique<TReadThread>(this, port_, stop_, generation_, ReadInterval,
+                                                QuietGapOnly);
         reader_->Start();
     } catch (const std::system_error& e) {
         reader_.reset();
@@ -587,6 +600,11 @@ bool TComm32::Write(const void* data, uint16_t length) {
     }
     CommLog("Failed to Post to Write thread. ");
     return false;
+}
+
+bool TComm32::SetReplyFraming(ReplyFraming framing) {
+    framing_.store(framing, std::memory_order_release);
+    return !QuietGapOnly;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,13 +4,15 @@
 //
 // The reader collects bytes into blocks of at most 2048 bytes; a block ends when it
 // is full or when the line has stayed idle for ReadInterval milliseconds after at
-// least one byte. Blocks travel to the owner's thread as queued calls on this
-// QObject, in order, each in a buffer of its own. The writer sends queued requests
-// in call order, each one completely, within 5000 ms.
+// least one byte, or earlier, as soon as it holds complete replies under the framing
+// the owner set for the reply it awaits (SetReplyFraming). Blocks travel to the owner's thread as
+// queued calls on this QObject, in order, each in a buffer of its own. The writer sends queued
+// requests in call order, each one completely, within 5000 ms.
 #pragma once
 
 #include <QByteArray>
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -119,7 +121,8 @@ struct WriteQueue {
 
 class TReadThread : public comm32_internal::WorkerThread {
   public:
-    TReadThread(TComm32* owner, int port, int stop, uint64_t generation, int32_t readInterval);
+    TReadThread(TComm32* owner, int port, int stop, uint64_t generation, int32_t readInterval,
+                bool quietGapOnly);
 
   protected:
     void Run() override;
@@ -129,6 +132,7 @@ class TReadThread : public comm32_internal::WorkerThread {
     void CheckLineErrors();
 
     int32_t readInterval_;
+    bool quietGapOnly_;
     bool countersSupported_ = false;
     LineErrorCounters counters_;
 };
@@ -145,6 +149,8 @@ class TWriteThread : public comm32_internal::WorkerThread {
     bool SendBuffer(const uint8_t* data, std::size_t count);
 
     std::shared_ptr<comm32_internal::WriteQueue> queue_;
+    // Read by the reader thread after every read from the line.
+    std::atomic<ReplyFraming> framing_{ReplyFraming::QuietGap};
 };
 
 class TComm32 : public QObject, public IPort {
@@ -158,6 +164,9 @@ class TComm32 : public QObject, public IPort {
     uint32_t StopBits = 0;  // carried only: the port always runs with one stop bit
     std::string CommPort = "COM2";
     int32_t ReadInterval = 25;
+    // Hand bytes over by the quiet gap (or a full block) only, whatever framing the
+    // owner sets: the slower rule, kept for comparisons. Takes effect at Open.
+    bool QuietGapOnly = false;
 
     void SetCommsLogFileName(const std::string& name);
     const std::string& CommsLogFileName() const { return commsLogFileName_; }
@@ -174,6 +183,9 @@ class TComm32 : public QObject, public IPort {
     bool Open();
     void Close() override;
     bool Write(const void* data, uint16_t length) override;
+    // Any thread; takes effect for the bytes the reader has not handed over yet.
+    bool SetReplyFraming(ReplyFraming framing) override;
+    ReplyFraming Framing() const { return framing_.load(std::memory_order_acquire); }
     bool IsOpen() const { return port_ >= 0; }
 
   private:
@@ -202,4 +214,6 @@ class TComm32 : public QObject, public IPort {
     std::unique_ptr<comm32_internal::WorkerThread> reader_;
     std::unique_ptr<comm32_internal::WorkerThread> writer_;
     std::shared_ptr<comm32_internal::WriteQueue> queue_;
+    // Read by the reader thread after every read from the line.
+    std::atomic<ReplyFraming> framing_{ReplyFraming::QuietGap};
 };

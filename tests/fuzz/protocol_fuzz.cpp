@@ -37,6 +37,7 @@
 #include "engine/ReceiveHandler.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
+#include "protocol/Framing.h"
 #include "tests/support/Fakes.h"
 #include "tools/emulator/PhoneEmulator.h"
 
@@ -218,6 +219,9 @@ class FuzzPort : public RecordingPort {
         phone_.Receive(data, length);
         return true;
     }
+    // Says it frames as told, as the serial component does, so that reads learn
+    // their blocks' length and get their second chance here too.
+    bool SetReplyFraming(ReplyFraming) override { return true; }
 
   private:
     PhoneEmulator& phone_;
@@ -497,10 +501,23 @@ class Run {
         // The serial component hands over at most 2048 bytes at a time.
         for (std::size_t at = 0; at < chunk.size(); at += 2048) {
             const std::size_t n = std::min<std::size_t>(chunk.size() - at, 2048);
+            CheckFraming(reinterpret_cast<const uint8_t*>(chunk.data() + at), n);
             Guarded([&] {
                 ReceiveChunk(s, reinterpret_cast<const uint8_t*>(chunk.data() + at),
                              static_cast<uint16_t>(n));
             });
+        }
+    }
+
+    // Where the serial component could cut these bytes under each framing: never
+    // past their end, and a line framing only behind a line end.
+    static void CheckFraming(const uint8_t* data, std::size_t length) {
+        for (ReplyFraming framing :
+             {ReplyFraming::QuietGap, ReplyFraming::Lines, ReplyFraming::ReadBlocks}) {
+            const std::size_t end = FramedReplyEnd(framing, data, length);
+            if (end > length || (framing == ReplyFraming::QuietGap && end != 0) ||
+                (framing == ReplyFraming::Lines && end > 0 && data[end - 1] != '\n'))
+                Fail("framing cut outside the bytes or a line");
         }
     }
 

@@ -219,6 +219,39 @@ TEST_F(Comm32Test, IdleLineEndsABlock) {
     EXPECT_EQ(owner.blocks[1], "second");
 }
 
+// While short line replies are awaited a complete line goes to the owner at once; a
+// line without its end, and every byte under the quiet-gap framing or with the
+// quiet gap forced, waits for the gap (a long one here, so that "at once" shows).
+TEST_F(Comm32Test, LineFramingHandsCompleteLinesOverAtOnce) {
+    comm.ReadInterval = 3000;
+    ASSERT_TRUE(comm.Open());
+    comm.SetReplyFraming(ReplyFraming::Lines);
+    auto sent = Clock::now();
+    ASSERT_TRUE(pty.Send("##>\r\nO"));
+    ASSERT_TRUE(WaitUntil([&] { return owner.blocks.size() == 1; }));
+    EXPECT_LT(Clock::now() - sent, std::chrono::milliseconds(1500));
+    EXPECT_EQ(owner.blocks[0], "##>\r\n");
+    ASSERT_TRUE(pty.Send("K\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return owner.blocks.size() == 2; }));
+    EXPECT_EQ(owner.blocks[1], "OK\r\n");
+
+    comm.SetReplyFraming(ReplyFraming::QuietGap);
+    sent = Clock::now();
+    ASSERT_TRUE(pty.Send("OK\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return owner.blocks.size() == 3; }));
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(2900));
+    EXPECT_EQ(owner.blocks[2], "OK\r\n");
+    comm.Close();
+
+    comm.QuietGapOnly = true;
+    ASSERT_TRUE(comm.Open());
+    comm.SetReplyFraming(ReplyFraming::Lines);
+    sent = Clock::now();
+    ASSERT_TRUE(pty.Send("##>\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return owner.blocks.size() == 4; }));
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(2900));
+}
+
 TEST_F(Comm32Test, SustainedStreamLosesDuplicatesAndReordersNothing) {
     ASSERT_TRUE(comm.Open());
     const std::string stream = Pattern(600 * 1024, 2);

@@ -14,6 +14,8 @@ class EmulatorLink : public IPort {
     explicit EmulatorLink(Session& s);
     bool Write(const void* data, uint16_t length) override;
     void Close() override { ++closeCount; }
+    // Hands the phone's bytes over as they come, whatever the framing.
+    bool SetReplyFraming(ReplyFraming) override { return false; }
 
     // Delivers queued chunks until none is left (or maxChunks were delivered).
     // Returns the number delivered.

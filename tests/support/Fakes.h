@@ -17,6 +17,8 @@ class RecordingPort : public IPort {
   public:
     bool Write(const void* data, uint16_t length) override;
     void Close() override { ++closeCount; }
+    // Hands the phone's bytes over as they come, whatever the framing.
+    bool SetReplyFraming(ReplyFraming) override { return false; }
     std::vector<std::string> writes;
     int closeCount = 0;
     std::string All() const;  // every write joined

@@ -103,6 +103,7 @@ class RecordingPort : public IPort {
         ++closeCount;
         inner_->Close();
     }
+    bool SetReplyFraming(ReplyFraming framing) override { return inner_->SetReplyFraming(framing); }
     std::string sent;
     int closeCount = 0;
     std::function<void()> onWrite;

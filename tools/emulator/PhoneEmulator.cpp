@@ -368,7 +368,9 @@ void PhoneEmulator::SendNextReadBlock() {
     ++readBlock_;
     // The data line and the marker leave in one chunk: the host answers the marker and
     // takes everything it holds after the line's start as the block.
-    Send("+FSFR: " + std::to_string(readBlock_) + "," + std::to_string(n) + "," +
+    const bool sizeField = Faults.sizeFieldFrom > 0 && readBlock_ >= Faults.sizeFieldFrom;
+    const std::size_t second = sizeField ? readData_.size() : n;
+    Send("+FSFR: " + std::to_string(readBlock_) + "," + std::to_string(second) + "," +
          readData_.substr(readPos_, n) + "\r\n#OK#");
     readPos_ += n;
 }

@@ -11,7 +11,8 @@
 //                              per file (more: 1 while further entries follow, else 0),
 //                              then OK; +CME ERROR: 11 for an unknown folder code
 //   AT+FSFR=-1,"name"          +FSFR: 0,<size>,<crc>, then per block of up to 512 bytes
-//                              "+FSFR: <n>,<len>,<bytes>\r\n#OK#" (n from 1) in one chunk;
+//                              "+FSFR: <n>,<len>,<bytes>\r\n#OK#" (n from 1) in one chunk
+//                              (<len> the file's size instead under a fault);
 //                              the next block waits for the host's "##>"; after the
 //                              last one, OK. An empty file: the header, then OK.
 //                              +CME ERROR: 11 when the file is missing
@@ -45,6 +46,9 @@ struct EmulatorFaults {
     int silentAfter = 0;
     bool doublePrompt = false;  // send every write prompt "##>" twice
     bool strayPrompt = false;   // put a "##>" line before the OK of an erase or change-folder
+    // From this block of a read on (1: every block), a data line's second field is the
+    // file's size rather than the block's length; 0: never.
+    int sizeFieldFrom = 0;
 };
 
 class PhoneEmulator {

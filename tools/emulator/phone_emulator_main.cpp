@@ -74,7 +74,8 @@ void Usage() {
                  "  --sample            load the sample content (default)\n"
                  "  --empty             start with no files\n"
                  "  --link PATH         make PATH a symbolic link to the port\n"
-                 "  --baud N            send at most N/10 bytes per second\n"
+                 "  --baud N            send at most N/10 bytes per second, and take the\n"
+                 "                      program's bytes in no faster\n"
                  "  --transcript FILE   log both directions to FILE\n"
                  "  --replay FILE       answer from a trace of a real line (orvo-cli or\n"
                  "                      orvo-fm --trace): report the first command that\n"
@@ -102,7 +103,10 @@ void Usage() {
                  "                      (later output waits behind it)\n"
                  "  --double-prompt     send every write prompt \"##>\" twice\n"
                  "  --stray-prompt      send a \"##>\" line before the OK of an erase or\n"
-                 "                      change-folder\n");
+                 "                      change-folder\n"
+                 "  --size-field [N]    from block N of each read on (default 1) give the\n"
+                 "                      file's size in the second field of data lines,\n"
+                 "                      not the block's length\n");
 }
 
 bool ParseLong(const char* text, long min, long& value) {
@@ -155,6 +159,12 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.faults.doublePrompt = true;
         } else if (a == "--stray-prompt") {
             o.faults.strayPrompt = true;
+        } else if (a == "--size-field") {
+            o.faults.sizeFieldFrom = 1;
+            if (i + 1 < argc && ParseLong(argv[i + 1], 1, n)) {
+                o.faults.sizeFieldFrom = static_cast<int>(n);
+                ++i;
+            }
         } else if (a == "--reset-delay") {
             if (!number(0, n)) {
                 return false;
@@ -405,6 +415,7 @@ class Server {
         }
         start_ = Clock::now();
         lastRefill_ = start_;
+        lastInRefill_ = start_;
     }
     ~Server() {
         if (log_) {
@@ -421,7 +432,8 @@ class Server {
                 return status_;
             }
             pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0}, {master_, 0, 0}};
-            int timeout = -1;
+            int timeout = -1;     // milliseconds
+            long timeoutUs = -1;  // microseconds, for the line's pacing
             nfds_t count = 2;
             if (hungUp_) {
                 // Nobody has the port open: the master would report the hang-up at
@@ -437,12 +449,16 @@ class Server {
                                                    .count());
                     timeout = std::max(timeout, 1);
                 }
+                if (!in_.empty()) {
+                    long wait = PacingDelayUs(in_, inCredit_, lastInRefill_);
+                    timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
+                }
                 if (!out_.empty()) {
-                    int wait = PacingDelayMs();
+                    long wait = PacingDelayUs(out_, credit_, lastRefill_);
                     if (wait == 0) {
                         fds[1].events |= POLLOUT;
                     } else {
-                        timeout = timeout < 0 ? wait : std::min(timeout, wait);
+                        timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
                     }
                 }
                 if (phone_.AwaitingWriteData()) {
@@ -453,7 +469,21 @@ class Server {
                     timeout = timeout < 0 ? stall : std::min(timeout, stall);
                 }
             }
-            int r = poll(fds, count, timeout);
+            // The line's pacing needs finer steps than milliseconds.
+            if (timeoutUs >= 0 && (timeout < 0 || timeoutUs < timeout * 1000L)) {
+                timeout = -1;
+            } else {
+                timeoutUs = -1;
+            }
+            timespec ts{};
+            if (timeoutUs >= 0) {
+                ts.tv_sec = timeoutUs / 1000000;
+                ts.tv_nsec = (timeoutUs % 1000000) * 1000;
+            } else if (timeout >= 0) {
+                ts.tv_sec = timeout / 1000;
+                ts.tv_nsec = (timeout % 1000) * 1000000L;
+            }
+            int r = ppoll(fds, count, timeout < 0 && timeoutUs < 0 ? nullptr : &ts, nullptr);
             if (r < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -473,6 +503,9 @@ class Server {
                 ReadInput();
             } else if (fds[1].revents & (POLLHUP | POLLERR)) {
                 HangUp();
+            }
+            if (!hungUp_) {
+                DeliverInput();
             }
             if (!hungUp_ && (fds[1].revents & POLLOUT)) {
                 WriteOutput();
@@ -539,12 +572,12 @@ class Server {
             held_.emplace_back(at, chunk);
             return;
         }
-        out_ += chunk;
+        Queue(out_, chunk, credit_, lastRefill_);
     }
 
     void ReleaseHeld() {
         while (!held_.empty() && held_.front().first <= Clock::now()) {
-            out_ += held_.front().second;
+            Queue(out_, held_.front().second, credit_, lastRefill_);
             held_.pop_front();
         }
     }
@@ -553,6 +586,7 @@ class Server {
         // Whatever was meant for the program that went away is dropped.
         phone_.AbortTransfer();
         out_.clear();
+        in_.clear();
         held_.clear();
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR))) {
@@ -584,8 +618,8 @@ class Server {
             Replay(buf, static_cast<std::size_t>(n));
         } else if (n > 0) {
             lastInput_ = Clock::now();
-            phone_.Receive(buf, static_cast<std::size_t>(n));
-            Drain();
+            Queue(in_, std::string(buf, static_cast<std::size_t>(n)), inCredit_, lastInRefill_);
+            DeliverInput();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             HangUp();
         }
@@ -650,34 +684,67 @@ class Server {
         phone_.Commands.clear();
     }
 
-    // 0 when bytes may go now, otherwise the milliseconds until a slice may. Bytes go
-    // in slices of about 10 ms, so a slow line does not mean a wake-up per byte.
-    int PacingDelayMs() {
+    // Bytes for one direction of the line. A line that was idle saves no time up:
+    // the first bytes after a pause take their own time on the wire, as later ones do.
+    void Queue(std::string& queue, const std::string& bytes, double& credit,
+               Clock::time_point& last) {
+        if (queue.empty()) {
+            credit = 0;
+            last = Clock::now();
+        }
+        queue += bytes;
+    }
+
+    // The program's bytes reach the phone no faster than the line carries them: the
+    // line is paced both ways, each direction with its own credit.
+    void DeliverInput() {
+        std::size_t allowed = in_.size();
+        if (allowed == 0) {
+            return;
+        }
+        if (bytesPerSecond_ > 0) {
+            Refill(inCredit_, lastInRefill_);
+            allowed = std::min(allowed, static_cast<std::size_t>(inCredit_));
+            if (allowed == 0) {
+                return;
+            }
+            inCredit_ -= static_cast<double>(allowed);
+        }
+        const std::string piece = in_.substr(0, allowed);
+        in_.erase(0, allowed);
+        phone_.Receive(piece.data(), piece.size());
+        Drain();
+    }
+
+    // 0 when bytes of `queue` may go now, otherwise the microseconds until a slice
+    // may. Bytes go in slices of about 10 ms, so a slow line does not mean a wake-up
+    // per byte.
+    long PacingDelayUs(const std::string& queue, double& credit, Clock::time_point& last) {
         if (bytesPerSecond_ <= 0) {
             return 0;
         }
-        Refill();
-        double need = std::min(static_cast<double>(out_.size()), SliceBytes());
-        if (credit_ >= need) {
+        Refill(credit, last);
+        double need = std::min(static_cast<double>(queue.size()), SliceBytes());
+        if (credit >= need) {
             return 0;
         }
-        double ms = (need - credit_) * 1000.0 / bytesPerSecond_;
-        return std::max(1, static_cast<int>(ms + 0.999));
+        double us = (need - credit) * 1e6 / bytesPerSecond_;
+        return std::max(1L, static_cast<long>(us + 0.999));
     }
 
     double SliceBytes() const { return std::max(1.0, std::floor(bytesPerSecond_ / 100.0)); }
 
-    void Refill() {
+    void Refill(double& credit, Clock::time_point& last) {
         auto now = Clock::now();
-        credit_ += std::chrono::duration<double>(now - lastRefill_).count() * bytesPerSecond_;
-        lastRefill_ = now;
-        credit_ = std::min(credit_, SliceBytes());  // at most one slice ahead after a pause
+        credit += std::chrono::duration<double>(now - last).count() * bytesPerSecond_;
+        last = now;
+        credit = std::min(credit, SliceBytes());  // at most one slice ahead after a pause
     }
 
     void WriteOutput() {
         std::size_t allowed = out_.size();
         if (bytesPerSecond_ > 0) {
-            Refill();
+            Refill(credit_, lastRefill_);
             allowed = std::min(allowed, static_cast<std::size_t>(credit_));
             if (allowed == 0) {
                 return;
@@ -708,8 +775,11 @@ class Server {
     std::FILE* log_ = nullptr;
     bool hungUp_ = true;  // nobody has opened the port yet
     double credit_ = 0;
+    std::string in_;  // the program's bytes on their way to the phone
+    double inCredit_ = 0;
     Clock::time_point start_;
     Clock::time_point lastRefill_;
+    Clock::time_point lastInRefill_;
     Clock::time_point lastInput_;
 };
 
