@@ -8,7 +8,7 @@ TAboutForm::TAboutForm(QWidget* owner)
                                  Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("О программе"));
-    setFixedSize(280, 156);
+    setFixedSize(Design(QSize(280, 156)));
 
     const QString lines[] = {
         QStringLiteral("Orvo File Manager v0.1b"),
@@ -20,7 +20,7 @@ TAboutForm::TAboutForm(QWidget* owner)
     for (const QString& text : lines) {
         auto* label = new QLabel(text, this);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setGeometry(0, top, 280, 20);
+        label->setGeometry(Design(QRect(0, top, 280, 20)));
         top += 24;
     }
     AboutOkBtn = AddButton(QStringLiteral("OK"), 80, 112, 113, 25, "AboutOkBtn");

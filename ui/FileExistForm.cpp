@@ -10,7 +10,7 @@ TFileExistForm::TFileExistForm(QWidget* owner)
     setObjectName(QStringLiteral("FileExistForm"));
     setWindowTitle(QStringLiteral("Файл существует"));
     // An outer size of 364 x 147 leaves this client area under a usual frame.
-    resize(356, 120);
+    resize(Design(QSize(356, 120)));
 
     OndNameCapt = AddLabel(QStringLiteral("Старое имя:"), 8, 1, "OndNameCapt");
     OldName = AddLabel(QString(), 8, 18, "OldName");
@@ -18,7 +18,7 @@ TFileExistForm::TFileExistForm(QWidget* owner)
     NewNameCapt = AddLabel(QStringLiteral("Новое имя:"), 8, 37, "NewNameCapt");
     NewName = new QLineEdit(this);
     NewName->setObjectName(QStringLiteral("NewName"));
-    NewName->setGeometry(8, 56, 337, 21);
+    NewName->setGeometry(Design(QRect(8, 56, 337, 21)));
     FexOKBtn = AddButton(QStringLiteral("OK"), 8, 88, 97, 25, "FexOKBtn");
     FexOverwriteBtn =
         AddButton(QStringLiteral("Перезаписать"), 120, 88, 121, 25, "FexOverwriteBtn");

@@ -1,20 +1,29 @@
 #include "ui/MainForm.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 
+#include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
+#include "app/TransferMeter.h"
+#include "app/WorkPanes.h"
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
 #include "engine/ReceiveHandler.h"
@@ -62,10 +71,9 @@ TForm1::TForm1(const ProgramOptions& options)
       screenshotDir_(options.screenshotDir) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("OrvoFileManager v0.1b"));
-    UseDesignFont(this);
-    setMinimumSize(600, 420);
-    setMaximumSize(1200, 840);
-    resize(600, 420);
+    setMinimumSize(Design(QSize(600, 420)));
+    setMaximumSize(Design(QSize(1200, 840)));
+    resize(Design(QSize(600, 420)));
 
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("Client"));
@@ -110,6 +118,32 @@ TForm1::TForm1(const ProgramOptions& options)
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setMinimumHeight(19);
     statusBar()->addWidget(StatusPanel, 1);
+    SelectionPanel = new QLabel;
+    SelectionPanel->setObjectName(QStringLiteral("SelectionPanel"));
+    statusBar()->addPermanentWidget(SelectionPanel);
+
+    // The computer pane's folder, above the panes: typed in, or home at a click.
+    PathBar = new QToolBar(QStringLiteral("Путь"), this);
+    PathBar->setObjectName(QStringLiteral("PathBar"));
+    PathBar->setMovable(false);
+    PathBar->setFloatable(false);
+    PathBar->toggleViewAction()->setVisible(false);
+    HomeBtn = new QToolButton(PathBar);
+    HomeBtn->setObjectName(QStringLiteral("HomeBtn"));
+    HomeBtn->setText(QStringLiteral("Домой"));
+    HomeBtn->setFocusPolicy(Qt::TabFocus);
+    SetHint(HomeBtn, QStringLiteral("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
+    HomeBtn->setAccessibleName(QStringLiteral("Домашняя папка"));
+    HomeBtn->setAccessibleDescription(QStringLiteral("Открыть домашнюю папку на компьютере"));
+    PathEdit = new QLineEdit(PathBar);
+    PathEdit->setObjectName(QStringLiteral("PathEdit"));
+    PathEdit->setAccessibleName(QStringLiteral("Папка компьютера"));
+    PathEdit->setAccessibleDescription(
+        QStringLiteral("Путь к папке, открытой на компьютере; Enter открывает введённую папку"));
+    PathBar->addWidget(HomeBtn);
+    PathBar->addWidget(PathEdit);
+    addToolBar(Qt::TopToolBarArea, PathBar);
+    setContextMenuPolicy(Qt::NoContextMenu);
 
     BuildMenu();
 
@@ -136,6 +170,50 @@ TForm1::TForm1(const ProgramOptions& options)
     connect(CompileJavaBtn, &QPushButton::clicked, this, &TForm1::CompileJava1Click);
     connect(RescanBtn, &QPushButton::clicked, this, &TForm1::RescanBtnClick);
     connect(DeleteBtn, &QPushButton::clicked, this, &TForm1::DeleteBtnClick);
+    connect(HomeBtn, &QToolButton::clicked, this, &TForm1::GoHome);
+    connect(PathEdit, &QLineEdit::returnPressed, this, &TForm1::PathEditReturn);
+    connect(Source, &TShellList::FolderChanged, this, [this] {
+        UpdatePathEdit();
+        UpdatePaneNames();
+        UpdateSelectionPanel();
+    });
+    connect(Source, &TShellList::PhoneFilesDropped, this, &TForm1::DownloadDropped);
+    connect(ListPhone, &TPhoneList::FilesDropped, this, &TForm1::UploadDropped);
+    connect(ListPhone->Rows(), &QAbstractItemModel::modelReset, this, [this] {
+        UpdatePaneNames();
+        UpdateSelectionPanel();
+    });
+    connect(Source->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TForm1::UpdateSelectionPanel);
+    connect(ListPhone->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TForm1::UpdateSelectionPanel);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    // Tab goes from one pane to the other.
+    Source->installEventFilter(this);
+    ListPhone->installEventFilter(this);
+
+    // Names for screen readers: the two "Назад" buttons say which pane they serve.
+    ParentCompBtn->setAccessibleName(QStringLiteral("Назад, компьютер"));
+    ParentCompBtn->setAccessibleDescription(
+        QStringLiteral("Перейти в папку выше на компьютере (Backspace)"));
+    ParentPhoneBtn->setAccessibleName(QStringLiteral("Назад, телефон"));
+    ParentPhoneBtn->setAccessibleDescription(
+        QStringLiteral("Перейти в папку выше на телефоне (Backspace)"));
+    CopyToPhoneBtn->setAccessibleDescription(
+        QStringLiteral("Копировать выделенные файлы компьютера в папку телефона (F5)"));
+    CopyToCompBtn->setAccessibleDescription(
+        QStringLiteral("Копировать выделенные файлы телефона в папку компьютера (F5)"));
+    RenameBtn->setAccessibleDescription(QStringLiteral("Переименовать файл телефона (F2)"));
+    CompileJavaBtn->setAccessibleDescription(QStringLiteral("Компилировать JAVA"));
+    RescanBtn->setAccessibleDescription(QStringLiteral("Перечитать папку телефона (Ctrl+R)"));
+    DeleteBtn->setAccessibleDescription(
+        QStringLiteral("Удалить выделенные файлы телефона (Delete, F8)"));
+    Source->setAccessibleDescription(QStringLiteral("Файлы и папки компьютера"));
+    ListPhone->setAccessibleDescription(QStringLiteral("Файлы и папки телефона"));
+    StatusPanel->setAccessibleName(QStringLiteral("Состояние"));
+    SelectionPanel->setAccessibleName(QStringLiteral("Выделено"));
+    BuildPaneActions();
 
     session_.Ui = this;
     session_.PhonePane = ListPhone;
@@ -147,9 +225,14 @@ TForm1::TForm1(const ProgramOptions& options)
     FileExistForm = std::make_unique<TFileExistForm>(this);
     SettingsForm = std::make_unique<TSettingsForm>(this, *Comm321, options.ports);
     ProcessForm = std::make_unique<TProcessForm>(this, session_);
+    session_.ProgressSink = ProcessForm.get();
 
     OnExit = [] { QCoreApplication::quit(); };
+    UpdatePathEdit();
+    UpdatePaneNames();
+    UpdateSelectionPanel();
     LayoutControls();
+    Source->setFocus();
 }
 
 TForm1::~TForm1() {
@@ -157,6 +240,7 @@ TForm1::~TForm1() {
     Comm321->Close();
     Timer1->stop();
     session_.Ui = nullptr;
+    session_.ProgressSink = nullptr;
     session_.Port = nullptr;
     session_.PhonePane = nullptr;
     session_.Source = nullptr;
@@ -167,7 +251,7 @@ QPushButton* TForm1::AddButton(const QString& text, const QRect& design, bool le
     auto* button = new QPushButton(text, client_);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
-    FitText(button, text, design.width() - 6);
+    FitText(button, text, Design(design.width()) - 6);
     anchored_.push_back({button, design, left, top, right, bottom});
     return button;
 }
@@ -204,10 +288,10 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::LayoutControls() {
-    const int dx = client_->width() - kDesignWidth;
-    const int dy = client_->height() - kDesignHeight;
+    const int dx = client_->width() - Design(kDesignWidth);
+    const int dy = client_->height() - Design(kDesignHeight);
     for (const Anchored& a : anchored_) {
-        QRect r = a.design;
+        QRect r = Design(a.design);
         if (a.right) {
             if (a.left) {
                 r.setWidth(r.width() + dx);
@@ -229,6 +313,16 @@ void TForm1::LayoutControls() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ && event->type() == QEvent::Resize)
         LayoutControls();
+    if ((watched == Source || watched == ListPhone) && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & ~Qt::ShiftModifier);
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            QWidget* other = watched == Source ? static_cast<QWidget*>(ListPhone) : Source;
+            other->setFocus(key->key() == Qt::Key_Tab ? Qt::TabFocusReason
+                                                      : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -237,8 +331,7 @@ bool TForm1::event(QEvent* event) {
         // The long part of the hint under the mouse replaces the panel's text; when
         // the mouse leaves it, the panel shows the program's own status again.
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        StatusPanel->setText(tip.isEmpty() ? QString::fromStdString(session_.MainWindow.StatusText)
-                                           : tip);
+        StatusPanel->setText(tip.isEmpty() ? IdleStatus() : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -372,7 +465,15 @@ void TForm1::Help2Click() {
         "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
         "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
         "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
-        "Порт и скорость меняются в меню Файл - Установки.",
+        "Порт и скорость меняются в меню Файл - Установки.\n"
+        "Файлы можно перетаскивать между панелями и из других программ на панель телефона.\n"
+        "\n"
+        "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
+        "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
+        "Tab - другая панель; F5 - копировать в другую панель;\n"
+        "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
+        "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
+        "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.",
         "Помощь");
 }
 
@@ -461,7 +562,16 @@ void TForm1::ProgressChanged() {
 
 void TForm1::MainWindowChanged() {
     setEnabled(session_.MainWindow.Enabled);
-    StatusPanel->setText(QString::fromStdString(session_.MainWindow.StatusText));
+    StatusPanel->setText(IdleStatus());
+    if (session_.MainWindow.Enabled && !wasEnabled_ && lastPane_) {
+        // After an operation the keyboard is back in the pane it came from.
+        QPointer<QWidget> pane = lastPane_;
+        QTimer::singleShot(0, this, [this, pane] {
+            if (pane && isEnabled() && isActiveWindow())
+                pane->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    wasEnabled_ = session_.MainWindow.Enabled;
     if (!screenshotDir_.empty() && !screenshotsTaken_ && session_.MainWindow.Enabled &&
         session_.CurrentFolder) {
         screenshotsTaken_ = true;
@@ -477,6 +587,190 @@ void TForm1::RestartConnection() {
         else
             FormCreate();
     });
+}
+
+// ---------------------------------------------------------------------------
+// The keyboard, the context menus, the path bar and the status bar.
+
+QAction* TForm1::AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
+                               const QList<QKeySequence>& keys, const char* name,
+                               const std::function<void()>& handler) {
+    auto* action = new QAction(text, pane);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(keys);
+    // Only while the pane has the keyboard: the keys mean that pane's operations.
+    action->setShortcutContext(Qt::WidgetShortcut);
+    action->setShortcutVisibleInContextMenu(true);
+    connect(action, &QAction::triggered, this, handler);
+    pane->addAction(action);
+    list << action;
+    return action;
+}
+
+void TForm1::BuildPaneActions() {
+    const QList<QKeySequence> up{QKeySequence(Qt::Key_Backspace),
+                                 QKeySequence(Qt::ALT | Qt::Key_Up)};
+    const QList<QKeySequence> reread{QKeySequence(Qt::CTRL | Qt::Key_R)};
+    const QList<QKeySequence> all{QKeySequence(Qt::CTRL | Qt::Key_A)};
+
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Открыть папку"),
+                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenComp1",
+                  [this] { OpenComputerItem(); });
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Папка выше"), up, "UpComp1",
+                  [this] { ParentCompBtnClick(); });
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Домашняя папка"),
+                  {QKeySequence(Qt::ALT | Qt::Key_Home)}, "HomeComp1", [this] { GoHome(); });
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Копировать на телефон"),
+                  {QKeySequence(Qt::Key_F5)}, "CopyToPhone1", [this] { CopyToPhoneBtnClick(); });
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Перечитать"), reread, "RereadComp1",
+                  [this] { Source->Refresh(); });
+    AddPaneAction(Source, ComputerActions, QStringLiteral("Выделить всё"), all, "SelectAllComp1",
+                  [this] { Source->selectAll(); });
+    ShowHidden1 = AddPaneAction(Source, ComputerActions, QStringLiteral("Показывать скрытые файлы"),
+                                {QKeySequence(Qt::CTRL | Qt::Key_H)}, "ShowHidden1", [] {});
+    ShowHidden1->setCheckable(true);
+    connect(ShowHidden1, &QAction::toggled, this, &TForm1::ShowHiddenToggled);
+
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Открыть папку"),
+                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenPhone1",
+                  [this] { OpenPhoneItem(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Папка выше"), up, "UpPhone1",
+                  [this] { ParentPhoneBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Копировать на компьютер"),
+                  {QKeySequence(Qt::Key_F5)}, "CopyToComp1", [this] { CopyToCompBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Переименовать"),
+                  {QKeySequence(Qt::Key_F2)}, "RenamePhone1", [this] { RenameBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Удалить"),
+                  {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_F8)}, "DeletePhone1",
+                  [this] { DeleteBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Перечитать"), reread, "RereadPhone1",
+                  [this] { RescanBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Выделить всё"), all, "SelectAllPhone1",
+                  [this] { ListPhone->selectAll(); });
+
+    Source->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ListPhone->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TForm1::OpenComputerItem() {
+    Guarded([this] { Source->OpenCurrent(); });
+}
+
+void TForm1::OpenPhoneItem() {
+    Guarded([this] {
+        // The folder under the cursor; a file row does nothing.
+        const int row = ListPhone->CurrentRow();
+        if (row < 0 || ListPhone->Image(row) != 0)
+            return;
+        ListPhone->clearSelection();
+        ListPhone->SetSelected(row, true);
+        ::OpenSelectedFolder(session_);
+    });
+}
+
+void TForm1::GoHome() {
+    Guarded([this] { Source->SetFolder(QDir::homePath()); });
+}
+
+void TForm1::PathEditReturn() {
+    QString path = PathEdit->text().trimmed();
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    if (!Source->SetFolder(path)) {
+        const QString typed = PathEdit->text();
+        UpdatePathEdit();
+        ShowMessageBox(this, QStringLiteral("Папка не найдена:\n") + typed,
+                       QStringLiteral("Ошибка"));
+        PathEdit->setFocus();
+        return;
+    }
+    Source->setFocus();
+}
+
+void TForm1::ShowHiddenToggled(bool show) {
+    Source->SetShowHidden(show);
+    UpdateSelectionPanel();
+}
+
+void TForm1::UploadDropped(const QStringList& paths) {
+    Guarded([this, &paths] {
+        if (!session_.CurrentFolder || !session_.Source || !isEnabled())
+            return;
+        WorkList work = SelectedComputerFiles(session_);
+        work.localPaths.clear();
+        for (const QString& p : paths) work.localPaths.push_back(p.toStdString());
+        ::UploadFiles(session_, std::move(work));
+    });
+}
+
+void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& folder) {
+    Guarded([this, &names, &folder] {
+        if (!session_.CurrentFolder || !session_.PhonePane || !isEnabled())
+            return;
+        WorkList work = SelectedPhoneFiles(session_);
+        work.phoneNames.assign(names.begin(), names.end());
+        work.localFolder = folder.toStdString();
+        work.onEnded = [this] {
+            if (session_.Source)
+                session_.Source->Refresh();
+        };
+        ::DownloadFiles(session_, std::move(work));
+    });
+}
+
+void TForm1::FocusChanged(QWidget* now) {
+    if (now == Source || now == ListPhone) {
+        lastPane_ = now;
+        UpdateSelectionPanel();
+    } else if (now == PathEdit || now == HomeBtn) {
+        lastPane_ = Source;
+        UpdateSelectionPanel();
+    }
+}
+
+void TForm1::UpdatePaneNames() {
+    Source->setAccessibleName(QStringLiteral("Компьютер"));
+    QString folder = QStringLiteral("/");
+    if (session_.CurrentFolder)
+        folder = QString::fromStdString(FolderPathOf(session_.CurrentFolder));
+    ListPhone->setAccessibleName(QStringLiteral("Телефон: ") + folder);
+}
+
+void TForm1::UpdatePathEdit() {
+    const QString path = QString::fromStdString(Source->FolderPath());
+    if (PathEdit->text() != path)
+        PathEdit->setText(path);
+}
+
+void TForm1::UpdateSelectionPanel() {
+    int count = 0;
+    int64_t bytes = 0;
+    if (lastPane_ == ListPhone) {
+        for (int i = 0; i < ListPhone->Count(); ++i) {
+            if (ListPhone->Selected(i)) {
+                ++count;
+                if (ListPhone->Image(i) != 0)
+                    bytes += std::atoll(ListPhone->SizeText(i).c_str());
+            }
+        }
+    } else {
+        count = Source->SelCount();
+        bytes = Source->SelectedBytes();
+    }
+    SelectionPanel->setText(count == 0 ? QString()
+                                       : QStringLiteral("Выделено: %1, %2")
+                                             .arg(count)
+                                             .arg(QString::fromStdString(FormatBytes(bytes))));
+}
+
+QString TForm1::IdleStatus() const {
+    if (session_.MainWindow.Enabled && session_.CurrentOperation == Idle && session_.PhoneTree &&
+        Comm321->IsOpen()) {
+        return QStringLiteral("Порт %1, %2 бит/с")
+            .arg(QString::fromStdString(Comm321->CommPort))
+            .arg(Comm321->BaudRate);
+    }
+    return QString::fromStdString(session_.MainWindow.StatusText);
 }
 
 // ---------------------------------------------------------------------------

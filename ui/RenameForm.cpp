@@ -8,11 +8,11 @@ TRenameForm::TRenameForm(QWidget* owner)
                                  Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("RenameForm"));
     setWindowTitle(QStringLiteral("Переименовать"));
-    setFixedSize(230, 77);
+    setFixedSize(Design(QSize(230, 77)));
 
     RenName = new QLineEdit(this);
     RenName->setObjectName(QStringLiteral("RenName"));
-    RenName->setGeometry(8, 16, 217, 21);
+    RenName->setGeometry(Design(QRect(8, 16, 217, 21)));
     RenOK = AddButton(QStringLiteral("OK"), 8, 48, 89, 25, "RenOK");
     RenCancel = AddButton(QStringLiteral("Отмена"), 128, 48, 97, 25, "RenCancel");
     RenOK->setDefault(true);

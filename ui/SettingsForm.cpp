@@ -19,8 +19,8 @@ QComboBox* MakeList(QWidget* parent, int left, int top, int width, const char* n
     box->setEditable(true);
     // Typed text is never taken as an entry: only the selected entry counts.
     box->setInsertPolicy(QComboBox::NoInsert);
-    box->move(left, top);
-    box->resize(width, box->sizeHint().height());
+    box->move(Design(left), Design(top));
+    box->resize(Design(width), box->sizeHint().height());
     return box;
 }
 
@@ -32,16 +32,16 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
       comm_(comm) {
     setObjectName(QStringLiteral("SettingsForm"));
     setWindowTitle(QStringLiteral("Settings"));
-    setFixedSize(295, 122);
+    setFixedSize(Design(QSize(295, 122)));
 
     QLabel* label1 = AddLabel(QStringLiteral("Выберите ваш COM порт"), 24, 16, "Label1");
     QLabel* label2 = AddLabel(QStringLiteral("Выберите скорость:"), 48, 48, "Label2");
     // The labels stand before the lists. A label wider than its room in this font
     // starts further left, so that it still ends before its list; only when even the
     // dialog's left margin leaves too little room does its text get smaller.
-    constexpr int kListLeft = 152;
-    constexpr int kGap = 4;
-    constexpr int kMargin = 6;
+    const int kListLeft = Design(152);
+    const int kGap = Design(4);
+    const int kMargin = Design(6);
     for (QLabel* label : {label1, label2}) {
         FitText(label, label->text(), kListLeft - kGap - kMargin);
         label->adjustSize();

@@ -181,9 +181,8 @@ class FileOpsE2E : public ::testing::Test {
         for (const std::string& name : path) {
             const int row = rig.Row(name);
             ASSERT_GE(row, 0) << name;
-            QTreeWidgetItem* item = rig.pane()->topLevelItem(row);
             QTest::mouseDClick(rig.pane()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                               rig.pane()->visualItemRect(item).center());
+                               rig.pane()->RowRect(row).center());
             ASSERT_EQ(rig.s().CurrentFolder->Name, name);
         }
     }
