@@ -10,6 +10,12 @@ struct ProgramOptions {
     std::vector<std::string> ports;
     // When set, the program starts by itself, saves pictures of its windows there and ends.
     std::string screenshotDir;
+    // Where the last port and speed are remembered (an INI file); empty: nowhere.
+    std::string settingsFile;
+    // The language of the texts: empty for Russian, "en" for English (--lang en).
+    std::string language;
+    // A font size in points for the whole program (--font-size PT), 0: the desktop's.
+    double fontSize = 0;
     bool help = false;
     // Not empty when the command line could not be understood.
     std::string error;

@@ -48,8 +48,10 @@ TShellList::TShellList(QWidget* parent)
     sortByColumn(0, Qt::AscendingOrder);
     // Name and size fit the pane at the window's smallest width; type and date
     // follow to the right.
-    header()->resizeSection(0, 130);
-    header()->resizeSection(1, 80);
+    header()->resizeSection(0, Design(130));
+    header()->resizeSection(1, Design(80));
+    // The type's text is never cut.
+    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     setIconSize(QSize(16, 16));
     setDragEnabled(true);
     setAcceptDrops(true);
@@ -57,10 +59,7 @@ TShellList::TShellList(QWidget* parent)
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::CopyAction);
 
-    // The watcher keeps the folder's items up to date; a folder shown that is
-    // removed leaves the pane in the nearest folder above it.
-    connect(model_, &QAbstractItemModel::rowsRemoved, this,
-            [this] { QTimer::singleShot(0, this, &TShellList::FollowRemovedFolder); });
+    // The model's watcher keeps the folder's items up to date.
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
         if (QDir::cleanPath(path) == QString::fromStdString(FolderPath()))
             loaded_ = true;
@@ -113,16 +112,6 @@ qint64 TShellList::SelectedBytes() const {
             total += model_->size(i);
     }
     return total;
-}
-
-void TShellList::FollowRemovedFolder() {
-    QString path = QString::fromStdString(FolderPath());
-    if (QFileInfo(path).isDir())
-        return;
-    while (path != QLatin1String("/") && !QFileInfo(path).isDir()) {
-        path = QFileInfo(path).path();
-    }
-    SetFolder(path);
 }
 
 QString TShellList::DropFolder(const QPoint& point) const {

@@ -57,8 +57,6 @@ class TShellList : public QTreeView, public IComputerPane {
   private:
     // The folder a drop at point goes to: the folder row under it, or the one shown.
     QString DropFolder(const QPoint& point) const;
-    // When the folder shown is gone, the nearest folder above it that is left.
-    void FollowRemovedFolder();
 
     QModelIndex Item(int index) const;
     void OpenItem(const QModelIndex& index);

@@ -19,6 +19,11 @@ TFileExistForm::TFileExistForm(QWidget* owner)
     NewName = new QLineEdit(this);
     NewName->setObjectName(QStringLiteral("NewName"));
     NewName->setGeometry(Design(QRect(8, 56, 337, 21)));
+    NewNameCapt->setBuddy(NewName);
+    NewName->setAccessibleName(QStringLiteral("Новое имя"));
+    NewName->setAccessibleDescription(
+        QStringLiteral("Имя для копии, когда файл с таким именем уже есть"));
+    OldName->setAccessibleName(QStringLiteral("Старое имя"));
     FexOKBtn = AddButton(QStringLiteral("OK"), 8, 88, 97, 25, "FexOKBtn");
     FexOverwriteBtn =
         AddButton(QStringLiteral("Перезаписать"), 120, 88, 121, 25, "FexOverwriteBtn");

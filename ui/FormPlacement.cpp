@@ -54,7 +54,7 @@ void SetHint(QWidget* widget, const QString& hint) {
 }
 
 double DesignScale() {
-    constexpr double kDesignPixels = 13.0;
+    constexpr double kDesignPixels = 12.0;
     const int pixels = QFontInfo(QApplication::font()).pixelSize();
     return pixels > kDesignPixels ? pixels / kDesignPixels : 1.0;
 }

@@ -28,8 +28,8 @@ class TCenteredDialog : public QDialog {
     QWidget* owner_;
 };
 
-// How much the design's geometry grows with the desktop font: 1 up to a 13-pixel
-// font (10 points at 96 dpi), in proportion above that. The scale factor of the
+// How much the design's geometry grows with the desktop font: 1 up to a 12-pixel
+// font (9 points at 96 dpi), in proportion above that. The scale factor of the
 // screen needs nothing of this: the toolkit applies it to every pixel.
 double DesignScale();
 // A design length (pixels) at the desktop font.

@@ -224,6 +224,8 @@ TForm1::TForm1(const ProgramOptions& options)
     AboutForm = std::make_unique<TAboutForm>(this);
     FileExistForm = std::make_unique<TFileExistForm>(this);
     SettingsForm = std::make_unique<TSettingsForm>(this, *Comm321, options.ports);
+    if (!options.settingsFile.empty())
+        SettingsForm->UseSettings(QString::fromStdString(options.settingsFile));
     ProcessForm = std::make_unique<TProcessForm>(this, session_);
     session_.ProgressSink = ProcessForm.get();
 
@@ -539,12 +541,14 @@ void TForm1::ShowError(const std::string& text) {
 
 void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
+    ReturnFocus();
 }
 
 int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
     QString edited = QString::fromStdString(newName);
     const int result = FileExistForm->Ask(QString::fromStdString(oldName), edited);
     newName = edited.toStdString();
+    ReturnFocus();
     return result;
 }
 
@@ -553,6 +557,7 @@ int TForm1::RenameDialog(std::string& name) {
     const int result = RenameForm->Ask(edited);
     if (result == 1)
         name = edited.toStdString();
+    ReturnFocus();
     return result;
 }
 
@@ -563,14 +568,8 @@ void TForm1::ProgressChanged() {
 void TForm1::MainWindowChanged() {
     setEnabled(session_.MainWindow.Enabled);
     StatusPanel->setText(IdleStatus());
-    if (session_.MainWindow.Enabled && !wasEnabled_ && lastPane_) {
-        // After an operation the keyboard is back in the pane it came from.
-        QPointer<QWidget> pane = lastPane_;
-        QTimer::singleShot(0, this, [this, pane] {
-            if (pane && isEnabled() && isActiveWindow())
-                pane->setFocus(Qt::OtherFocusReason);
-        });
-    }
+    if (session_.MainWindow.Enabled && !wasEnabled_)
+        ReturnFocus();
     wasEnabled_ = session_.MainWindow.Enabled;
     if (!screenshotDir_.empty() && !screenshotsTaken_ && session_.MainWindow.Enabled &&
         session_.CurrentFolder) {
@@ -715,6 +714,20 @@ void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& fol
                 session_.Source->Refresh();
         };
         ::DownloadFiles(session_, std::move(work));
+    });
+}
+
+void TForm1::ReturnFocus() {
+    // After an operation or a question the keyboard is back in the pane it came from.
+    QPointer<QWidget> pane = lastPane_;
+    if (!pane)
+        return;
+    QTimer::singleShot(0, this, [this, pane] {
+        if (!pane || !isEnabled() || QApplication::activeModalWidget())
+            return;
+        if (isVisible() && !isActiveWindow())
+            activateWindow();
+        pane->setFocus(Qt::OtherFocusReason);
     });
 }
 

@@ -169,6 +169,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // pass the port and speed in use, before it the session's own status.
     QString IdleStatus() const;
     void FocusChanged(QWidget* now);
+    void ReturnFocus();
 
     Session session_;
     std::unique_ptr<PhoneLink> link_;  // after session_: it holds a reference to it

@@ -132,8 +132,8 @@ TPhoneList::TPhoneList(QWidget* parent) : QTreeView(parent), rows_(new TPhoneRow
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
-    header()->resizeSection(0, 270);
-    header()->resizeSection(1, 70);
+    header()->resizeSection(0, Design(270));
+    header()->resizeSection(1, Design(70));
     setSortingEnabled(false);
     UseReportView(this);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -226,6 +226,10 @@ int TPhoneList::CurrentRow() const {
     rows_->Flush();
     const QModelIndex i = currentIndex();
     return i.isValid() ? i.row() : -1;
+}
+
+void TPhoneList::SetCurrentRow(int index) {
+    selectionModel()->setCurrentIndex(Index(index), QItemSelectionModel::NoUpdate);
 }
 
 void TPhoneList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -82,6 +82,8 @@ class TPhoneList : public QTreeView, public IPhonePane {
     int RowAt(const QPoint& point) const;
     // The row under the keyboard cursor, or -1.
     int CurrentRow() const;
+    // Puts the keyboard cursor on a row without selecting it.
+    void SetCurrentRow(int index);
 
   signals:
     // A double-click anywhere in the list, on a row or on an empty place.

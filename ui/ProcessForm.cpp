@@ -38,7 +38,7 @@ void ShowBar(QProgressBar* bar, const ProgressBarModel& m) {
 // The labels have the width of the bars; a text that is longer (a long file name)
 // is shortened in the middle, and the whole of it is the label's tool-tip.
 void SetLabel(QLabel* label, const std::string& utf8) {
-    const int kLabelRoom = Design(249);
+    const int kLabelRoom = Design(314);
     const QString text = QString::fromStdString(utf8);
     const QFontMetrics metrics(label->font());
     const QString shown = metrics.horizontalAdvance(text) > kLabelRoom
@@ -58,16 +58,16 @@ TProcessForm::TProcessForm(QWidget* owner, Session& session)
       session_(session) {
     setObjectName(QStringLiteral("ProcessForm"));
     setWindowTitle(QStringLiteral("Передача данных..."));
-    setFixedSize(Design(265), Design(183));
+    setFixedSize(Design(330), Design(183));
     setModal(false);
 
     QuickStatus = AddLabel(QStringLiteral("QuickStatus"), 8, 8, "QuickStatus");
-    ProgressBar1 = MakeBar(this, 8, 28, 249, 17, "ProgressBar1");
+    ProgressBar1 = MakeBar(this, 8, 28, 314, 17, "ProgressBar1");
     FileLine = AddLabel(QString(), 8, 48, "FileLine");
     LongStatus = AddLabel(QStringLiteral("LongStatus"), 8, 72, "LongStatus");
-    ProgressBar2 = MakeBar(this, 8, 92, 249, 17, "ProgressBar2");
+    ProgressBar2 = MakeBar(this, 8, 92, 314, 17, "ProgressBar2");
     BatchLine = AddLabel(QString(), 8, 112, "BatchLine");
-    AbortBtn = AddButton(QStringLiteral("Прервать"), 88, 152, 97, 25, "AbortBtn");
+    AbortBtn = AddButton(QStringLiteral("Прервать"), 116, 152, 97, 25, "AbortBtn");
     ProgressBar1->setAccessibleName(QStringLiteral("Ход передачи файла"));
     ProgressBar2->setAccessibleName(QStringLiteral("Ход всей передачи"));
     FileLine->setAccessibleName(QStringLiteral("Файл: передано, скорость, осталось"));

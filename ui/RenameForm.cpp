@@ -13,6 +13,9 @@ TRenameForm::TRenameForm(QWidget* owner)
     RenName = new QLineEdit(this);
     RenName->setObjectName(QStringLiteral("RenName"));
     RenName->setGeometry(Design(QRect(8, 16, 217, 21)));
+    RenName->setAccessibleName(QStringLiteral("Новое имя файла"));
+    RenName->setAccessibleDescription(
+        QStringLiteral("Имя, под которым файл останется на телефоне"));
     RenOK = AddButton(QStringLiteral("OK"), 8, 48, 89, 25, "RenOK");
     RenCancel = AddButton(QStringLiteral("Отмена"), 128, 48, 97, 25, "RenCancel");
     RenOK->setDefault(true);
