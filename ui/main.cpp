@@ -41,8 +41,12 @@ int main(int argc, char* argv[]) {
         QApplication::setFont(font);
     }
     QTranslator translator;
-    if (options.language == "en" && translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")))
-        QCoreApplication::installTranslator(&translator);
+    if (options.language == "en") {
+        if (translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")))
+            QCoreApplication::installTranslator(&translator);
+        else
+            std::fprintf(stderr, "orvo-fm: this build has no English translation\n");
+    }
     QApplication::setApplicationName(QStringLiteral("orvo-fm"));
     // The installed desktop entry and icon carry the same name.
     QGuiApplication::setDesktopFileName(QStringLiteral("orvo-fm"));
