@@ -7,14 +7,14 @@ TAboutForm::TAboutForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutForm"));
-    setWindowTitle(QStringLiteral("О программе"));
+    setWindowTitle(tr("О программе"));
     setFixedSize(Design(QSize(280, 156)));
 
     const QString lines[] = {
         QStringLiteral("Orvo File Manager v0.1b"),
-        QStringLiteral("Файловый менеджер для телефона"),
-        QStringLiteral("Работа через COM-порт и AT-команды"),
-        QStringLiteral("Свободная программа, без гарантий"),
+        tr("Файловый менеджер для телефона"),
+        tr("Работа через COM-порт и AT-команды"),
+        tr("Свободная программа, без гарантий"),
     };
     int top = 16;
     for (const QString& text : lines) {

@@ -85,32 +85,31 @@ TForm1::TForm1(const ProgramOptions& options)
     ListPhone = new TPhoneList(client_);
     anchored_.push_back({ListPhone, QRect(224, 24, 368, 281), false, true, true, true});
 
-    const QString upHint = QStringLiteral("На каталог выше|Переход в надкаталог");
-    ParentCompBtn = AddButton(QStringLiteral("Назад"), QRect(0, 0, 214, 17), true, true, true,
-                              false, "ParentCompBtn");
+    const QString upHint = tr("На каталог выше|Переход в надкаталог");
+    ParentCompBtn =
+        AddButton(tr("Назад"), QRect(0, 0, 214, 17), true, true, true, false, "ParentCompBtn");
     SetHint(ParentCompBtn, upHint);
-    ParentPhoneBtn = AddButton(QStringLiteral("Назад"), QRect(224, 0, 369, 17), false, true, true,
-                               false, "ParentPhoneBtn");
+    ParentPhoneBtn =
+        AddButton(tr("Назад"), QRect(224, 0, 369, 17), false, true, true, false, "ParentPhoneBtn");
     SetHint(ParentPhoneBtn, upHint);
-    CopyToPhoneBtn = AddButton(QStringLiteral("Копировать -->"), QRect(0, 312, 97, 20), true, false,
-                               true, true, "CopyToPhoneBtn");
-    SetHint(CopyToPhoneBtn, QStringLiteral("Копировать на правую панель"));
-    CopyToCompBtn = AddButton(QStringLiteral("<-- Копия"), QRect(232, 312, 65, 20), false, false,
-                              true, true, "CopyToCompBtn");
-    SetHint(
-        CopyToCompBtn,
-        QStringLiteral("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
-    RenameBtn = AddButton(QStringLiteral("Переимен."), QRect(304, 312, 65, 20), false, false, true,
-                          true, "RenameBtn");
-    SetHint(RenameBtn, QStringLiteral("Переименовать файл"));
+    CopyToPhoneBtn = AddButton(tr("Копировать -->"), QRect(0, 312, 97, 20), true, false, true, true,
+                               "CopyToPhoneBtn");
+    SetHint(CopyToPhoneBtn, tr("Копировать на правую панель"));
+    CopyToCompBtn = AddButton(tr("<-- Копия"), QRect(232, 312, 65, 20), false, false, true, true,
+                              "CopyToCompBtn");
+    SetHint(CopyToCompBtn,
+            tr("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
+    RenameBtn =
+        AddButton(tr("Переимен."), QRect(304, 312, 65, 20), false, false, true, true, "RenameBtn");
+    SetHint(RenameBtn, tr("Переименовать файл"));
     CompileJavaBtn = AddButton(QStringLiteral("Compile Java"), QRect(376, 312, 65, 20), false,
                                false, true, true, "CompileJavaBtn");
-    SetHint(CompileJavaBtn, QStringLiteral("Компилировать JAVA"));
-    RescanBtn = AddButton(QStringLiteral("Перечитать"), QRect(448, 312, 65, 20), false, false, true,
-                          true, "RescanBtn");
-    DeleteBtn = AddButton(QStringLiteral("Удалить"), QRect(520, 312, 65, 20), false, false, true,
-                          true, "DeleteBtn");
-    SetHint(DeleteBtn, QStringLiteral("Удалить файл|Удалить выделенные файлы"));
+    SetHint(CompileJavaBtn, tr("Компилировать JAVA"));
+    RescanBtn =
+        AddButton(tr("Перечитать"), QRect(448, 312, 65, 20), false, false, true, true, "RescanBtn");
+    DeleteBtn =
+        AddButton(tr("Удалить"), QRect(520, 312, 65, 20), false, false, true, true, "DeleteBtn");
+    SetHint(DeleteBtn, tr("Удалить файл|Удалить выделенные файлы"));
 
     StatusPanel = new QLabel(QStringLiteral("Orvo"));
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
@@ -123,23 +122,23 @@ TForm1::TForm1(const ProgramOptions& options)
     statusBar()->addPermanentWidget(SelectionPanel);
 
     // The computer pane's folder, above the panes: typed in, or home at a click.
-    PathBar = new QToolBar(QStringLiteral("Путь"), this);
+    PathBar = new QToolBar(tr("Путь"), this);
     PathBar->setObjectName(QStringLiteral("PathBar"));
     PathBar->setMovable(false);
     PathBar->setFloatable(false);
     PathBar->toggleViewAction()->setVisible(false);
     HomeBtn = new QToolButton(PathBar);
     HomeBtn->setObjectName(QStringLiteral("HomeBtn"));
-    HomeBtn->setText(QStringLiteral("Домой"));
+    HomeBtn->setText(tr("Домой"));
     HomeBtn->setFocusPolicy(Qt::TabFocus);
-    SetHint(HomeBtn, QStringLiteral("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
-    HomeBtn->setAccessibleName(QStringLiteral("Домашняя папка"));
-    HomeBtn->setAccessibleDescription(QStringLiteral("Открыть домашнюю папку на компьютере"));
+    SetHint(HomeBtn, tr("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
+    HomeBtn->setAccessibleName(tr("Домашняя папка"));
+    HomeBtn->setAccessibleDescription(tr("Открыть домашнюю папку на компьютере"));
     PathEdit = new QLineEdit(PathBar);
     PathEdit->setObjectName(QStringLiteral("PathEdit"));
-    PathEdit->setAccessibleName(QStringLiteral("Папка компьютера"));
+    PathEdit->setAccessibleName(tr("Папка компьютера"));
     PathEdit->setAccessibleDescription(
-        QStringLiteral("Путь к папке, открытой на компьютере; Enter открывает введённую папку"));
+        tr("Путь к папке, открытой на компьютере; Enter открывает введённую папку"));
     PathBar->addWidget(HomeBtn);
     PathBar->addWidget(PathEdit);
     addToolBar(Qt::TopToolBarArea, PathBar);
@@ -194,25 +193,22 @@ TForm1::TForm1(const ProgramOptions& options)
     ListPhone->installEventFilter(this);
 
     // Names for screen readers: the two "Назад" buttons say which pane they serve.
-    ParentCompBtn->setAccessibleName(QStringLiteral("Назад, компьютер"));
-    ParentCompBtn->setAccessibleDescription(
-        QStringLiteral("Перейти в папку выше на компьютере (Backspace)"));
-    ParentPhoneBtn->setAccessibleName(QStringLiteral("Назад, телефон"));
-    ParentPhoneBtn->setAccessibleDescription(
-        QStringLiteral("Перейти в папку выше на телефоне (Backspace)"));
+    ParentCompBtn->setAccessibleName(tr("Назад, компьютер"));
+    ParentCompBtn->setAccessibleDescription(tr("Перейти в папку выше на компьютере (Backspace)"));
+    ParentPhoneBtn->setAccessibleName(tr("Назад, телефон"));
+    ParentPhoneBtn->setAccessibleDescription(tr("Перейти в папку выше на телефоне (Backspace)"));
     CopyToPhoneBtn->setAccessibleDescription(
-        QStringLiteral("Копировать выделенные файлы компьютера в папку телефона (F5)"));
+        tr("Копировать выделенные файлы компьютера в папку телефона (F5)"));
     CopyToCompBtn->setAccessibleDescription(
-        QStringLiteral("Копировать выделенные файлы телефона в папку компьютера (F5)"));
-    RenameBtn->setAccessibleDescription(QStringLiteral("Переименовать файл телефона (F2)"));
-    CompileJavaBtn->setAccessibleDescription(QStringLiteral("Компилировать JAVA"));
-    RescanBtn->setAccessibleDescription(QStringLiteral("Перечитать папку телефона (Ctrl+R)"));
-    DeleteBtn->setAccessibleDescription(
-        QStringLiteral("Удалить выделенные файлы телефона (Delete, F8)"));
-    Source->setAccessibleDescription(QStringLiteral("Файлы и папки компьютера"));
-    ListPhone->setAccessibleDescription(QStringLiteral("Файлы и папки телефона"));
-    StatusPanel->setAccessibleName(QStringLiteral("Состояние"));
-    SelectionPanel->setAccessibleName(QStringLiteral("Выделено"));
+        tr("Копировать выделенные файлы телефона в папку компьютера (F5)"));
+    RenameBtn->setAccessibleDescription(tr("Переименовать файл телефона (F2)"));
+    CompileJavaBtn->setAccessibleDescription(tr("Компилировать JAVA"));
+    RescanBtn->setAccessibleDescription(tr("Перечитать папку телефона (Ctrl+R)"));
+    DeleteBtn->setAccessibleDescription(tr("Удалить выделенные файлы телефона (Delete, F8)"));
+    Source->setAccessibleDescription(tr("Файлы и папки компьютера"));
+    ListPhone->setAccessibleDescription(tr("Файлы и папки телефона"));
+    StatusPanel->setAccessibleName(tr("Состояние"));
+    SelectionPanel->setAccessibleName(tr("Выделено"));
     BuildPaneActions();
 
     session_.Ui = this;
@@ -259,28 +255,28 @@ QPushButton* TForm1::AddButton(const QString& text, const QRect& design, bool le
 }
 
 void TForm1::BuildMenu() {
-    FileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
+    FileMenu = menuBar()->addMenu(tr("Файл"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
-    Settings1 = FileMenu->addAction(QStringLiteral("Установки"));
+    Settings1 = FileMenu->addAction(tr("Установки"));
     Settings1->setObjectName(QStringLiteral("Settings1"));
-    Exit1 = FileMenu->addAction(QStringLiteral("Выход"));
+    Exit1 = FileMenu->addAction(tr("Выход"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
 
-    Actions1 = menuBar()->addMenu(QStringLiteral("Действия"));
+    Actions1 = menuBar()->addMenu(tr("Действия"));
     Actions1->setObjectName(QStringLiteral("Actions1"));
     CompileJava1 = Actions1->addAction(QStringLiteral("CompileJava"));
     CompileJava1->setObjectName(QStringLiteral("CompileJava1"));
-    CompileJava1->setStatusTip(QStringLiteral("Компилировать JAVA"));
-    CompileJava1->setToolTip(QStringLiteral("Компилировать JAVA"));
+    CompileJava1->setStatusTip(tr("Компилировать JAVA"));
+    CompileJava1->setToolTip(tr("Компилировать JAVA"));
 
-    Help1 = menuBar()->addMenu(QStringLiteral("Помощь"));
+    Help1 = menuBar()->addMenu(tr("Помощь"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    Help2 = Help1->addAction(QStringLiteral("Помощь"));
+    Help2 = Help1->addAction(tr("Помощь"));
     Help2->setObjectName(QStringLiteral("Help2"));
-    About1 = Help1->addAction(QStringLiteral("О программе"));
+    About1 = Help1->addAction(tr("О программе"));
     About1->setObjectName(QStringLiteral("About1"));
-    About1->setStatusTip(QStringLiteral("Информация о программе"));
-    About1->setToolTip(QStringLiteral("Информация о программе"));
+    About1->setStatusTip(tr("Информация о программе"));
+    About1->setToolTip(tr("Информация о программе"));
 
     connect(Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
@@ -374,10 +370,10 @@ bool TForm1::OperationRunning() const {
 bool TForm1::ConfirmExit() {
     if (!OperationRunning())
         return true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Операция не завершена. Выйти?"), QMessageBox::NoButton);
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    QMessageBox box(QMessageBox::Question, tr("Подтверждение"), tr("Операция не завершена. Выйти?"),
+                    QMessageBox::NoButton);
+    QPushButton* yes = box.addButton(tr("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(tr("Нет"), QMessageBox::NoRole);
     yes->setObjectName(QStringLiteral("Yes"));
     no->setObjectName(QStringLiteral("No"));
     box.setDefaultButton(no);
@@ -429,9 +425,9 @@ void TForm1::FormCreate() {
             ::InitialisePhone(session_);
             break;
         }
-        MessageBox(
-            reason.empty() ? "Невозможно открыть порт" : "Невозможно открыть порт\r\n" + reason,
-            "Ошибка");
+        MessageBox(reason.empty() ? tr("Невозможно открыть порт").toStdString()
+                                  : tr("Невозможно открыть порт").toStdString() + "\r\n" + reason,
+                   tr("Ошибка").toStdString());
     }
     inFormCreate_ = false;
 }
@@ -462,21 +458,22 @@ void TForm1::About1Click() {
 
 void TForm1::Help2Click() {
     MessageBox(
-        "Слева - файлы компьютера, справа - папка телефона.\n"
-        "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
-        "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
-        "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
-        "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
-        "Порт и скорость меняются в меню Файл - Установки.\n"
-        "Файлы можно перетаскивать между панелями и из других программ на панель телефона.\n"
-        "\n"
-        "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
-        "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
-        "Tab - другая панель; F5 - копировать в другую панель;\n"
-        "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
-        "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
-        "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.",
-        "Помощь");
+        tr("Слева - файлы компьютера, справа - папка телефона.\n"
+           "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
+           "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
+           "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
+           "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
+           "Порт и скорость меняются в меню Файл - Установки.\n"
+           "Файлы можно перетаскивать между панелями и из других программ на панель телефона.\n"
+           "\n"
+           "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
+           "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
+           "Tab - другая панель; F5 - копировать в другую панель;\n"
+           "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
+           "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
+           "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.")
+            .toStdString(),
+        tr("Помощь").toStdString());
 }
 
 // The operation buttons: each turns the panes' selections into a job.
@@ -533,7 +530,7 @@ void TForm1::Guarded(const std::function<void()>& handler) {
 }
 
 void TForm1::ShowError(const std::string& text) {
-    MessageBox(text, "Ошибка");
+    MessageBox(text, tr("Ошибка").toStdString());
 }
 
 // ---------------------------------------------------------------------------
@@ -612,39 +609,39 @@ void TForm1::BuildPaneActions() {
     const QList<QKeySequence> reread{QKeySequence(Qt::CTRL | Qt::Key_R)};
     const QList<QKeySequence> all{QKeySequence(Qt::CTRL | Qt::Key_A)};
 
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Открыть папку"),
+    AddPaneAction(Source, ComputerActions, tr("Открыть папку"),
                   {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenComp1",
                   [this] { OpenComputerItem(); });
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Папка выше"), up, "UpComp1",
+    AddPaneAction(Source, ComputerActions, tr("Папка выше"), up, "UpComp1",
                   [this] { ParentCompBtnClick(); });
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Домашняя папка"),
+    AddPaneAction(Source, ComputerActions, tr("Домашняя папка"),
                   {QKeySequence(Qt::ALT | Qt::Key_Home)}, "HomeComp1", [this] { GoHome(); });
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Копировать на телефон"),
-                  {QKeySequence(Qt::Key_F5)}, "CopyToPhone1", [this] { CopyToPhoneBtnClick(); });
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Перечитать"), reread, "RereadComp1",
+    AddPaneAction(Source, ComputerActions, tr("Копировать на телефон"), {QKeySequence(Qt::Key_F5)},
+                  "CopyToPhone1", [this] { CopyToPhoneBtnClick(); });
+    AddPaneAction(Source, ComputerActions, tr("Перечитать"), reread, "RereadComp1",
                   [this] { Source->Refresh(); });
-    AddPaneAction(Source, ComputerActions, QStringLiteral("Выделить всё"), all, "SelectAllComp1",
+    AddPaneAction(Source, ComputerActions, tr("Выделить всё"), all, "SelectAllComp1",
                   [this] { Source->selectAll(); });
-    ShowHidden1 = AddPaneAction(Source, ComputerActions, QStringLiteral("Показывать скрытые файлы"),
+    ShowHidden1 = AddPaneAction(Source, ComputerActions, tr("Показывать скрытые файлы"),
                                 {QKeySequence(Qt::CTRL | Qt::Key_H)}, "ShowHidden1", [] {});
     ShowHidden1->setCheckable(true);
     connect(ShowHidden1, &QAction::toggled, this, &TForm1::ShowHiddenToggled);
 
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Открыть папку"),
+    AddPaneAction(ListPhone, PhoneActions, tr("Открыть папку"),
                   {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenPhone1",
                   [this] { OpenPhoneItem(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Папка выше"), up, "UpPhone1",
+    AddPaneAction(ListPhone, PhoneActions, tr("Папка выше"), up, "UpPhone1",
                   [this] { ParentPhoneBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Копировать на компьютер"),
+    AddPaneAction(ListPhone, PhoneActions, tr("Копировать на компьютер"),
                   {QKeySequence(Qt::Key_F5)}, "CopyToComp1", [this] { CopyToCompBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Переименовать"),
-                  {QKeySequence(Qt::Key_F2)}, "RenamePhone1", [this] { RenameBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Удалить"),
+    AddPaneAction(ListPhone, PhoneActions, tr("Переименовать"), {QKeySequence(Qt::Key_F2)},
+                  "RenamePhone1", [this] { RenameBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Удалить"),
                   {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_F8)}, "DeletePhone1",
                   [this] { DeleteBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Перечитать"), reread, "RereadPhone1",
+    AddPaneAction(ListPhone, PhoneActions, tr("Перечитать"), reread, "RereadPhone1",
                   [this] { RescanBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, QStringLiteral("Выделить всё"), all, "SelectAllPhone1",
+    AddPaneAction(ListPhone, PhoneActions, tr("Выделить всё"), all, "SelectAllPhone1",
                   [this] { ListPhone->selectAll(); });
 
     Source->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -678,8 +675,7 @@ void TForm1::PathEditReturn() {
     if (!Source->SetFolder(path)) {
         const QString typed = PathEdit->text();
         UpdatePathEdit();
-        ShowMessageBox(this, QStringLiteral("Папка не найдена:\n") + typed,
-                       QStringLiteral("Ошибка"));
+        ShowMessageBox(this, tr("Папка не найдена:\n") + typed, tr("Ошибка"));
         PathEdit->setFocus();
         return;
     }
@@ -742,11 +738,11 @@ void TForm1::FocusChanged(QWidget* now) {
 }
 
 void TForm1::UpdatePaneNames() {
-    Source->setAccessibleName(QStringLiteral("Компьютер"));
+    Source->setAccessibleName(tr("Компьютер"));
     QString folder = QStringLiteral("/");
     if (session_.CurrentFolder)
         folder = QString::fromStdString(FolderPathOf(session_.CurrentFolder));
-    ListPhone->setAccessibleName(QStringLiteral("Телефон: ") + folder);
+    ListPhone->setAccessibleName(tr("Телефон: ") + folder);
 }
 
 void TForm1::UpdatePathEdit() {
@@ -770,16 +766,16 @@ void TForm1::UpdateSelectionPanel() {
         count = Source->SelCount();
         bytes = Source->SelectedBytes();
     }
-    SelectionPanel->setText(count == 0 ? QString()
-                                       : QStringLiteral("Выделено: %1, %2")
-                                             .arg(count)
-                                             .arg(QString::fromStdString(FormatBytes(bytes))));
+    SelectionPanel->setText(
+        count == 0
+            ? QString()
+            : tr("Выделено: %1, %2").arg(count).arg(QString::fromStdString(FormatBytes(bytes))));
 }
 
 QString TForm1::IdleStatus() const {
     if (session_.MainWindow.Enabled && session_.CurrentOperation == Idle && session_.PhoneTree &&
         Comm321->IsOpen()) {
-        return QStringLiteral("Порт %1, %2 бит/с")
+        return tr("Порт %1, %2 бит/с")
             .arg(QString::fromStdString(Comm321->CommPort))
             .arg(Comm321->BaudRate);
     }

@@ -57,7 +57,7 @@ TProcessForm::TProcessForm(QWidget* owner, Session& session)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       session_(session) {
     setObjectName(QStringLiteral("ProcessForm"));
-    setWindowTitle(QStringLiteral("Передача данных..."));
+    setWindowTitle(tr("Передача данных..."));
     setFixedSize(Design(330), Design(183));
     setModal(false);
 
@@ -67,11 +67,11 @@ TProcessForm::TProcessForm(QWidget* owner, Session& session)
     LongStatus = AddLabel(QStringLiteral("LongStatus"), 8, 72, "LongStatus");
     ProgressBar2 = MakeBar(this, 8, 92, 314, 17, "ProgressBar2");
     BatchLine = AddLabel(QString(), 8, 112, "BatchLine");
-    AbortBtn = AddButton(QStringLiteral("Прервать"), 116, 152, 97, 25, "AbortBtn");
-    ProgressBar1->setAccessibleName(QStringLiteral("Ход передачи файла"));
-    ProgressBar2->setAccessibleName(QStringLiteral("Ход всей передачи"));
-    FileLine->setAccessibleName(QStringLiteral("Файл: передано, скорость, осталось"));
-    BatchLine->setAccessibleName(QStringLiteral("Всего: передано, скорость, осталось"));
+    AbortBtn = AddButton(tr("Прервать"), 116, 152, 97, 25, "AbortBtn");
+    ProgressBar1->setAccessibleName(tr("Ход передачи файла"));
+    ProgressBar2->setAccessibleName(tr("Ход всей передачи"));
+    FileLine->setAccessibleName(tr("Файл: передано, скорость, осталось"));
+    BatchLine->setAccessibleName(tr("Всего: передано, скорость, осталось"));
 
     connect(AbortBtn, &QPushButton::clicked, this, &TProcessForm::AbortBtnClick);
 
@@ -124,7 +124,7 @@ void TProcessForm::AbortBtnClick() {
     try {
         ::RequestAbort(session_);
     } catch (const std::exception& e) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ошибка"), QString::fromUtf8(e.what()),
+        QMessageBox box(QMessageBox::NoIcon, tr("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);
         box.exec();
     }

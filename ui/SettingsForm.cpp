@@ -55,8 +55,8 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
     setWindowTitle(QStringLiteral("Settings"));
     setFixedSize(Design(QSize(295, 122)));
 
-    QLabel* label1 = AddLabel(QStringLiteral("Выберите ваш COM порт"), 24, 16, "Label1");
-    QLabel* label2 = AddLabel(QStringLiteral("Выберите скорость:"), 48, 48, "Label2");
+    QLabel* label1 = AddLabel(tr("Выберите ваш COM порт"), 24, 16, "Label1");
+    QLabel* label2 = AddLabel(tr("Выберите скорость:"), 48, 48, "Label2");
     // The labels stand before the lists. A label wider than its room in this font
     // starts further left, so that it still ends before its list; only when even the
     // dialog's left margin leaves too little room does its text get smaller.
@@ -71,23 +71,23 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
     }
     SelCom = MakeList(this, 152, 16, 113, "SelCom");
     SelSpeed = MakeList(this, 152, 48, 113, "SelSpeed");
-    Start = AddButton(QStringLiteral("Старт"), 8, 88, 121, 25, "Start");
-    CancelSetBtn = AddButton(QStringLiteral("Выход"), 160, 88, 121, 25, "CancelSetBtn");
+    Start = AddButton(tr("Старт"), 8, 88, 121, 25, "Start");
+    CancelSetBtn = AddButton(tr("Выход"), 160, 88, 121, 25, "CancelSetBtn");
     Start->setDefault(true);
 
     RefreshBtn = new QToolButton(this);
     RefreshBtn->setObjectName(QStringLiteral("RefreshBtn"));
     RefreshBtn->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     RefreshBtn->setGeometry(Design(269), Design(16), Design(22), SelCom->height());
-    RefreshBtn->setToolTip(QStringLiteral("Обновить"));
-    RefreshBtn->setAccessibleName(QStringLiteral("Обновить"));
-    RefreshBtn->setAccessibleDescription(QStringLiteral("Искать порты заново"));
+    RefreshBtn->setToolTip(tr("Обновить"));
+    RefreshBtn->setAccessibleName(tr("Обновить"));
+    RefreshBtn->setAccessibleDescription(tr("Искать порты заново"));
     SelCom->setItemDelegate(new TPortDelegate(SelCom));
     label1->setBuddy(SelCom);
     label2->setBuddy(SelSpeed);
-    SelCom->setAccessibleName(QStringLiteral("COM порт"));
+    SelCom->setAccessibleName(tr("COM порт"));
     SelCom->setAccessibleDescription(label1->text());
-    SelSpeed->setAccessibleName(QStringLiteral("Скорость"));
+    SelSpeed->setAccessibleName(tr("Скорость"));
     SelSpeed->setAccessibleDescription(label2->text());
     Describe = [](const std::string& port) { return PortDescription(port); };
 
@@ -222,7 +222,7 @@ void TSettingsForm::StartClick() {
     } catch (const std::exception& e) {
         // The application's general error report; the dialog still closes with OK
         // and the start goes on with the settings the component already had.
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ошибка"), QString::fromUtf8(e.what()),
+        QMessageBox box(QMessageBox::NoIcon, tr("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);
         box.exec();
     }

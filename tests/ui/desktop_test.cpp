@@ -11,11 +11,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
 #include <set>
 
 #include "phonefs/PhoneTree.h"
@@ -390,6 +392,26 @@ TEST(Scale, TypeColumnOfTheComputerPaneIsWhole) {
                   pane.header()->sectionSize(type))
             << index.data().toString().toStdString();
     }
+}
+
+TEST(Translation, EnglishOnlyWhenAskedFor) {
+    {
+        TForm1 form;
+        EXPECT_EQ(form.ParentCompBtn->text(), QStringLiteral("Назад"));
+        EXPECT_EQ(form.FileMenu->title(), QStringLiteral("Файл"));
+    }
+    QTranslator english;
+    ASSERT_TRUE(english.load(QStringLiteral(":/i18n/orvo-fm_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    {
+        TForm1 form;
+        EXPECT_EQ(form.ParentCompBtn->text(), QStringLiteral("Back"));
+        EXPECT_EQ(form.CopyToPhoneBtn->text(), QStringLiteral("Copy -->"));
+        EXPECT_EQ(form.FileMenu->title(), QStringLiteral("File"));
+        EXPECT_EQ(AccessibleName(form.ParentPhoneBtn), QStringLiteral("Back, phone"));
+        EXPECT_EQ(form.SettingsForm->Start->text(), QStringLiteral("Start"));
+    }
+    QCoreApplication::removeTranslator(&english);
 }
 
 }  // namespace
