@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
@@ -115,8 +116,9 @@ TForm1::TForm1(const ProgramOptions& options)
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusPanel->setMinimumWidth(150);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setMinimumHeight(19);
     statusBar()->addWidget(StatusPanel, 1);
+    // Room for a whole line of text in the desktop's font.
+    statusBar()->setMinimumHeight(std::max(19, statusBar()->sizeHint().height()));
     SelectionPanel = new QLabel;
     SelectionPanel->setObjectName(QStringLiteral("SelectionPanel"));
     statusBar()->addPermanentWidget(SelectionPanel);
@@ -806,7 +808,16 @@ void TForm1::TakeScreenshots() {
     session_.Progress.ProgressBar1.SetPosition(4);
     session_.Progress.ProgressBar2.SetMax(3);
     session_.Progress.ProgressBar2.SetPosition(1);
+    // Two seconds into a batch of three files, on a clock of the picture's own.
+    int64_t now = 0;
+    const std::function<int64_t()> clock = ProcessForm->Clock;
+    ProcessForm->Clock = [&now] { return now; };
+    ProcessForm->TransferProgressed({"Melody.mid", 0, 10240, 0, 30720});
+    now = 2000;
+    ProcessForm->TransferProgressed({"Melody.mid", 4096, 10240, 4096, 30720});
     ProcessForm->Render(session_.Progress);
+    ProcessForm->ShowRates();
     shoot(ProcessForm.get(), "process.png");
+    ProcessForm->Clock = clock;
     ExitProgram();
 }

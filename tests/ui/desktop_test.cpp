@@ -12,10 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
 #include <set>
@@ -362,6 +365,16 @@ TEST(Scale, ALargerFontGrowsTheDesignAndCutsNothing) {
             EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width())
                 << b->text().toStdString();
         }
+        // Shown at its smallest size: the status bar's text is whole and inside.
+        ModalAnswerer answers;
+        form.show();
+        ASSERT_TRUE(WaitUntil([&] { return form.ExitRequested(); }));
+        form.resize(form.minimumSize());
+        QTest::qWait(20);
+        const QRect panel(form.StatusPanel->mapTo(&form, QPoint(0, 0)), form.StatusPanel->size());
+        EXPECT_LE(panel.bottom(), form.height() - 1);
+        EXPECT_GE(form.StatusPanel->height(), QFontMetrics(big).height());
+        EXPECT_GE(form.centralWidget()->height(), Design(TForm1::kDesignHeight));
         TComm32 comm;
         TSettingsForm settings(nullptr, comm, {"/dev/first"},
                                [] { return std::vector<std::string>{}; });
