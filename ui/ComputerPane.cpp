@@ -59,7 +59,17 @@ TShellList::TShellList(QWidget* parent)
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::CopyAction);
 
-    // The model's watcher keeps the folder's items up to date.
+    // The model's watcher keeps the folder's items up to date; a folder shown that
+    // is removed leaves the pane in the nearest folder above it that is left.
+    connect(&folderWatch_, &QFileSystemWatcher::directoryChanged, this,
+            [this](const QString& path) {
+                if (path != QString::fromStdString(FolderPath()) || QFileInfo(path).isDir())
+                    return;
+                QString up = path;
+                while (up != QLatin1String("/") && !QFileInfo(up).isDir())
+                    up = QFileInfo(up).path();
+                SetFolder(up);
+            });
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
         if (QDir::cleanPath(path) == QString::fromStdString(FolderPath()))
             loaded_ = true;
@@ -78,6 +88,9 @@ bool TShellList::SetFolder(const QString& path) {
         return false;
     loaded_ = false;
     clearSelection();
+    if (!folderWatch_.directories().isEmpty())
+        folderWatch_.removePaths(folderWatch_.directories());
+    folderWatch_.addPath(clean);
     model_->setRootPath(clean);
     setRootIndex(index);
     if (model_->canFetchMore(index))

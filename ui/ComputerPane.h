@@ -4,6 +4,7 @@
 // it are offered as file URLs; phone files dropped onto it are announced.
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QTreeView>
 #include <memory>
 #include <vector>
@@ -65,4 +66,6 @@ class TShellList : public QTreeView, public IComputerPane {
     std::unique_ptr<QAbstractFileIconProvider> icons_;
     bool loaded_ = false;
     bool showHidden_ = false;
+    // Tells when the folder shown is removed: the pane goes to the nearest one above.
+    QFileSystemWatcher folderWatch_;
 };

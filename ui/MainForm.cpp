@@ -705,7 +705,18 @@ void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& fol
         if (!session_.CurrentFolder || !session_.PhonePane || !isEnabled())
             return;
         WorkList work = SelectedPhoneFiles(session_);
-        work.phoneNames.assign(names.begin(), names.end());
+        // Only files of the folder shown: the data may come from anywhere.
+        work.phoneNames.clear();
+        for (const Bytes& name : names) {
+            for (int i = 0; i < ListPhone->Count(); ++i) {
+                if (ListPhone->Image(i) != 0 && ListPhone->Caption(i) == name) {
+                    work.phoneNames.push_back(name);
+                    break;
+                }
+            }
+        }
+        if (work.phoneNames.empty())
+            return;
         work.localFolder = folder.toStdString();
         work.onEnded = [this] {
             if (session_.Source)

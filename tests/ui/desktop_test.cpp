@@ -260,6 +260,14 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     EXPECT_EQ(answers.seen[1].rfind("box:Ошибка:", 0), 0u);
     EXPECT_EQ(pane->FolderPath(), QDir::homePath().toStdString());
     EXPECT_EQ(form.PathEdit->text(), QDir::homePath());
+
+    // The folder shown is removed: the pane goes to the folder above it.
+    const QString sub2 = dir.filePath(QStringLiteral("sub"));
+    ASSERT_TRUE(pane->SetFolder(sub2));
+    ASSERT_TRUE(QDir(sub2).removeRecursively());
+    EXPECT_TRUE(WaitUntil(
+        [&] { return pane->FolderPath() == QDir::cleanPath(dir.path()).toStdString(); }, 10000));
+    EXPECT_EQ(form.PathEdit->text(), QDir::cleanPath(dir.path()));
 }
 
 TEST(Dialogs, ProgressLinesGiveBytesSpeedAndTimeLeft) {

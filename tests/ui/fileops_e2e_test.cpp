@@ -1150,6 +1150,15 @@ TEST_F(FileOpsE2E, DropsCopyBetweenThePanesAsTheButtonsDo) {
     EXPECT_TRUE(ReadAll(pcDir + "/down/pic.bin") == onPhone);
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
 
+    // Names that are no file of the folder shown are never asked for.
+    Mark();
+    std::unique_ptr<QMimeData> forged(PhoneNamesMimeData({"../forged.bin", "Images"}));
+    ASSERT_TRUE(Drop(source, forged.get(), QPoint(10, source->viewport()->height() - 4)));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(PumpUntil([&] { return Ready(); }));
+    EXPECT_EQ(Sent(), "");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(pcDir + "/forged.bin")));
+
     // Local files are not taken by the computer pane, nor phone rows by the phone pane.
     EXPECT_FALSE(Drop(source, urls.get(), QPoint(10, 10)));
     EXPECT_FALSE(Drop(rig.pane(), names.get(), QPoint(10, 10)));
