@@ -236,6 +236,15 @@ TForm1::TForm1(const ProgramOptions& options)
 }
 
 TForm1::~TForm1() {
+    // The widgets go after this body has run: nothing they signal reaches the
+    // half-destroyed window (focus moves, selections end as they go).
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* o :
+         std::initializer_list<QObject*>{Source, Source->selectionModel(), ListPhone,
+                                         ListPhone->selectionModel(), ListPhone->Rows()}) {
+        o->disconnect(this);
+        o->removeEventFilter(this);
+    }
     // The reader and writer threads must be gone before the component is.
     Comm321->Close();
     Timer1->stop();
