@@ -83,22 +83,21 @@ void CliUi::ProgressChanged() {
 void CliUi::TransferProgressed(const TransferProgress& p) {
     if (!progress_)
         return;
-    if (p.file != file_ || p.fileDone == 0) {
-        file_ = p.file;
-        fileClock_.start();
-    }
+    if (!clock_.isValid())
+        clock_.start();
+    meter_.Update(clock_.elapsed(), p);
     if (drawClock_.elapsed() < 200 && p.fileDone < p.fileTotal)
         return;
     drawClock_.restart();
     const double done = static_cast<double>(p.fileDone);
     const double total = static_cast<double>(p.fileTotal);
-    const double seconds = fileClock_.isValid() ? fileClock_.elapsed() / 1000.0 : 0.0;
-    const double speed = seconds > 0.0 ? done / seconds : 0.0;
+    const double speed = meter_.File().BytesPerSecond();
     std::string line = p.file;
     char numbers[160];
     if (speed > 0.0 && total > done) {
-        std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB  %.1f KB/s  %.0f s left",
-                      done / 1024, total / 1024, speed / 1024, (total - done) / speed);
+        std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB  %.1f KB/s  %lld s left",
+                      done / 1024, total / 1024, speed / 1024,
+                      static_cast<long long>(meter_.File().SecondsLeft(p.fileTotal)));
     } else {
         std::snprintf(numbers, sizeof numbers, "  %.0f/%.0f KB", done / 1024, total / 1024);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/PhoneLink.h"
+#include "app/TransferMeter.h"
 #include "cli/CliOptions.h"
 #include "engine/Session.h"
 
@@ -61,8 +62,8 @@ class CliUi : public IUserInterface, public IProgressSink {
     std::string renameTo_;
     bool progress_;
     std::string lastAsked_;
-    std::string file_;
-    QElapsedTimer fileClock_;
+    QElapsedTimer clock_;
+    TransferMeter meter_;
     QElapsedTimer drawClock_;
     bool drawn_ = false;
 };

@@ -2,6 +2,8 @@
 # Saves pictures of the main window (after "Старт" and the caching pass, with the
 # phone's root shown) and of each dialog into a folder, running the program under
 # Xvfb against the phone emulator.
+# Three sets, each in a folder of its own: 1x (the desktop's font at scale 1), 2x
+# (QT_SCALE_FACTOR=2) and 14pt (a 14-point font at scale 1).
 # Usage: scripts/screenshot.sh [DIR]   (default: $TMPDIR/orvo-fm-screenshots)
 # BUILD_DIR chooses the build folder (build); it is built first when needed.
 set -euo pipefail
@@ -14,11 +16,19 @@ if [ ! -x "$build/ui/orvo-fm" ] || [ ! -x "$build/tools/emulator/phone-emulator"
     [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja >/dev/null
     cmake --build "$build" -j2 --target orvo-fm phone-emulator
 fi
-rm -f "$dir"/{settings,main,about,rename,fileexist,process}.png
-run=(scripts/run-with-emulator.sh --screenshot-dir "$dir")
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" "${run[@]}"
-else
-    timeout 120 "${run[@]}"
-fi
-ls -1 "$dir"/*.png
+shoot() {  # folder, then extra program arguments; the environment is the caller's
+    local sub="$dir/$1"
+    shift
+    mkdir -p "$sub"
+    rm -f "$sub"/{settings,main,about,rename,fileexist,process}.png
+    local run=(scripts/run-with-emulator.sh --screenshot-dir "$sub" "$@")
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        timeout 120 xvfb-run -a -s "-screen 0 2560x2048x24" "${run[@]}"
+    else
+        timeout 120 "${run[@]}"
+    fi
+}
+shoot 1x
+QT_SCALE_FACTOR=2 shoot 2x
+shoot 14pt --font-size 14
+ls -1 "$dir"/*/*.png

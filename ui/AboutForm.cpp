@@ -7,20 +7,20 @@ TAboutForm::TAboutForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutForm"));
-    setWindowTitle(QStringLiteral("О программе"));
-    setFixedSize(280, 156);
+    setWindowTitle(tr("О программе"));
+    setFixedSize(Design(QSize(280, 156)));
 
     const QString lines[] = {
         QStringLiteral("Orvo File Manager v0.1b"),
-        QStringLiteral("Файловый менеджер для телефона"),
-        QStringLiteral("Работа через COM-порт и AT-команды"),
-        QStringLiteral("Свободная программа, без гарантий"),
+        tr("Файловый менеджер для телефона"),
+        tr("Работа через COM-порт и AT-команды"),
+        tr("Свободная программа, без гарантий"),
     };
     int top = 16;
     for (const QString& text : lines) {
         auto* label = new QLabel(text, this);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setGeometry(0, top, 280, 20);
+        label->setGeometry(Design(QRect(0, top, 280, 20)));
         top += 24;
     }
     AboutOkBtn = AddButton(QStringLiteral("OK"), 80, 112, 113, 25, "AboutOkBtn");

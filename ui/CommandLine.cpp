@@ -1,11 +1,16 @@
 #include "ui/CommandLine.h"
 
+#include <cstdlib>
+
 const char* const kNoDisplayMessage =
     "orvo-fm: no display found; run it under xvfb-run, e.g. xvfb-run -a orvo-fm --port /dev/pts/N";
 
 const char* const kUsageText =
-    "Usage: orvo-fm [--port PATH]... [--screenshot-dir DIR] [--trace FILE]\n"
+    "Usage: orvo-fm [--port PATH]... [--lang en] [--font-size PT] [--screenshot-dir DIR]\n"
+    "               [--trace FILE]\n"
     "  --port PATH            offer PATH first in the port list (repeatable)\n"
+    "  --lang en              show the program in English (Russian by default)\n"
+    "  --font-size PT         use this font size instead of the desktop's\n"
     "  --screenshot-dir DIR   press \"Старт\", save pictures of the windows into DIR, quit\n"
     "  --trace FILE           append every byte sent and received, with times, to FILE\n";
 
@@ -31,11 +36,22 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
             return false;
         };
         std::string port;
+        std::string size;
         if (value("--port", port)) {
             if (!port.empty())
                 o.ports.push_back(port);
         } else if (value("--screenshot-dir", o.screenshotDir)) {
         } else if (value("--trace", o.trace)) {
+        } else if (value("--lang", o.language)) {
+            if (o.language == "ru")
+                o.language.clear();
+            else if (!o.language.empty() && o.language != "en")
+                o.error = "--lang knows ru and en";
+        } else if (value("--font-size", size)) {
+            char* end = nullptr;
+            o.fontSize = std::strtod(size.c_str(), &end);
+            if (size.empty() || *end != '\0' || !(o.fontSize >= 4 && o.fontSize <= 72))
+                o.error = "--font-size needs a size in points from 4 to 72";
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         }

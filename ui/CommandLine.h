@@ -12,6 +12,12 @@ struct ProgramOptions {
     std::string screenshotDir;
     // When set, the line is traced into this file from the start (--trace FILE).
     std::string trace;
+    // Where the last port and speed are remembered (an INI file); empty: nowhere.
+    std::string settingsFile;
+    // The language of the texts: empty for Russian, "en" for English (--lang en).
+    std::string language;
+    // A font size in points for the whole program (--font-size PT), 0: the desktop's.
+    double fontSize = 0;
     bool help = false;
     // Not empty when the command line could not be understood.
     std::string error;

@@ -2,12 +2,16 @@
 
 #include <QAbstractFileIconProvider>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMimeData>
 #include <QStyle>
+#include <QTimer>
 
+#include "ui/DragData.h"
 #include "ui/FormPlacement.h"
 
 namespace {
@@ -34,7 +38,7 @@ TShellList::TShellList(QWidget* parent)
       icons_(std::make_unique<TStyleIconProvider>(style())) {
     setObjectName(QStringLiteral("Source"));
     model_->setIconProvider(icons_.get());
-    model_->setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    model_->setFilter(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     model_->setReadOnly(false);  // captions can be edited in place: renames the file
     model_->setRootPath(QStringLiteral("/"));
     setModel(model_);
@@ -44,10 +48,28 @@ TShellList::TShellList(QWidget* parent)
     sortByColumn(0, Qt::AscendingOrder);
     // Name and size fit the pane at the window's smallest width; type and date
     // follow to the right.
-    header()->resizeSection(0, 130);
-    header()->resizeSection(1, 80);
+    header()->resizeSection(0, Design(130));
+    header()->resizeSection(1, Design(80));
+    // The type's text is never cut.
+    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     setIconSize(QSize(16, 16));
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
 
+    // The model's watcher keeps the folder's items up to date; a folder shown that
+    // is removed leaves the pane in the nearest folder above it that is left.
+    connect(&folderWatch_, &QFileSystemWatcher::directoryChanged, this,
+            [this](const QString& path) {
+                if (path != QString::fromStdString(FolderPath()) || QFileInfo(path).isDir())
+                    return;
+                QString up = path;
+                while (up != QLatin1String("/") && !QFileInfo(up).isDir())
+                    up = QFileInfo(up).path();
+                SetFolder(up);
+            });
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
         if (QDir::cleanPath(path) == QString::fromStdString(FolderPath()))
             loaded_ = true;
@@ -66,12 +88,82 @@ bool TShellList::SetFolder(const QString& path) {
         return false;
     loaded_ = false;
     clearSelection();
+    if (!folderWatch_.directories().isEmpty())
+        folderWatch_.removePaths(folderWatch_.directories());
+    folderWatch_.addPath(clean);
     model_->setRootPath(clean);
     setRootIndex(index);
     if (model_->canFetchMore(index))
         model_->fetchMore(index);
     emit FolderChanged();
     return true;
+}
+
+void TShellList::SetShowHidden(bool show) {
+    if (show == showHidden_)
+        return;
+    showHidden_ = show;
+    clearSelection();
+    QDir::Filters filter = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+    if (show)
+        filter |= QDir::Hidden;
+    model_->setFilter(filter);
+}
+
+bool TShellList::OpenCurrent() {
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || !model_->isDir(index.siblingAtColumn(0)))
+        return false;
+    OpenItem(index);
+    return true;
+}
+
+qint64 TShellList::SelectedBytes() const {
+    qint64 total = 0;
+    for (const QModelIndex& i : selectionModel()->selectedRows(0)) {
+        if (!model_->isDir(i))
+            total += model_->size(i);
+    }
+    return total;
+}
+
+QString TShellList::DropFolder(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    if (index.isValid() && model_->isDir(index.siblingAtColumn(0)))
+        return model_->filePath(index.siblingAtColumn(0));
+    return QString::fromStdString(FolderPath());
+}
+
+void TShellList::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void TShellList::dragMoveEvent(QDragMoveEvent* event) {
+    // Only phone files are taken; local files stay where they are.
+    if (event->mimeData()->hasFormat(QString::fromLatin1(kPhoneNamesMimeType))) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TShellList::dropEvent(QDropEvent* event) {
+    const std::vector<Bytes> names = PhoneNames(event->mimeData());
+    if (names.empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const QString folder = DropFolder(event->position().toPoint());
+    // After the drag's own event loop: the copy may ask questions of its own.
+    QTimer::singleShot(0, this, [this, names, folder] { emit PhoneFilesDropped(names, folder); });
+}
+
+void TShellList::startDrag(Qt::DropActions) {
+    // Offered for copying only: another program never moves the user's files away.
+    QTreeView::startDrag(Qt::CopyAction);
 }
 
 void TShellList::GoUp() {

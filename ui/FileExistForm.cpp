@@ -8,21 +8,24 @@ TFileExistForm::TFileExistForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("FileExistForm"));
-    setWindowTitle(QStringLiteral("Файл существует"));
+    setWindowTitle(tr("Файл существует"));
     // An outer size of 364 x 147 leaves this client area under a usual frame.
-    resize(356, 120);
+    resize(Design(QSize(356, 120)));
 
-    OndNameCapt = AddLabel(QStringLiteral("Старое имя:"), 8, 1, "OndNameCapt");
+    OndNameCapt = AddLabel(tr("Старое имя:"), 8, 1, "OndNameCapt");
     OldName = AddLabel(QString(), 8, 18, "OldName");
     OldName->setTextFormat(Qt::PlainText);
-    NewNameCapt = AddLabel(QStringLiteral("Новое имя:"), 8, 37, "NewNameCapt");
+    NewNameCapt = AddLabel(tr("Новое имя:"), 8, 37, "NewNameCapt");
     NewName = new QLineEdit(this);
     NewName->setObjectName(QStringLiteral("NewName"));
-    NewName->setGeometry(8, 56, 337, 21);
+    NewName->setGeometry(Design(QRect(8, 56, 337, 21)));
+    NewNameCapt->setBuddy(NewName);
+    NewName->setAccessibleName(tr("Новое имя"));
+    NewName->setAccessibleDescription(tr("Имя для копии, когда файл с таким именем уже есть"));
+    OldName->setAccessibleName(tr("Старое имя"));
     FexOKBtn = AddButton(QStringLiteral("OK"), 8, 88, 97, 25, "FexOKBtn");
-    FexOverwriteBtn =
-        AddButton(QStringLiteral("Перезаписать"), 120, 88, 121, 25, "FexOverwriteBtn");
-    FexCancel = AddButton(QStringLiteral("Отмена"), 256, 88, 97, 25, "FexCancel");
+    FexOverwriteBtn = AddButton(tr("Перезаписать"), 120, 88, 121, 25, "FexOverwriteBtn");
+    FexCancel = AddButton(tr("Отмена"), 256, 88, 97, 25, "FexCancel");
     FexOKBtn->setDefault(true);
 
     connect(FexOKBtn, &QPushButton::clicked, this, [this] { done(kOk); });

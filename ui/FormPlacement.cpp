@@ -1,15 +1,16 @@
 #include "ui/FormPlacement.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 #include <QWindow>
+#include <cmath>
 
 TCenteredDialog::TCenteredDialog(QWidget* owner, Qt::WindowFlags flags)
-    : QDialog(nullptr, flags), owner_(owner) {
-    UseDesignFont(this);
-}
+    : QDialog(nullptr, flags), owner_(owner) {}
 
 void TCenteredDialog::showEvent(QShowEvent* event) {
     if (owner_) {
@@ -26,7 +27,7 @@ void TCenteredDialog::showEvent(QShowEvent* event) {
 QLabel* TCenteredDialog::AddLabel(const QString& text, int left, int top, const char* name) {
     auto* label = new QLabel(text, this);
     label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
+    label->move(Design(left), Design(top));
     label->adjustSize();
     return label;
 }
@@ -35,9 +36,9 @@ QPushButton* TCenteredDialog::AddButton(const QString& text, int left, int top, 
                                         int height, const char* name) {
     auto* button = new QPushButton(text, this);
     button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(left, top, width, height);
+    button->setGeometry(Design(QRect(left, top, width, height)));
     button->setAutoDefault(false);
-    FitText(button, text, width - 6);
+    FitText(button, text, Design(width) - 6);
     return button;
 }
 
@@ -52,10 +53,23 @@ void SetHint(QWidget* widget, const QString& hint) {
     }
 }
 
-void UseDesignFont(QWidget* window) {
-    QFont font = window->font();
-    font.setPixelSize(11);
-    window->setFont(font);
+double DesignScale() {
+    constexpr double kDesignPixels = 12.0;
+    const int pixels = QFontInfo(QApplication::font()).pixelSize();
+    return pixels > kDesignPixels ? pixels / kDesignPixels : 1.0;
+}
+
+int Design(int pixels) {
+    return int(std::lround(pixels * DesignScale()));
+}
+
+QRect Design(const QRect& rect) {
+    return QRect(Design(rect.left()), Design(rect.top()), Design(rect.width()),
+                 Design(rect.height()));
+}
+
+QSize Design(const QSize& size) {
+    return QSize(Design(size.width()), Design(size.height()));
 }
 
 void FitText(QWidget* widget, const QString& text, int room) {

@@ -19,7 +19,7 @@ class TCenteredDialog : public QDialog {
   protected:
     void showEvent(QShowEvent* event) override;
 
-    // Controls placed at design positions (pixels at 96 dpi).
+    // Controls placed at design positions (pixels at 96 dpi, grown with the font).
     QLabel* AddLabel(const QString& text, int left, int top, const char* name);
     QPushButton* AddButton(const QString& text, int left, int top, int width, int height,
                            const char* name);
@@ -28,8 +28,14 @@ class TCenteredDialog : public QDialog {
     QWidget* owner_;
 };
 
-// The design's text size (8 points at 96 dpi) in the platform's UI font family.
-void UseDesignFont(QWidget* window);
+// How much the design's geometry grows with the desktop font: 1 up to a 12-pixel
+// font (9 points at 96 dpi), in proportion above that. The scale factor of the
+// screen needs nothing of this: the toolkit applies it to every pixel.
+double DesignScale();
+// A design length (pixels) at the desktop font.
+int Design(int pixels);
+QRect Design(const QRect& rect);
+QSize Design(const QSize& size);
 // Shrinks the widget's font until text fits into room pixels (not below 8 pixels).
 void FitText(QWidget* widget, const QString& text, int room);
 

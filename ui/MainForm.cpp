@@ -1,23 +1,33 @@
 #include "ui/MainForm.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 #include <cstdio>
+#include <algorithm>
 
+#include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
+#include "app/TransferMeter.h"
+#include "app/WorkPanes.h"
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
 #include "engine/ReceiveHandler.h"
@@ -67,10 +77,9 @@ TForm1::TForm1(const ProgramOptions& options)
       traceFile_(options.trace) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("OrvoFileManager v0.1b"));
-    UseDesignFont(this);
-    setMinimumSize(600, 420);
-    setMaximumSize(1200, 840);
-    resize(600, 420);
+    setMinimumSize(Design(QSize(600, 420)));
+    setMaximumSize(Design(QSize(1200, 840)));
+    resize(Design(QSize(600, 420)));
 
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("Client"));
@@ -82,39 +91,65 @@ TForm1::TForm1(const ProgramOptions& options)
     ListPhone = new TPhoneList(client_);
     anchored_.push_back({ListPhone, QRect(224, 24, 368, 281), false, true, true, true});
 
-    const QString upHint = QStringLiteral("На каталог выше|Переход в надкаталог");
-    ParentCompBtn = AddButton(QStringLiteral("Назад"), QRect(0, 0, 214, 17), true, true, true,
-                              false, "ParentCompBtn");
+    const QString upHint = tr("На каталог выше|Переход в надкаталог");
+    ParentCompBtn =
+        AddButton(tr("Назад"), QRect(0, 0, 214, 17), true, true, true, false, "ParentCompBtn");
     SetHint(ParentCompBtn, upHint);
-    ParentPhoneBtn = AddButton(QStringLiteral("Назад"), QRect(224, 0, 369, 17), false, true, true,
-                               false, "ParentPhoneBtn");
+    ParentPhoneBtn =
+        AddButton(tr("Назад"), QRect(224, 0, 369, 17), false, true, true, false, "ParentPhoneBtn");
     SetHint(ParentPhoneBtn, upHint);
-    CopyToPhoneBtn = AddButton(QStringLiteral("Копировать -->"), QRect(0, 312, 97, 20), true, false,
-                               true, true, "CopyToPhoneBtn");
-    SetHint(CopyToPhoneBtn, QStringLiteral("Копировать на правую панель"));
-    CopyToCompBtn = AddButton(QStringLiteral("<-- Копия"), QRect(232, 312, 65, 20), false, false,
-                              true, true, "CopyToCompBtn");
-    SetHint(
-        CopyToCompBtn,
-        QStringLiteral("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
-    RenameBtn = AddButton(QStringLiteral("Переимен."), QRect(304, 312, 65, 20), false, false, true,
-                          true, "RenameBtn");
-    SetHint(RenameBtn, QStringLiteral("Переименовать файл"));
+    CopyToPhoneBtn = AddButton(tr("Копировать -->"), QRect(0, 312, 97, 20), true, false, true, true,
+                               "CopyToPhoneBtn");
+    SetHint(CopyToPhoneBtn, tr("Копировать на правую панель"));
+    CopyToCompBtn = AddButton(tr("<-- Копия"), QRect(232, 312, 65, 20), false, false, true, true,
+                              "CopyToCompBtn");
+    SetHint(CopyToCompBtn,
+            tr("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
+    RenameBtn =
+        AddButton(tr("Переимен."), QRect(304, 312, 65, 20), false, false, true, true, "RenameBtn");
+    SetHint(RenameBtn, tr("Переименовать файл"));
     CompileJavaBtn = AddButton(QStringLiteral("Compile Java"), QRect(376, 312, 65, 20), false,
                                false, true, true, "CompileJavaBtn");
-    SetHint(CompileJavaBtn, QStringLiteral("Компилировать JAVA"));
-    RescanBtn = AddButton(QStringLiteral("Перечитать"), QRect(448, 312, 65, 20), false, false, true,
-                          true, "RescanBtn");
-    DeleteBtn = AddButton(QStringLiteral("Удалить"), QRect(520, 312, 65, 20), false, false, true,
-                          true, "DeleteBtn");
-    SetHint(DeleteBtn, QStringLiteral("Удалить файл|Удалить выделенные файлы"));
+    SetHint(CompileJavaBtn, tr("Компилировать JAVA"));
+    RescanBtn =
+        AddButton(tr("Перечитать"), QRect(448, 312, 65, 20), false, false, true, true, "RescanBtn");
+    DeleteBtn =
+        AddButton(tr("Удалить"), QRect(520, 312, 65, 20), false, false, true, true, "DeleteBtn");
+    SetHint(DeleteBtn, tr("Удалить файл|Удалить выделенные файлы"));
 
     StatusPanel = new QLabel(QStringLiteral("Orvo"));
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusPanel->setMinimumWidth(150);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setMinimumHeight(19);
     statusBar()->addWidget(StatusPanel, 1);
+    // Room for a whole line of text in the desktop's font.
+    statusBar()->setMinimumHeight(std::max(19, statusBar()->sizeHint().height()));
+    SelectionPanel = new QLabel;
+    SelectionPanel->setObjectName(QStringLiteral("SelectionPanel"));
+    statusBar()->addPermanentWidget(SelectionPanel);
+
+    // The computer pane's folder, above the panes: typed in, or home at a click.
+    PathBar = new QToolBar(tr("Путь"), this);
+    PathBar->setObjectName(QStringLiteral("PathBar"));
+    PathBar->setMovable(false);
+    PathBar->setFloatable(false);
+    PathBar->toggleViewAction()->setVisible(false);
+    HomeBtn = new QToolButton(PathBar);
+    HomeBtn->setObjectName(QStringLiteral("HomeBtn"));
+    HomeBtn->setText(tr("Домой"));
+    HomeBtn->setFocusPolicy(Qt::TabFocus);
+    SetHint(HomeBtn, tr("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
+    HomeBtn->setAccessibleName(tr("Домашняя папка"));
+    HomeBtn->setAccessibleDescription(tr("Открыть домашнюю папку на компьютере"));
+    PathEdit = new QLineEdit(PathBar);
+    PathEdit->setObjectName(QStringLiteral("PathEdit"));
+    PathEdit->setAccessibleName(tr("Папка компьютера"));
+    PathEdit->setAccessibleDescription(
+        tr("Путь к папке, открытой на компьютере; Enter открывает введённую папку"));
+    PathBar->addWidget(HomeBtn);
+    PathBar->addWidget(PathEdit);
+    addToolBar(Qt::TopToolBarArea, PathBar);
+    setContextMenuPolicy(Qt::NoContextMenu);
 
     BuildMenu();
     PhoneJobs = new TPhoneJobsMenu(*this);
@@ -152,6 +187,47 @@ TForm1::TForm1(const ProgramOptions& options)
     connect(CompileJavaBtn, &QPushButton::clicked, this, &TForm1::CompileJava1Click);
     connect(RescanBtn, &QPushButton::clicked, this, &TForm1::RescanBtnClick);
     connect(DeleteBtn, &QPushButton::clicked, this, &TForm1::DeleteBtnClick);
+    connect(HomeBtn, &QToolButton::clicked, this, &TForm1::GoHome);
+    connect(PathEdit, &QLineEdit::returnPressed, this, &TForm1::PathEditReturn);
+    connect(Source, &TShellList::FolderChanged, this, [this] {
+        UpdatePathEdit();
+        UpdatePaneNames();
+        UpdateSelectionPanel();
+    });
+    connect(Source, &TShellList::PhoneFilesDropped, this, &TForm1::DownloadDropped);
+    connect(ListPhone, &TPhoneList::FilesDropped, this, &TForm1::UploadDropped);
+    connect(ListPhone->Rows(), &QAbstractItemModel::modelReset, this, [this] {
+        UpdatePaneNames();
+        UpdateSelectionPanel();
+    });
+    connect(Source->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TForm1::UpdateSelectionPanel);
+    connect(ListPhone->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TForm1::UpdateSelectionPanel);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    // Tab goes from one pane to the other.
+    Source->installEventFilter(this);
+    ListPhone->installEventFilter(this);
+
+    // Names for screen readers: the two "Назад" buttons say which pane they serve.
+    ParentCompBtn->setAccessibleName(tr("Назад, компьютер"));
+    ParentCompBtn->setAccessibleDescription(tr("Перейти в папку выше на компьютере (Backspace)"));
+    ParentPhoneBtn->setAccessibleName(tr("Назад, телефон"));
+    ParentPhoneBtn->setAccessibleDescription(tr("Перейти в папку выше на телефоне (Backspace)"));
+    CopyToPhoneBtn->setAccessibleDescription(
+        tr("Копировать выделенные файлы компьютера в папку телефона (F5)"));
+    CopyToCompBtn->setAccessibleDescription(
+        tr("Копировать выделенные файлы телефона в папку компьютера (F5)"));
+    RenameBtn->setAccessibleDescription(tr("Переименовать файл телефона (F2)"));
+    CompileJavaBtn->setAccessibleDescription(tr("Компилировать JAVA"));
+    RescanBtn->setAccessibleDescription(tr("Перечитать папку телефона (Ctrl+R)"));
+    DeleteBtn->setAccessibleDescription(tr("Удалить выделенные файлы телефона (Delete, F8)"));
+    Source->setAccessibleDescription(tr("Файлы и папки компьютера"));
+    ListPhone->setAccessibleDescription(tr("Файлы и папки телефона"));
+    StatusPanel->setAccessibleName(tr("Состояние"));
+    SelectionPanel->setAccessibleName(tr("Выделено"));
+    BuildPaneActions();
 
     session_.Ui = this;
     session_.PhonePane = ListPhone;
@@ -162,17 +238,34 @@ TForm1::TForm1(const ProgramOptions& options)
     AboutForm = std::make_unique<TAboutForm>(this);
     FileExistForm = std::make_unique<TFileExistForm>(this);
     SettingsForm = std::make_unique<TSettingsForm>(this, *Comm321, options.ports);
+    if (!options.settingsFile.empty())
+        SettingsForm->UseSettings(QString::fromStdString(options.settingsFile));
     ProcessForm = std::make_unique<TProcessForm>(this, session_);
+    session_.ProgressSink = ProcessForm.get();
 
     OnExit = [] { QCoreApplication::quit(); };
+    UpdatePathEdit();
+    UpdatePaneNames();
+    UpdateSelectionPanel();
     LayoutControls();
+    Source->setFocus();
 }
 
 TForm1::~TForm1() {
+    // The widgets go after this body has run: nothing they signal reaches the
+    // half-destroyed window (focus moves, selections end as they go).
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* o :
+         std::initializer_list<QObject*>{Source, Source->selectionModel(), ListPhone,
+                                         ListPhone->selectionModel(), ListPhone->Rows()}) {
+        o->disconnect(this);
+        o->removeEventFilter(this);
+    }
     // The reader and writer threads must be gone before the component is.
     Comm321->Close();
     Timer1->stop();
     session_.Ui = nullptr;
+    session_.ProgressSink = nullptr;
     session_.Port = nullptr;
     session_.PhonePane = nullptr;
     session_.Source = nullptr;
@@ -183,37 +276,37 @@ QPushButton* TForm1::AddButton(const QString& text, const QRect& design, bool le
     auto* button = new QPushButton(text, client_);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
-    FitText(button, text, design.width() - 6);
+    FitText(button, text, Design(design.width()) - 6);
     anchored_.push_back({button, design, left, top, right, bottom});
     return button;
 }
 
 void TForm1::BuildMenu() {
-    FileMenu = menuBar()->addMenu(QStringLiteral("Файл"));
+    FileMenu = menuBar()->addMenu(tr("Файл"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
-    Settings1 = FileMenu->addAction(QStringLiteral("Установки"));
+    Settings1 = FileMenu->addAction(tr("Установки"));
     Settings1->setObjectName(QStringLiteral("Settings1"));
-    Exit1 = FileMenu->addAction(QStringLiteral("Выход"));
+    Exit1 = FileMenu->addAction(tr("Выход"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
 
-    Actions1 = menuBar()->addMenu(QStringLiteral("Действия"));
+    Actions1 = menuBar()->addMenu(tr("Действия"));
     Actions1->setObjectName(QStringLiteral("Actions1"));
     CompileJava1 = Actions1->addAction(QStringLiteral("CompileJava"));
     CompileJava1->setObjectName(QStringLiteral("CompileJava1"));
-    CompileJava1->setStatusTip(QStringLiteral("Компилировать JAVA"));
-    CompileJava1->setToolTip(QStringLiteral("Компилировать JAVA"));
+    CompileJava1->setStatusTip(tr("Компилировать JAVA"));
+    CompileJava1->setToolTip(tr("Компилировать JAVA"));
 
-    Help1 = menuBar()->addMenu(QStringLiteral("Помощь"));
+    Help1 = menuBar()->addMenu(tr("Помощь"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    Help2 = Help1->addAction(QStringLiteral("Помощь"));
+    Help2 = Help1->addAction(tr("Помощь"));
     Help2->setObjectName(QStringLiteral("Help2"));
-    TraceLine1 = Help1->addAction(QStringLiteral("Записывать обмен с телефоном"));
+    TraceLine1 = Help1->addAction(tr("Записывать обмен с телефоном"));
     TraceLine1->setObjectName(QStringLiteral("TraceLine1"));
     TraceLine1->setCheckable(true);
-    About1 = Help1->addAction(QStringLiteral("О программе"));
+    About1 = Help1->addAction(tr("О программе"));
     About1->setObjectName(QStringLiteral("About1"));
-    About1->setStatusTip(QStringLiteral("Информация о программе"));
-    About1->setToolTip(QStringLiteral("Информация о программе"));
+    About1->setStatusTip(tr("Информация о программе"));
+    About1->setToolTip(tr("Информация о программе"));
 
     connect(Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
@@ -224,10 +317,10 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::LayoutControls() {
-    const int dx = client_->width() - kDesignWidth;
-    const int dy = client_->height() - kDesignHeight;
+    const int dx = client_->width() - Design(kDesignWidth);
+    const int dy = client_->height() - Design(kDesignHeight);
     for (const Anchored& a : anchored_) {
-        QRect r = a.design;
+        QRect r = Design(a.design);
         if (a.right) {
             if (a.left) {
                 r.setWidth(r.width() + dx);
@@ -249,6 +342,16 @@ void TForm1::LayoutControls() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ && event->type() == QEvent::Resize)
         LayoutControls();
+    if ((watched == Source || watched == ListPhone) && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & ~Qt::ShiftModifier);
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            QWidget* other = watched == Source ? static_cast<QWidget*>(ListPhone) : Source;
+            other->setFocus(key->key() == Qt::Key_Tab ? Qt::TabFocusReason
+                                                      : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -257,8 +360,7 @@ bool TForm1::event(QEvent* event) {
         // The long part of the hint under the mouse replaces the panel's text; when
         // the mouse leaves it, the panel shows the program's own status again.
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        StatusPanel->setText(tip.isEmpty() ? QString::fromStdString(session_.MainWindow.StatusText)
-                                           : tip);
+        StatusPanel->setText(tip.isEmpty() ? IdleStatus() : tip);
         return true;
     }
     return QMainWindow::event(event);
@@ -299,10 +401,10 @@ bool TForm1::OperationRunning() const {
 bool TForm1::ConfirmExit() {
     if (!OperationRunning())
         return true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Операция не завершена. Выйти?"), QMessageBox::NoButton);
-    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    QMessageBox box(QMessageBox::Question, tr("Подтверждение"), tr("Операция не завершена. Выйти?"),
+                    QMessageBox::NoButton);
+    QPushButton* yes = box.addButton(tr("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(tr("Нет"), QMessageBox::NoRole);
     yes->setObjectName(QStringLiteral("Yes"));
     no->setObjectName(QStringLiteral("No"));
     box.setDefaultButton(no);
@@ -354,9 +456,9 @@ void TForm1::FormCreate() {
             ::InitialisePhone(session_);
             break;
         }
-        MessageBox(
-            reason.empty() ? "Невозможно открыть порт" : "Невозможно открыть порт\r\n" + reason,
-            "Ошибка");
+        MessageBox(reason.empty() ? tr("Невозможно открыть порт").toStdString()
+                                  : tr("Невозможно открыть порт").toStdString() + "\r\n" + reason,
+                   tr("Ошибка").toStdString());
     }
     inFormCreate_ = false;
 }
@@ -387,13 +489,22 @@ void TForm1::About1Click() {
 
 void TForm1::Help2Click() {
     MessageBox(
-        "Слева - файлы компьютера, справа - папка телефона.\n"
-        "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
-        "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
-        "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
-        "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
-        "Порт и скорость меняются в меню Файл - Установки.",
-        "Помощь");
+        tr("Слева - файлы компьютера, справа - папка телефона.\n"
+           "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
+           "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
+           "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
+           "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
+           "Порт и скорость меняются в меню Файл - Установки.\n"
+           "Файлы можно перетаскивать между панелями и из других программ на панель телефона.\n"
+           "\n"
+           "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
+           "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
+           "Tab - другая панель; F5 - копировать в другую панель;\n"
+           "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
+           "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
+           "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.")
+            .toStdString(),
+        tr("Помощь").toStdString());
 }
 
 QString TForm1::DefaultTraceFolder() {
@@ -480,7 +591,7 @@ void TForm1::Guarded(const std::function<void()>& handler) {
 }
 
 void TForm1::ShowError(const std::string& text) {
-    MessageBox(text, "Ошибка");
+    MessageBox(text, tr("Ошибка").toStdString());
 }
 
 // ---------------------------------------------------------------------------
@@ -488,6 +599,7 @@ void TForm1::ShowError(const std::string& text) {
 
 void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
+    ReturnFocus();
 }
 
 void TForm1::Report(MessageKind kind, const std::string& text, const std::string& caption) {
@@ -501,6 +613,7 @@ int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
     QString edited = QString::fromStdString(newName);
     const int result = FileExistForm->Ask(QString::fromStdString(oldName), edited);
     newName = edited.toStdString();
+    ReturnFocus();
     return result;
 }
 
@@ -509,6 +622,7 @@ int TForm1::RenameDialog(std::string& name) {
     const int result = RenameForm->Ask(edited);
     if (result == 1)
         name = edited.toStdString();
+    ReturnFocus();
     return result;
 }
 
@@ -518,7 +632,10 @@ void TForm1::ProgressChanged() {
 
 void TForm1::MainWindowChanged() {
     setEnabled(session_.MainWindow.Enabled);
-    StatusPanel->setText(QString::fromStdString(session_.MainWindow.StatusText));
+    StatusPanel->setText(IdleStatus());
+    if (session_.MainWindow.Enabled && !wasEnabled_)
+        ReturnFocus();
+    wasEnabled_ = session_.MainWindow.Enabled;
     if (!screenshotDir_.empty() && !screenshotsTaken_ && session_.MainWindow.Enabled &&
         session_.CurrentFolder) {
         screenshotsTaken_ = true;
@@ -534,6 +651,214 @@ void TForm1::RestartConnection() {
         else
             FormCreate();
     });
+}
+
+// ---------------------------------------------------------------------------
+// The keyboard, the context menus, the path bar and the status bar.
+
+QAction* TForm1::AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
+                               const QList<QKeySequence>& keys, const char* name,
+                               const std::function<void()>& handler) {
+    auto* action = new QAction(text, pane);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(keys);
+    // Only while the pane has the keyboard: the keys mean that pane's operations.
+    action->setShortcutContext(Qt::WidgetShortcut);
+    action->setShortcutVisibleInContextMenu(true);
+    connect(action, &QAction::triggered, this, handler);
+    pane->addAction(action);
+    list << action;
+    return action;
+}
+
+void TForm1::BuildPaneActions() {
+    const QList<QKeySequence> up{QKeySequence(Qt::Key_Backspace),
+                                 QKeySequence(Qt::ALT | Qt::Key_Up)};
+    const QList<QKeySequence> reread{QKeySequence(Qt::CTRL | Qt::Key_R)};
+    const QList<QKeySequence> all{QKeySequence(Qt::CTRL | Qt::Key_A)};
+
+    AddPaneAction(Source, ComputerActions, tr("Открыть папку"),
+                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenComp1",
+                  [this] { OpenComputerItem(); });
+    AddPaneAction(Source, ComputerActions, tr("Папка выше"), up, "UpComp1",
+                  [this] { ParentCompBtnClick(); });
+    AddPaneAction(Source, ComputerActions, tr("Домашняя папка"),
+                  {QKeySequence(Qt::ALT | Qt::Key_Home)}, "HomeComp1", [this] { GoHome(); });
+    AddPaneAction(Source, ComputerActions, tr("Копировать на телефон"), {QKeySequence(Qt::Key_F5)},
+                  "CopyToPhone1", [this] { CopyToPhoneBtnClick(); });
+    AddPaneAction(Source, ComputerActions, tr("Перечитать"), reread, "RereadComp1",
+                  [this] { Source->Refresh(); });
+    AddPaneAction(Source, ComputerActions, tr("Выделить всё"), all, "SelectAllComp1",
+                  [this] { Source->selectAll(); });
+    ShowHidden1 = AddPaneAction(Source, ComputerActions, tr("Показывать скрытые файлы"),
+                                {QKeySequence(Qt::CTRL | Qt::Key_H)}, "ShowHidden1", [] {});
+    ShowHidden1->setCheckable(true);
+    connect(ShowHidden1, &QAction::toggled, this, &TForm1::ShowHiddenToggled);
+
+    AddPaneAction(ListPhone, PhoneActions, tr("Открыть папку"),
+                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenPhone1",
+                  [this] { OpenPhoneItem(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Папка выше"), up, "UpPhone1",
+                  [this] { ParentPhoneBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Копировать на компьютер"),
+                  {QKeySequence(Qt::Key_F5)}, "CopyToComp1", [this] { CopyToCompBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Переименовать"), {QKeySequence(Qt::Key_F2)},
+                  "RenamePhone1", [this] { RenameBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Удалить"),
+                  {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_F8)}, "DeletePhone1",
+                  [this] { DeleteBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Перечитать"), reread, "RereadPhone1",
+                  [this] { RescanBtnClick(); });
+    AddPaneAction(ListPhone, PhoneActions, tr("Выделить всё"), all, "SelectAllPhone1",
+                  [this] { ListPhone->selectAll(); });
+
+    Source->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ListPhone->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TForm1::OpenComputerItem() {
+    Guarded([this] { Source->OpenCurrent(); });
+}
+
+void TForm1::OpenPhoneItem() {
+    Guarded([this] {
+        // The folder under the cursor; a file row does nothing.
+        const int row = ListPhone->CurrentRow();
+        if (row < 0 || ListPhone->Image(row) != 0)
+            return;
+        ListPhone->clearSelection();
+        ListPhone->SetSelected(row, true);
+        ::OpenSelectedFolder(session_);
+    });
+}
+
+void TForm1::GoHome() {
+    Guarded([this] { Source->SetFolder(QDir::homePath()); });
+}
+
+void TForm1::PathEditReturn() {
+    QString path = PathEdit->text().trimmed();
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    if (!Source->SetFolder(path)) {
+        const QString typed = PathEdit->text();
+        UpdatePathEdit();
+        ShowMessageBox(this, tr("Папка не найдена:\n") + typed, tr("Ошибка"));
+        PathEdit->setFocus();
+        return;
+    }
+    Source->setFocus();
+}
+
+void TForm1::ShowHiddenToggled(bool show) {
+    Source->SetShowHidden(show);
+    UpdateSelectionPanel();
+}
+
+void TForm1::UploadDropped(const QStringList& paths) {
+    Guarded([this, &paths] {
+        if (!session_.CurrentFolder || !session_.Source || !isEnabled())
+            return;
+        WorkList work = SelectedComputerFiles(session_);
+        work.localPaths.clear();
+        for (const QString& p : paths) work.localPaths.push_back(p.toStdString());
+        ::UploadFiles(session_, std::move(work));
+    });
+}
+
+void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& folder) {
+    Guarded([this, &names, &folder] {
+        if (!session_.CurrentFolder || !session_.PhonePane || !isEnabled())
+            return;
+        WorkList work = SelectedPhoneFiles(session_);
+        // Only files of the folder shown: the data may come from anywhere.
+        work.phoneNames.clear();
+        for (const Bytes& name : names) {
+            for (int i = 0; i < ListPhone->Count(); ++i) {
+                if (ListPhone->Image(i) != 0 && ListPhone->Caption(i) == name) {
+                    work.phoneNames.push_back(name);
+                    break;
+                }
+            }
+        }
+        if (work.phoneNames.empty())
+            return;
+        work.localFolder = folder.toStdString();
+        work.onEnded = [this](const JobResult&) {
+            if (session_.Source)
+                session_.Source->Refresh();
+        };
+        ::DownloadFiles(session_, std::move(work));
+    });
+}
+
+void TForm1::ReturnFocus() {
+    // After an operation or a question the keyboard is back in the pane it came from.
+    QPointer<QWidget> pane = lastPane_;
+    if (!pane)
+        return;
+    QTimer::singleShot(0, this, [this, pane] {
+        if (!pane || !isEnabled() || QApplication::activeModalWidget())
+            return;
+        if (isVisible() && !isActiveWindow())
+            activateWindow();
+        pane->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void TForm1::FocusChanged(QWidget* now) {
+    if (now == Source || now == ListPhone) {
+        lastPane_ = now;
+        UpdateSelectionPanel();
+    } else if (now == PathEdit || now == HomeBtn) {
+        lastPane_ = Source;
+        UpdateSelectionPanel();
+    }
+}
+
+void TForm1::UpdatePaneNames() {
+    Source->setAccessibleName(tr("Компьютер"));
+    QString folder = QStringLiteral("/");
+    if (session_.CurrentFolder)
+        folder = QString::fromStdString(FolderPathOf(session_.CurrentFolder));
+    ListPhone->setAccessibleName(tr("Телефон: ") + folder);
+}
+
+void TForm1::UpdatePathEdit() {
+    const QString path = QString::fromStdString(Source->FolderPath());
+    if (PathEdit->text() != path)
+        PathEdit->setText(path);
+}
+
+void TForm1::UpdateSelectionPanel() {
+    int count = 0;
+    int64_t bytes = 0;
+    if (lastPane_ == ListPhone) {
+        for (int i = 0; i < ListPhone->Count(); ++i) {
+            if (ListPhone->Selected(i)) {
+                ++count;
+                if (ListPhone->Image(i) != 0)
+                    bytes += std::atoll(ListPhone->SizeText(i).c_str());
+            }
+        }
+    } else {
+        count = Source->SelCount();
+        bytes = Source->SelectedBytes();
+    }
+    SelectionPanel->setText(
+        count == 0
+            ? QString()
+            : tr("Выделено: %1, %2").arg(count).arg(QString::fromStdString(FormatBytes(bytes))));
+}
+
+QString TForm1::IdleStatus() const {
+    if (session_.MainWindow.Enabled && session_.CurrentOperation == Idle && session_.PhoneTree &&
+        Comm321->IsOpen()) {
+        return tr("Порт %1, %2 бит/с")
+            .arg(QString::fromStdString(Comm321->CommPort))
+            .arg(Comm321->BaudRate);
+    }
+    return QString::fromStdString(session_.MainWindow.StatusText);
 }
 
 // ---------------------------------------------------------------------------
@@ -560,7 +885,16 @@ void TForm1::TakeScreenshots() {
     session_.Progress.ProgressBar1.SetPosition(4);
     session_.Progress.ProgressBar2.SetMax(3);
     session_.Progress.ProgressBar2.SetPosition(1);
+    // Two seconds into a batch of three files, on a clock of the picture's own.
+    int64_t now = 0;
+    const std::function<int64_t()> clock = ProcessForm->Clock;
+    ProcessForm->Clock = [&now] { return now; };
+    ProcessForm->TransferProgressed({"Melody.mid", 0, 10240, 0, 30720});
+    now = 2000;
+    ProcessForm->TransferProgressed({"Melody.mid", 4096, 10240, 4096, 30720});
     ProcessForm->Render(session_.Progress);
+    ProcessForm->ShowRates();
     shoot(ProcessForm.get(), "process.png");
+    ProcessForm->Clock = clock;
     ExitProgram();
 }

@@ -15,6 +15,9 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
+class QToolBar;
+class QToolButton;
 class QMenu;
 class QPushButton;
 class QTimer;
@@ -49,6 +52,16 @@ class TForm1 : public QMainWindow, public IUserInterface {
     QPushButton* RescanBtn;
     QPushButton* DeleteBtn;
     QLabel* StatusPanel;
+    // The selected rows of the focused pane: how many and their size.
+    QLabel* SelectionPanel;
+    // Above the computer pane: its folder (editable) and the way home.
+    QToolBar* PathBar;
+    QLineEdit* PathEdit;
+    QToolButton* HomeBtn;
+    // The operations of each pane with their keys; they make its context menu.
+    QList<QAction*> ComputerActions;
+    QList<QAction*> PhoneActions;
+    QAction* ShowHidden1;
     QMenu* FileMenu;
     QMenu* Actions1;
     QMenu* Help1;
@@ -106,6 +119,18 @@ class TForm1 : public QMainWindow, public IUserInterface {
     void ParentPhoneBtnClick();
     void ListPhoneDblClick();
     void Timer1Timer();
+    // The keyboard's ways to the same handlers.
+    void OpenComputerItem();
+    void OpenPhoneItem();
+    void GoHome();
+    void PathEditReturn();
+    void ShowHiddenToggled(bool show);
+    // Files dropped on the phone pane are copied there as "Копировать -->" copies
+    // the selection; phone files dropped on the computer pane go into folder.
+    void UploadDropped(const QStringList& paths);
+    void DownloadDropped(const std::vector<Bytes>& names, const QString& folder);
+    // The pane the keyboard was in last (where it returns after an operation).
+    QWidget* LastPane() const { return lastPane_; }
 
     // The program's grip on the clock: when manual, Timer1 still runs as the
     // watchdog model says but its expiry is not acted on; a test calls Timer1Timer.
@@ -141,6 +166,18 @@ class TForm1 : public QMainWindow, public IUserInterface {
     void Guarded(const std::function<void()>& handler);
     void ShowError(const std::string& text);
     void TakeScreenshots();
+    void BuildPaneActions();
+    QAction* AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
+                           const QList<QKeySequence>& keys, const char* name,
+                           const std::function<void()>& handler);
+    void UpdatePaneNames();
+    void UpdateSelectionPanel();
+    void UpdatePathEdit();
+    // The panel's text when the program has nothing else to say: after the caching
+    // pass the port and speed in use, before it the session's own status.
+    QString IdleStatus() const;
+    void FocusChanged(QWidget* now);
+    void ReturnFocus();
 
     Session session_;
     std::unique_ptr<PhoneLink> link_;  // after session_: it holds a reference to it
@@ -154,6 +191,8 @@ class TForm1 : public QMainWindow, public IUserInterface {
     std::string screenshotDir_;
     std::string traceFile_;  // --trace FILE
     bool screenshotsTaken_ = false;
+    QWidget* lastPane_ = nullptr;
+    bool wasEnabled_ = true;
 };
 
 // Shows a message box with one OK button over owner (which may be disabled).

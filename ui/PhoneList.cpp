@@ -1,33 +1,148 @@
 #include "ui/PhoneList.h"
 
+#include <QApplication>
+#include <QDataStream>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QStyle>
+#include <QTimer>
+#include <QUrl>
 
 #include "app/WorkPanes.h"
+#include "ui/DragData.h"
 #include "ui/FormPlacement.h"
 
-namespace {
+TPhoneRows::TPhoneRows(QObject* parent)
+    : QAbstractTableModel(parent),
+      collator_(QLocale(QLocale::English, QLocale::UnitedStates)),
+      folderIcon_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)),
+      fileIcon_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)) {}
 
-constexpr int kCaptionRole = Qt::UserRole + 1;
-constexpr int kImageRole = Qt::UserRole + 2;
+void TPhoneRows::BeginFilling() {
+    if (filling_)
+        return;
+    filling_ = true;
+    beginResetModel();
+    // The view sees the new rows once the code that fills the pane is done.
+    QTimer::singleShot(0, this, &TPhoneRows::Flush);
+}
 
-}  // namespace
+void TPhoneRows::Flush() {
+    if (!filling_)
+        return;
+    filling_ = false;
+    endResetModel();
+}
 
-TPhoneList::TPhoneList(QWidget* parent)
-    : QTreeWidget(parent), collator_(QLocale(QLocale::English, QLocale::UnitedStates)) {
+void TPhoneRows::Clear() {
+    BeginFilling();
+    rows_.clear();
+}
+
+int TPhoneRows::Add(const Bytes& caption, const std::string& sizeText, int image) {
+    BeginFilling();
+    Row row{caption, ::DisplayText(caption), QString::fromStdString(sizeText), image};
+    // Binary search for the first row that sorts after the new caption.
+    std::size_t lo = 0;
+    std::size_t hi = rows_.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        int c = collator_.compare(row.text, rows_[mid].text);
+        if (c == 0)
+            c = caption.compare(rows_[mid].caption);
+        if (c < 0) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    rows_.insert(rows_.begin() + std::ptrdiff_t(lo), std::move(row));
+    return int(lo);
+}
+
+int TPhoneRows::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || filling_ ? 0 : int(rows_.size());
+}
+
+int TPhoneRows::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant TPhoneRows::data(const QModelIndex& index, int role) const {
+    if (filling_ || !index.isValid() || index.row() >= int(rows_.size()))
+        return {};
+    const Row& row = rows_[std::size_t(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return index.column() == 0 ? row.text : row.size;
+        case Qt::DecorationRole:
+            if (index.column() == 0)
+                return row.image == 0 ? folderIcon_ : fileIcon_;
+            return {};
+        case Qt::TextAlignmentRole:
+            if (index.column() == 1)
+                return int(Qt::AlignRight | Qt::AlignVCenter);
+            return {};
+        case kCaptionRole:
+            return QByteArray(row.caption.data(), qsizetype(row.caption.size()));
+        case kImageRole:
+            return row.image;
+        default:
+            return {};
+    }
+}
+
+QVariant TPhoneRows::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return section == 0 ? QStringLiteral("Name") : QStringLiteral("Size");
+    if (role == Qt::TextAlignmentRole && section == 1)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags TPhoneRows::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+}
+
+QStringList TPhoneRows::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+Qt::DropActions TPhoneRows::supportedDropActions() const {
+    return Qt::CopyAction;
+}
+
+Qt::DropActions TPhoneRows::supportedDragActions() const {
+    return Qt::CopyAction;
+}
+
+// ---------------------------------------------------------------------------
+
+TPhoneList::TPhoneList(QWidget* parent) : QTreeView(parent), rows_(new TPhoneRows(this)) {
     setObjectName(QStringLiteral("ListPhone"));
-    setColumnCount(2);
-    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
-    headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    setModel(rows_);
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
-    header()->resizeSection(0, 270);
-    header()->resizeSection(1, 70);
+    header()->resizeSection(0, Design(270));
+    header()->resizeSection(1, Design(70));
     setSortingEnabled(false);
     UseReportView(this);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
 }
 
 QString TPhoneList::DisplayText(const Bytes& caption) {
@@ -35,87 +150,128 @@ QString TPhoneList::DisplayText(const Bytes& caption) {
 }
 
 void TPhoneList::Clear() {
-    clear();
+    rows_->Clear();
 }
 
 void TPhoneList::AddRow(const Bytes& caption, const std::string& sizeText, int image) {
-    const QString text = DisplayText(caption);
-    // Binary search for the first row that sorts after the new caption.
-    int lo = 0;
-    int hi = topLevelItemCount();
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        QTreeWidgetItem* row = topLevelItem(mid);
-        int c = collator_.compare(text, row->text(0));
-        if (c == 0)
-            c = caption.compare(Caption(mid));
-        if (c < 0) {
-            hi = mid;
-        } else {
-            lo = mid + 1;
-        }
-    }
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, text);
-    item->setText(1, QString::fromStdString(sizeText));
-    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    item->setData(0, kCaptionRole, QByteArray(caption.data(), qsizetype(caption.size())));
-    item->setData(0, kImageRole, image);
-    item->setIcon(0, style()->standardIcon(image == 0 ? QStyle::SP_DirIcon : QStyle::SP_FileIcon));
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    insertTopLevelItem(lo, item);
+    rows_->Add(caption, sizeText, image);
 }
 
 int TPhoneList::Count() const {
-    return topLevelItemCount();
+    return int(rows_->Rows().size());
 }
 
-QTreeWidgetItem* TPhoneList::Row(int index) const {
-    QTreeWidgetItem* item = topLevelItem(index);
-    if (!item)
+QModelIndex TPhoneList::Index(int index) const {
+    // Selections refer to the rows the view shows: a filling in progress ends here.
+    rows_->Flush();
+    if (index < 0 || index >= Count())
         throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-    return item;
+    return rows_->index(index, 0);
 }
 
 Bytes TPhoneList::Caption(int index) const {
-    const QByteArray bytes = Row(index)->data(0, kCaptionRole).toByteArray();
-    return Bytes(bytes.constData(), std::size_t(bytes.size()));
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    return rows_->Rows()[std::size_t(index)].caption;
 }
 
 int TPhoneList::Image(int index) const {
-    return Row(index)->data(0, kImageRole).toInt();
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    return rows_->Rows()[std::size_t(index)].image;
 }
 
 std::string TPhoneList::SizeText(int index) const {
-    return Row(index)->text(1).toStdString();
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    return rows_->Rows()[std::size_t(index)].size.toStdString();
 }
 
 bool TPhoneList::Selected(int index) const {
-    return Row(index)->isSelected();
+    return selectionModel()->isRowSelected(Index(index).row(), QModelIndex());
 }
 
 void TPhoneList::SetSelected(int index, bool selected) {
-    Row(index)->setSelected(selected);
+    selectionModel()->select(
+        Index(index), (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                          QItemSelectionModel::Rows);
 }
 
 int TPhoneList::SelCount() const {
-    int n = 0;
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        if (topLevelItem(i)->isSelected())
-            ++n;
-    }
-    return n;
+    rows_->Flush();
+    return int(selectionModel()->selectedRows(0).size());
 }
 
 int TPhoneList::ItemIndex() const {
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        if (topLevelItem(i)->isSelected())
-            return i;
+    rows_->Flush();
+    int first = -1;
+    for (const QModelIndex& i : selectionModel()->selectedRows(0)) {
+        if (first < 0 || i.row() < first)
+            first = i.row();
     }
-    return -1;
+    return first;
+}
+
+QRect TPhoneList::RowRect(int index) const {
+    return visualRect(Index(index));
+}
+
+int TPhoneList::RowAt(const QPoint& point) const {
+    rows_->Flush();
+    const QModelIndex i = indexAt(point);
+    return i.isValid() ? i.row() : -1;
+}
+
+int TPhoneList::CurrentRow() const {
+    rows_->Flush();
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+void TPhoneList::SetCurrentRow(int index) {
+    selectionModel()->setCurrentIndex(Index(index), QItemSelectionModel::NoUpdate);
 }
 
 void TPhoneList::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
     emit DblClick();
+}
+
+void TPhoneList::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void TPhoneList::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->source() != this && !LocalPaths(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TPhoneList::dropEvent(QDropEvent* event) {
+    const QStringList paths =
+        event->source() == this ? QStringList() : LocalPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // After the drag's own event loop: a copy may ask questions of its own.
+    QTimer::singleShot(0, this, [this, paths] { emit FilesDropped(paths); });
+}
+
+void TPhoneList::startDrag(Qt::DropActions) {
+    std::vector<Bytes> names;
+    for (int i = 0; i < Count(); ++i) {
+        if (Selected(i) && Image(i) != 0)
+            names.push_back(Caption(i));
+    }
+    if (names.empty())
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(PhoneNamesMimeData(names));
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
 }

@@ -1,11 +1,13 @@
 #include "ui/ProcessForm.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "engine/FileOperations.h"
 #include "engine/Session.h"
@@ -15,7 +17,7 @@ namespace {
 QProgressBar* MakeBar(QWidget* parent, int left, int top, int width, int height, const char* name) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setGeometry(left, top, width, height);
+    bar->setGeometry(Design(left), Design(top), Design(width), Design(height));
     bar->setTextVisible(false);
     bar->setRange(0, 100);
     bar->setValue(0);
@@ -35,9 +37,8 @@ void ShowBar(QProgressBar* bar, const ProgressBarModel& m) {
 
 // The labels have the width of the bars; a text that is longer (a long file name)
 // is shortened in the middle, and the whole of it is the label's tool-tip.
-constexpr int kLabelRoom = 249;
-
 void SetLabel(QLabel* label, const std::string& utf8) {
+    const int kLabelRoom = Design(314);
     const QString text = QString::fromStdString(utf8);
     const QFontMetrics metrics(label->font());
     const QString shown = metrics.horizontalAdvance(text) > kLabelRoom
@@ -56,17 +57,51 @@ TProcessForm::TProcessForm(QWidget* owner, Session& session)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       session_(session) {
     setObjectName(QStringLiteral("ProcessForm"));
-    setWindowTitle(QStringLiteral("Передача данных..."));
-    setFixedSize(265, 151);
+    setWindowTitle(tr("Передача данных..."));
+    setFixedSize(Design(330), Design(183));
     setModal(false);
 
     QuickStatus = AddLabel(QStringLiteral("QuickStatus"), 8, 8, "QuickStatus");
-    ProgressBar1 = MakeBar(this, 8, 32, 249, 17, "ProgressBar1");
-    LongStatus = AddLabel(QStringLiteral("LongStatus"), 8, 64, "LongStatus");
-    ProgressBar2 = MakeBar(this, 8, 88, 249, 17, "ProgressBar2");
-    AbortBtn = AddButton(QStringLiteral("Прервать"), 88, 120, 97, 25, "AbortBtn");
+    ProgressBar1 = MakeBar(this, 8, 28, 314, 17, "ProgressBar1");
+    FileLine = AddLabel(QString(), 8, 48, "FileLine");
+    LongStatus = AddLabel(QStringLiteral("LongStatus"), 8, 72, "LongStatus");
+    ProgressBar2 = MakeBar(this, 8, 92, 314, 17, "ProgressBar2");
+    BatchLine = AddLabel(QString(), 8, 112, "BatchLine");
+    AbortBtn = AddButton(tr("Прервать"), 116, 152, 97, 25, "AbortBtn");
+    ProgressBar1->setAccessibleName(tr("Ход передачи файла"));
+    ProgressBar2->setAccessibleName(tr("Ход всей передачи"));
+    FileLine->setAccessibleName(tr("Файл: передано, скорость, осталось"));
+    BatchLine->setAccessibleName(tr("Всего: передано, скорость, осталось"));
 
     connect(AbortBtn, &QPushButton::clicked, this, &TProcessForm::AbortBtnClick);
+
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    Clock = [clock] { return clock->elapsed(); };
+    rateTimer_ = new QTimer(this);
+    rateTimer_->setInterval(kRateInterval);
+    connect(rateTimer_, &QTimer::timeout, this, &TProcessForm::ShowRates);
+}
+
+void TProcessForm::TransferProgressed(const TransferProgress& progress) {
+    meter_.Update(Clock(), progress);
+}
+
+void TProcessForm::ShowRates() {
+    if (!meter_.Started()) {
+        SetLabel(FileLine, std::string());
+        SetLabel(BatchLine, std::string());
+        return;
+    }
+    // The meters move on with the clock even when no bytes came since.
+    meter_.Tick(Clock());
+    const TransferProgress& p = meter_.Last();
+    SetLabel(FileLine, p.fileTotal > 0 || p.fileDone > 0
+                           ? ProgressLine(meter_.File(), p.fileDone, p.fileTotal)
+                           : std::string());
+    SetLabel(BatchLine, p.batchTotal > 0 || p.batchDone > 0
+                            ? ProgressLine(meter_.Batch(), p.batchDone, p.batchTotal)
+                            : std::string());
 }
 
 void TProcessForm::Render(const ProgressModel& model) {
@@ -75,8 +110,12 @@ void TProcessForm::Render(const ProgressModel& model) {
     ShowBar(ProgressBar1, model.ProgressBar1);
     ShowBar(ProgressBar2, model.ProgressBar2);
     if (model.Visible && !isVisible()) {
+        ShowRates();
+        rateTimer_->start();
         show();
     } else if (!model.Visible && isVisible()) {
+        rateTimer_->stop();
+        meter_.Reset();
         hide();
     }
 }
@@ -85,7 +124,7 @@ void TProcessForm::AbortBtnClick() {
     try {
         ::RequestAbort(session_);
     } catch (const std::exception& e) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ошибка"), QString::fromUtf8(e.what()),
+        QMessageBox box(QMessageBox::NoIcon, tr("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);
         box.exec();
     }

@@ -7,14 +7,16 @@ TRenameForm::TRenameForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("RenameForm"));
-    setWindowTitle(QStringLiteral("Переименовать"));
-    setFixedSize(230, 77);
+    setWindowTitle(tr("Переименовать"));
+    setFixedSize(Design(QSize(230, 77)));
 
     RenName = new QLineEdit(this);
     RenName->setObjectName(QStringLiteral("RenName"));
-    RenName->setGeometry(8, 16, 217, 21);
+    RenName->setGeometry(Design(QRect(8, 16, 217, 21)));
+    RenName->setAccessibleName(tr("Новое имя файла"));
+    RenName->setAccessibleDescription(tr("Имя, под которым файл останется на телефоне"));
     RenOK = AddButton(QStringLiteral("OK"), 8, 48, 89, 25, "RenOK");
-    RenCancel = AddButton(QStringLiteral("Отмена"), 128, 48, 97, 25, "RenCancel");
+    RenCancel = AddButton(tr("Отмена"), 128, 48, 97, 25, "RenCancel");
     RenOK->setDefault(true);
 
     connect(RenOK, &QPushButton::clicked, this, [this] { done(1); });

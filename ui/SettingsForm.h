@@ -1,4 +1,7 @@
-// The port settings dialog: port and line speed, asked at every start.
+// The port settings dialog: port and line speed, asked at every start. Each port
+// shows what the system knows of it; "Обновить" looks for ports again; a path
+// typed into the port box is used as it is. With a settings file the last port
+// and speed are remembered and preselected.
 #pragma once
 
 #include <functional>
@@ -9,6 +12,7 @@
 #include "ui/FormPlacement.h"
 
 class QComboBox;
+class QToolButton;
 class TComm32;
 
 class TSettingsForm : public TCenteredDialog {
@@ -28,6 +32,15 @@ class TSettingsForm : public TCenteredDialog {
     QComboBox* SelSpeed;
     QPushButton* Start;
     QPushButton* CancelSetBtn;
+    QToolButton* RefreshBtn;
+
+    // Remembers the choice made with "Старт" in file (an INI file) and preselects
+    // the one remembered there.
+    void UseSettings(const QString& file);
+    // Looks for ports again (in the background, as at the start).
+    void RefreshClick();
+    // Shows a description beside each port path (empty: none); a test gives its own.
+    std::function<std::string(const std::string&)> Describe;
 
     // True when the dialog was left with "Выход".
     bool ExitRequested() const { return exitRequested_; }
@@ -47,9 +60,17 @@ class TSettingsForm : public TCenteredDialog {
 
   private:
     void AddProbedPorts(const std::vector<std::string>& ports);
+    void StartProbe();
+    void Preselect();
+    void DescribeItem(int index);
 
     TComm32& comm_;
     bool exitRequested_ = false;
     bool portsProbed_ = false;
     std::thread probe_;
+    PortProbe probeFn_;
+    QString settingsFile_;
+    QString rememberedPort_;
+    bool preselected_ = false;  // the remembered port was found and chosen
+    bool userChose_ = false;    // the user picked or typed a port
 };

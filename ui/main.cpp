@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QStandardPaths>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -33,6 +35,18 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    if (options.fontSize > 0) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(options.fontSize);
+        QApplication::setFont(font);
+    }
+    QTranslator translator;
+    if (options.language == "en") {
+        if (translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")))
+            QCoreApplication::installTranslator(&translator);
+        else
+            std::fprintf(stderr, "orvo-fm: this build has no English translation\n");
+    }
     QApplication::setApplicationName(QStringLiteral("orvo-fm"));
     // The installed desktop entry and icon carry the same name.
     QGuiApplication::setDesktopFileName(QStringLiteral("orvo-fm"));
@@ -40,7 +54,13 @@ int main(int argc, char* argv[]) {
     // The help file is named but nothing opens it.
     app.setProperty("HelpFile", QStringLiteral("/usr/share/doc/orvo-fm/RAVUV.hlp"));
 
-    TForm1 form(options);
+    ProgramOptions withSettings = options;
+    // ~/.config/orvo-fm/orvo-fm.conf
+    withSettings.settingsFile =
+        (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/orvo-fm/orvo-fm.conf"))
+            .toStdString();
+    TForm1 form(withSettings);
     form.show();
     return app.exec();
 }

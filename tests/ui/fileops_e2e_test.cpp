@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <algorithm>
 #include <iostream>
 #include <map>
@@ -18,6 +20,7 @@
 #include "phonefs/PhoneTree.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ComputerPane.h"
+#include "ui/DragData.h"
 #include "ui/ProcessForm.h"
 
 namespace {
@@ -181,9 +184,8 @@ class FileOpsE2E : public ::testing::Test {
         for (const std::string& name : path) {
             const int row = rig.Row(name);
             ASSERT_GE(row, 0) << name;
-            QTreeWidgetItem* item = rig.pane()->topLevelItem(row);
             QTest::mouseDClick(rig.pane()->viewport(), Qt::LeftButton, Qt::NoModifier,
-                               rig.pane()->visualItemRect(item).center());
+                               rig.pane()->RowRect(row).center());
             ASSERT_EQ(rig.s().CurrentFolder->Name, name);
         }
     }
@@ -1103,6 +1105,81 @@ TEST_F(FileOpsE2E, FullMemoryDuringAWriteEndsTheBatchAndTheProgramGoesOn) {
     EXPECT_EQ(Sent(), "AT+FSCD=\"R\"\r\nAT+FSFE=-1,\"p1.bin\"\r\n");
     EXPECT_TRUE(OnPhone("Images/My Images").empty());
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+}
+
+// Ends a drag over the view's viewport with a drop of data at point; true when taken.
+bool Drop(QAbstractItemView* view, QMimeData* data, const QPoint& at) {
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+QMimeData* FileUrls(const std::vector<std::string>& paths) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+    data->setUrls(urls);
+    return data;
+}
+
+TEST_F(FileOpsE2E, DropsCopyBetweenThePanesAsTheButtonsDo) {
+    const std::string onPhone = Filler(900, 31);
+    PutOnPhone("Images/My Images", "pic.bin", onPhone);
+    // A file from another program: not in the folder the computer pane shows.
+    const std::string fromDesktop = Filler(1300, 32);
+    const std::string dropped = PutOnComputer("desktop", "drop.bin", fromDesktop);
+    QDir().mkpath(QString::fromStdString(pcDir + "/down"));
+    ASSERT_TRUE(Start());
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/down");
+    Mark();
+
+    std::unique_ptr<QMimeData> urls(FileUrls({dropped}));
+    ASSERT_TRUE(Drop(rig.pane(), urls.get(), QPoint(20, 20)));
+    ASSERT_TRUE(PumpUntil([&] { return Ready() && rig.Row("drop.bin") >= 0; }));
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+    auto files = OnPhone("Images/My Images");
+    EXPECT_TRUE(files["drop.bin"] == fromDesktop);
+    EXPECT_TRUE(files["pic.bin"] == onPhone);
+
+    // Phone rows dropped on an empty place of the computer pane land in its folder.
+    std::unique_ptr<QMimeData> names(PhoneNamesMimeData({"pic.bin"}));
+    TShellList* source = rig.form->Source;
+    ASSERT_TRUE(Drop(source, names.get(), QPoint(10, source->viewport()->height() - 4)));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return Ready() && QFile::exists(QString::fromStdString(pcDir + "/down/pic.bin")); }));
+    EXPECT_TRUE(ReadAll(pcDir + "/down/pic.bin") == onPhone);
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+
+    // Names that are no file of the folder shown are never asked for.
+    Mark();
+    std::unique_ptr<QMimeData> forged(PhoneNamesMimeData({"../forged.bin", "Images"}));
+    ASSERT_TRUE(Drop(source, forged.get(), QPoint(10, source->viewport()->height() - 4)));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(PumpUntil([&] { return Ready(); }));
+    EXPECT_EQ(Sent(), "");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(pcDir + "/forged.bin")));
+
+    // Local files are not taken by the computer pane, nor phone rows by the phone pane.
+    EXPECT_FALSE(Drop(source, urls.get(), QPoint(10, 10)));
+    EXPECT_FALSE(Drop(rig.pane(), names.get(), QPoint(10, 10)));
+
+    // Into the root the drop does what the button does: the same bytes and answers.
+    OpenPhoneFolder({});
+    Mark();
+    ASSERT_TRUE(Drop(rig.pane(), urls.get(), QPoint(20, 20)));
+    QCoreApplication::processEvents();  // the drop's copy starts from the event loop
+    ASSERT_TRUE(PumpUntil([&] { return Ready(); }));
+    const std::vector<std::string> afterDrop = rig.answers.seen;
+    const std::string sentByDrop = Sent();
+    ShowOnComputer(pcDir + "/desktop");
+    SelectOnComputer({"drop.bin"});
+    Mark();
+    Run(rig.form->CopyToPhoneBtn);
+    EXPECT_EQ(rig.answers.seen, afterDrop);
+    EXPECT_EQ(Sent(), sentByDrop);
 }
 
 }  // namespace

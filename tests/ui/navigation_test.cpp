@@ -18,8 +18,7 @@ class Navigation : public ::testing::Test {
     void DoubleClickRow(const std::string& caption) {
         const int row = rig.Row(caption);
         ASSERT_GE(row, 0) << caption;
-        QTreeWidgetItem* item = rig.pane()->topLevelItem(row);
-        const QPoint at = rig.pane()->visualItemRect(item).center();
+        const QPoint at = rig.pane()->RowRect(row).center();
         QTest::mouseDClick(rig.pane()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
     std::string Folder() { return rig.s().CurrentFolder->Name; }
@@ -59,7 +58,7 @@ TEST_F(Navigation, DoubleClickOnAFileOrAnEmptyPlaceStaysInTheFolder) {
 
     rig.pane()->clearSelection();
     const QPoint below(20, rig.pane()->viewport()->height() - 5);
-    ASSERT_EQ(rig.pane()->itemAt(below), nullptr);
+    ASSERT_EQ(rig.pane()->RowAt(below), -1);
     QTest::mouseDClick(rig.pane()->viewport(), Qt::LeftButton, Qt::NoModifier, below);
     EXPECT_EQ(rig.s().CurrentFolder, rig.s().PhoneTree.get());
     EXPECT_EQ(rig.Captions(), root);

@@ -306,8 +306,10 @@ TEST_F(MainWindowAlone, ControlsSitAtTheirDesignPlaces) {
                 << caption.toStdString();
         }
     }
-    EXPECT_EQ(form.ListPhone->headerItem()->text(0), QStringLiteral("Name"));
-    EXPECT_EQ(form.ListPhone->headerItem()->text(1), QStringLiteral("Size"));
+    EXPECT_EQ(form.ListPhone->model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("Name"));
+    EXPECT_EQ(form.ListPhone->model()->headerData(1, Qt::Horizontal).toString(),
+              QStringLiteral("Size"));
     EXPECT_EQ(form.Comm321->CommPort, "COM3");
     EXPECT_EQ(form.Comm321->BaudRate, 115200u);
     EXPECT_EQ(form.Comm321->Bits, 8);
