@@ -21,8 +21,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
