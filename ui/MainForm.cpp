@@ -335,6 +335,10 @@ void TForm1::LayoutControls() {
                 r.translate(0, dy);
             }
         }
+        // The design's right-hand button ends a pixel past its client area; that
+        // pixel is kept, but it must not grow with the font.
+        if (r.right() > client_->width())
+            r.setRight(client_->width());
         a.widget->setGeometry(r);
     }
 }

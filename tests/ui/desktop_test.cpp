@@ -373,6 +373,13 @@ TEST(Scale, ALargerFontGrowsTheDesignAndCutsNothing) {
             EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(b->text()), b->width())
                 << b->text().toStdString();
         }
+        // Every control lies inside the client area (but for the one pixel the
+        // design's right-hand button has always had past it).
+        for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!w->isWindow()) {
+                EXPECT_LE(w->geometry().right(), client->width()) << w->objectName().toStdString();
+            }
+        }
         // Shown at its smallest size: the status bar's text is whole and inside.
         ModalAnswerer answers;
         form.show();
