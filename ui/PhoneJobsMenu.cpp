@@ -102,8 +102,8 @@ void TPhoneJobsMenu::BackupInto(const std::string& dir, bool resume) {
     manifest_ = std::move(manifest);
     const QString where = Q(top);
     BackupPhone(form_.session(), top, *manifest_, [this, where](const JobResult& r) {
-        QString done =
-            tr("Резервная копия: %1\nФайлов прочитано: %2").arg(where).arg(r.done.size());
+        QString done = tr("Резервная копия: %1\nФайлов прочитано: %2")
+                           .arg(where, QString::number(r.done.size()));
         if (!r.skipped.empty())
             done += tr(", уже были в копии: %1").arg(r.skipped.size());
         if (!r.Succeeded())
