@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/BackupManifest.h"
 #include "engine/PhoneJobs.h"
@@ -74,17 +75,35 @@ void TPhoneJobsMenu::Backup1Click() {
     bool resume = false;
     const std::string unfinished = UnfinishedBackup(dir.toStdString());
     if (!unfinished.empty()) {
-        const auto answer = QMessageBox::question(
-            &form_, BackupCaption(),
-            tr("В папке %1 есть незаконченная резервная копия. Продолжить её?\n"
-               "«Нет» начнёт новую.")
-                .arg(Q(unfinished)),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel)
+        const ResumeAnswer answer = AskToResume(unfinished);
+        if (answer == ResumeAnswer::Cancel)
             return;
-        resume = answer == QMessageBox::Yes;
+        resume = answer == ResumeAnswer::Resume;
     }
     BackupInto(dir.toStdString(), resume);
+}
+
+TPhoneJobsMenu::ResumeAnswer TPhoneJobsMenu::AskToResume(const std::string& unfinished) {
+    // The buttons carry the words the question names, in the form's language.
+    QMessageBox box(QMessageBox::Question, BackupCaption(),
+                    tr("В папке %1 есть незаконченная резервная копия. Продолжить её?\n"
+                       "«Нет» начнёт новую.")
+                        .arg(Q(unfinished)),
+                    QMessageBox::NoButton, &form_);
+    QPushButton* yes = box.addButton(tr("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(tr("Нет"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
+    yes->setObjectName(QStringLiteral("Yes"));
+    no->setObjectName(QStringLiteral("No"));
+    cancel->setObjectName(QStringLiteral("Cancel"));
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return ResumeAnswer::Resume;
+    if (box.clickedButton() == no)
+        return ResumeAnswer::StartNew;
+    return ResumeAnswer::Cancel;
 }
 
 void TPhoneJobsMenu::BackupInto(const std::string& dir, bool resume) {

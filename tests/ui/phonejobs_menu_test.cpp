@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/PhoneJobsMenu.h"
@@ -82,4 +83,49 @@ TEST(PhoneJobsMenu, AFailedFileIsListedInTheOneSummaryBoxAndTheRestIsDone) {
     EXPECT_EQ(Read(work.filePath("saved/java/suites.utf")), QByteArray("\x00\x06"
                                                                        "chess_",
                                                                        8));
+}
+
+TEST(PhoneJobsMenu, TheResumeQuestionsButtonsAreTheWordsItNamesInEitherLanguage) {
+    TForm1 form;  // never shown: no port is opened
+    TPhoneJobsMenu* menu = form.PhoneJobs;
+    ModalAnswerer answers;
+    std::vector<std::string> buttons;
+    // Notes the buttons' texts, then answers with one of them (or Escape).
+    const auto answer = [&](const char* pressed) {
+        return [&buttons, pressed](QWidget* w) {
+            buttons.clear();
+            for (const char* name : {"Yes", "No", "Cancel"}) {
+                auto* b = w->findChild<QPushButton*>(QString::fromLatin1(name));
+                buttons.push_back(b ? b->text().toStdString() : std::string("<none>"));
+            }
+            if (pressed)
+                ModalAnswerer::Press(w, pressed);
+            else
+                QTest::keyClick(w, Qt::Key_Escape);
+        };
+    };
+
+    answers.Then(answer("Yes"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Resume);
+    EXPECT_EQ(answers.seen, std::vector<std::string>{
+                                "box:Резервная копия телефона:В папке /b/phone-backup-1 есть "
+                                "незаконченная резервная копия. Продолжить её?\n«Нет» начнёт "
+                                "новую."});
+    EXPECT_EQ(buttons, (std::vector<std::string>{"Да", "Нет", "Отмена"}));
+    answers.Then(answer("No"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::StartNew);
+    answers.Then(answer(nullptr));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Cancel);
+
+    QTranslator english;
+    ASSERT_TRUE(english.load(QStringLiteral(":/i18n/orvo-fm_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    answers.seen.clear();
+    answers.Then(answer("Cancel"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Cancel);
+    QCoreApplication::removeTranslator(&english);
+    EXPECT_EQ(answers.seen, std::vector<std::string>{
+                                "box:Phone backup:The folder /b/phone-backup-1 holds an "
+                                "unfinished backup. Continue it?\n\"No\" starts a new one."});
+    EXPECT_EQ(buttons, (std::vector<std::string>{"Yes", "No", "Cancel"}));
 }

@@ -426,6 +426,18 @@ Not done (%1):</translation>
         <translation>
 … and %1 more</translation>
     </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>TProcessForm</name>
