@@ -522,7 +522,8 @@ void TForm1::TraceLine1Click(bool on) {
         const std::string path = link_->TracePath();
         link_->StopTrace();
         TraceLine1->setStatusTip(QString());
-        MessageBox("Обмен с телефоном записан в файл\r\n" + path, "Информация");
+        MessageBox(tr("Обмен с телефоном записан в файл").toStdString() + "\r\n" + path,
+                   tr("Информация").toStdString());
         return;
     }
     std::string path = traceFile_;
@@ -535,7 +536,10 @@ void TForm1::TraceLine1Click(bool on) {
     std::string reason;
     if (!link_->StartTrace(path, "orvo-fm", reason)) {
         TraceLine1->setChecked(false);
-        MessageBox("Невозможно записать файл " + path + "\r\n" + reason, "Ошибка");
+        MessageBox(
+            tr("Невозможно записать файл %1").arg(QString::fromStdString(path)).toStdString() +
+                "\r\n" + reason,
+            tr("Ошибка").toStdString());
         return;
     }
     TraceLine1->setStatusTip(QString::fromStdString(path));

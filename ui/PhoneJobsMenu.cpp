@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/BackupManifest.h"
 #include "engine/PhoneJobs.h"
@@ -13,9 +14,19 @@
 
 namespace {
 
-const QString kBackupCaption = QStringLiteral("Резервная копия телефона");
-const QString kRestoreCaption = QStringLiteral("Восстановление");
-const QString kJavaCaption = QStringLiteral("Установка Java-приложения");
+// Captions of the jobs' dialogs and boxes, translated when they are shown.
+QString BackupCaption() {
+    return TPhoneJobsMenu::tr("Резервная копия телефона");
+}
+
+QString RestoreCaption() {
+    return TPhoneJobsMenu::tr("Восстановление");
+}
+
+QString JavaCaption() {
+    return TPhoneJobsMenu::tr("Установка Java-приложения");
+}
+
 constexpr int kListedFailures = 20;
 
 QString Q(const std::string& utf8) {
@@ -32,11 +43,11 @@ QString OneLine(const std::string& text) {
 }  // namespace
 
 TPhoneJobsMenu::TPhoneJobsMenu(TForm1& form) : QObject(&form), form_(form) {
-    Backup1 = new QAction(QStringLiteral("Резервная копия телефона…"), this);
+    Backup1 = new QAction(tr("Резервная копия телефона…"), this);
     Backup1->setObjectName(QStringLiteral("Backup1"));
-    Restore1 = new QAction(QStringLiteral("Восстановить…"), this);
+    Restore1 = new QAction(tr("Восстановить…"), this);
     Restore1->setObjectName(QStringLiteral("Restore1"));
-    InstallJava1 = new QAction(QStringLiteral("Установить Java-приложение…"), this);
+    InstallJava1 = new QAction(tr("Установить Java-приложение…"), this);
     InstallJava1->setObjectName(QStringLiteral("InstallJava1"));
     form.FileMenu->insertAction(form.Exit1, Backup1);
     form.FileMenu->insertAction(form.Exit1, Restore1);
@@ -57,23 +68,42 @@ bool TPhoneJobsMenu::Ready() {
 void TPhoneJobsMenu::Backup1Click() {
     if (!Ready())
         return;
-    const QString dir = QFileDialog::getExistingDirectory(&form_, kBackupCaption, QDir::homePath());
+    const QString dir =
+        QFileDialog::getExistingDirectory(&form_, BackupCaption(), QDir::homePath());
     if (dir.isEmpty())
         return;
     bool resume = false;
     const std::string unfinished = UnfinishedBackup(dir.toStdString());
     if (!unfinished.empty()) {
-        const auto answer = QMessageBox::question(
-            &form_, kBackupCaption,
-            QStringLiteral("В папке %1 есть незаконченная резервная копия. Продолжить её?\n"
-                           "«Нет» начнёт новую.")
-                .arg(Q(unfinished)),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel)
+        const ResumeAnswer answer = AskToResume(unfinished);
+        if (answer == ResumeAnswer::Cancel)
             return;
-        resume = answer == QMessageBox::Yes;
+        resume = answer == ResumeAnswer::Resume;
     }
     BackupInto(dir.toStdString(), resume);
+}
+
+TPhoneJobsMenu::ResumeAnswer TPhoneJobsMenu::AskToResume(const std::string& unfinished) {
+    // The buttons carry the words the question names, in the form's language.
+    QMessageBox box(QMessageBox::Question, BackupCaption(),
+                    tr("В папке %1 есть незаконченная резервная копия. Продолжить её?\n"
+                       "«Нет» начнёт новую.")
+                        .arg(Q(unfinished)),
+                    QMessageBox::NoButton, &form_);
+    QPushButton* yes = box.addButton(tr("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(tr("Нет"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(tr("Отмена"), QMessageBox::RejectRole);
+    yes->setObjectName(QStringLiteral("Yes"));
+    no->setObjectName(QStringLiteral("No"));
+    cancel->setObjectName(QStringLiteral("Cancel"));
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return ResumeAnswer::Resume;
+    if (box.clickedButton() == no)
+        return ResumeAnswer::StartNew;
+    return ResumeAnswer::Cancel;
 }
 
 void TPhoneJobsMenu::BackupInto(const std::string& dir, bool resume) {
@@ -85,22 +115,21 @@ void TPhoneJobsMenu::BackupInto(const std::string& dir, bool resume) {
         top = MakeBackupFolder(dir, QDateTime::currentDateTime(), error);
     auto manifest = std::make_unique<BackupManifest>(top);
     if (top.empty() || !manifest->Load(error)) {
-        ShowMessageBox(&form_, Q(error), QStringLiteral("Ошибка"));
+        ShowMessageBox(&form_, Q(error), tr("Ошибка"));
         return;
     }
     manifest_ = std::move(manifest);
     const QString where = Q(top);
     BackupPhone(form_.session(), top, *manifest_, [this, where](const JobResult& r) {
-        QString done = QStringLiteral("Резервная копия: %1\nФайлов прочитано: %2")
-                           .arg(where)
-                           .arg(r.done.size());
+        QString done = tr("Резервная копия: %1\nФайлов прочитано: %2")
+                           .arg(where, QString::number(r.done.size()));
         if (!r.skipped.empty())
-            done += QStringLiteral(", уже были в копии: %1").arg(r.skipped.size());
+            done += tr(", уже были в копии: %1").arg(r.skipped.size());
         if (!r.Succeeded())
-            done += QStringLiteral(
-                "\nКопия не закончена: её можно продолжить, выбрав ту же "
-                "папку ещё раз.");
-        ShowSummary(kBackupCaption, done, r);
+            done +=
+                tr("\nКопия не закончена: её можно продолжить, выбрав ту же "
+                   "папку ещё раз.");
+        ShowSummary(BackupCaption(), done, r);
     });
 }
 
@@ -108,7 +137,7 @@ void TPhoneJobsMenu::Restore1Click() {
     if (!Ready())
         return;
     const QString dir =
-        QFileDialog::getExistingDirectory(&form_, kRestoreCaption, QDir::homePath());
+        QFileDialog::getExistingDirectory(&form_, RestoreCaption(), QDir::homePath());
     if (!dir.isEmpty())
         RestoreFrom(dir.toStdString());
 }
@@ -120,28 +149,27 @@ void TPhoneJobsMenu::RestoreFrom(const std::string& dir) {
     std::vector<RestoreFile> files;
     std::string error;
     if (top.empty()) {
-        ShowMessageBox(&form_,
-                       QStringLiteral("В папке %1 нет резервной копии (manifest.json)").arg(Q(dir)),
-                       QStringLiteral("Ошибка"));
+        ShowMessageBox(&form_, tr("В папке %1 нет резервной копии (manifest.json)").arg(Q(dir)),
+                       tr("Ошибка"));
         return;
     }
     if (!ReadRestoreList(top, files, error)) {
-        ShowMessageBox(&form_, Q(error), QStringLiteral("Ошибка"));
+        ShowMessageBox(&form_, Q(error), tr("Ошибка"));
         return;
     }
     RestorePhone(form_.session(), std::move(files), RestoreOptions(), [this](const JobResult& r) {
-        QString done = QStringLiteral("Записано в телефон файлов: %1").arg(r.done.size());
+        QString done = tr("Записано в телефон файлов: %1").arg(r.done.size());
         if (!r.skipped.empty())
-            done += QStringLiteral(", уже были в телефоне: %1").arg(r.skipped.size());
-        ShowSummary(kRestoreCaption, done, r);
+            done += tr(", уже были в телефоне: %1").arg(r.skipped.size());
+        ShowSummary(RestoreCaption(), done, r);
     });
 }
 
 void TPhoneJobsMenu::InstallJava1Click() {
     if (!Ready())
         return;
-    const QString jad = QFileDialog::getOpenFileName(&form_, kJavaCaption, QDir::homePath(),
-                                                     QStringLiteral("Java-приложения (*.jad)"));
+    const QString jad = QFileDialog::getOpenFileName(&form_, JavaCaption(), QDir::homePath(),
+                                                     tr("Java-приложения (*.jad)"));
     if (!jad.isEmpty())
         InstallJavaFrom(jad.toStdString());
 }
@@ -153,7 +181,7 @@ void TPhoneJobsMenu::InstallJavaFrom(const std::string& jad) {
     std::string error;
     if (!CheckJavaPair(jad, jar, error)) {
         // Nothing is sent for a pair that cannot go whole.
-        ShowMessageBox(&form_, Q(error), QStringLiteral("Ошибка"));
+        ShowMessageBox(&form_, Q(error), tr("Ошибка"));
         return;
     }
     InstallJava(form_.session(), jad, jar, [this](const JobResult& r) {
@@ -161,11 +189,11 @@ void TPhoneJobsMenu::InstallJavaFrom(const std::string& jad) {
         if (r.Succeeded()) {
             QStringList names;
             for (const std::string& d : r.done) names << Q(d);
-            done = QStringLiteral("Java-приложение установлено: %1").arg(names.join(", "));
+            done = tr("Java-приложение установлено: %1").arg(names.join(", "));
         } else {
-            done = QStringLiteral("Java-приложение не установлено");
+            done = tr("Java-приложение не установлено");
         }
-        ShowSummary(kJavaCaption, done, r);
+        ShowSummary(JavaCaption(), done, r);
     });
 }
 
@@ -178,12 +206,12 @@ QString TPhoneJobsMenu::Summary(const QString& done, const JobResult& result) {
         failures << (m.item.empty() ? OneLine(m.text) : Q(m.item) + ": " + OneLine(m.text));
     }
     if (result.stopped && failures.isEmpty())
-        failures << QStringLiteral("Операция прервана");
+        failures << tr("Операция прервана");
     if (!failures.isEmpty()) {
-        text += QStringLiteral("\n\nНе выполнено (%1):").arg(failures.size());
+        text += tr("\n\nНе выполнено (%1):").arg(failures.size());
         for (int i = 0; i < failures.size() && i < kListedFailures; ++i) text += "\n" + failures[i];
         if (failures.size() > kListedFailures)
-            text += QStringLiteral("\n… и ещё %1").arg(failures.size() - kListedFailures);
+            text += tr("\n… и ещё %1").arg(failures.size() - kListedFailures);
     }
     return text;
 }

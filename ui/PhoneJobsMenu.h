@@ -31,6 +31,11 @@ class TPhoneJobsMenu : public QObject {
     void Restore1Click();
     void InstallJava1Click();
 
+    // Asked when the chosen folder holds a backup left unfinished: "Да" goes on
+    // with it, "Нет" starts a new one beside it, "Отмена" or Escape does nothing.
+    enum class ResumeAnswer { Resume, StartNew, Cancel };
+    ResumeAnswer AskToResume(const std::string& unfinished);
+
     // The jobs once the folder or file is chosen.
     void BackupInto(const std::string& dir, bool resume);
     void RestoreFrom(const std::string& dir);

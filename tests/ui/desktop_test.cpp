@@ -27,6 +27,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ComputerPane.h"
 #include "ui/FormPlacement.h"
+#include "ui/PhoneJobsMenu.h"
 #include "ui/ProcessForm.h"
 
 namespace {
@@ -422,11 +423,26 @@ TEST(Scale, TypeColumnOfTheComputerPaneIsWhole) {
     }
 }
 
+// The texts of the menu items that reach the whole phone and of the line trace, as
+// the File, Actions and Help menus show them.
+std::vector<std::string> JobAndTraceItems(const TForm1& form) {
+    const auto in = [](QMenu* menu, QAction* item) {
+        return menu->actions().contains(item) ? item->text().toStdString()
+                                              : std::string("<not in menu>");
+    };
+    return {in(form.FileMenu, form.PhoneJobs->Backup1), in(form.FileMenu, form.PhoneJobs->Restore1),
+            in(form.Actions1, form.PhoneJobs->InstallJava1), in(form.Help1, form.TraceLine1)};
+}
+
 TEST(Translation, EnglishOnlyWhenAskedFor) {
     {
         TForm1 form;
         EXPECT_EQ(form.ParentCompBtn->text(), QStringLiteral("Назад"));
         EXPECT_EQ(form.FileMenu->title(), QStringLiteral("Файл"));
+        EXPECT_EQ(JobAndTraceItems(form),
+                  (std::vector<std::string>{"Резервная копия телефона…", "Восстановить…",
+                                            "Установить Java-приложение…",
+                                            "Записывать обмен с телефоном"}));
     }
     QTranslator english;
     ASSERT_TRUE(english.load(QStringLiteral(":/i18n/orvo-fm_en.qm")));
@@ -438,6 +454,26 @@ TEST(Translation, EnglishOnlyWhenAskedFor) {
         EXPECT_EQ(form.FileMenu->title(), QStringLiteral("File"));
         EXPECT_EQ(AccessibleName(form.ParentPhoneBtn), QStringLiteral("Back, phone"));
         EXPECT_EQ(form.SettingsForm->Start->text(), QStringLiteral("Start"));
+        EXPECT_EQ(JobAndTraceItems(form),
+                  (std::vector<std::string>{"Back up the phone…", "Restore…",
+                                            "Install a Java application…",
+                                            "Record the exchange with the phone"}));
+
+        // The boxes too: the trace's closing box and a job's summary.
+        form.TraceLine1->trigger();
+        ASSERT_TRUE(form.TraceLine1->isChecked());
+        const std::string trace = form.TraceLine1->statusTip().toStdString();
+        ModalAnswerer answers;
+        answers.Then(ModalAnswerer::Ok());
+        form.TraceLine1->trigger();
+        EXPECT_EQ(answers.seen,
+                  (std::vector<std::string>{
+                      "box:Information:The exchange with the phone is recorded in the file\r\n" +
+                      trace}));
+        JobResult aborted;
+        aborted.stopped = true;
+        EXPECT_EQ(TPhoneJobsMenu::Summary(QStringLiteral("-"), aborted).toStdString(),
+                  "-\n\nNot done (1):\nThe operation was aborted");
     }
     QCoreApplication::removeTranslator(&english);
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/PhoneJobsMenu.h"
@@ -32,7 +33,9 @@ TEST(PhoneJobsMenu, AFailedFileIsListedInTheOneSummaryBoxAndTheRestIsDone) {
     Write(work.filePath("phone/Images/My Photos/Camera/c.jpg"), "cc");
     Write(work.filePath("apps/chess.jad"), "MIDlet-Jar-URL: chess.jar\n");
     Write(work.filePath("apps/chess.jar"), "PK-chess");
-    QDir().mkpath(work.filePath("out"));
+    // A per cent sign in the folder's name is shown as it is, not taken for a number's place.
+    const QString out = work.filePath("out 100%2");
+    QDir().mkpath(out);
 
     ProgramRig rig;
     ASSERT_TRUE(rig.emulator.Start({"--empty", "--root", work.filePath("phone"), "--save",
@@ -48,20 +51,22 @@ TEST(PhoneJobsMenu, AFailedFileIsListedInTheOneSummaryBoxAndTheRestIsDone) {
 
     rig.answers.seen.clear();
     rig.answers.Then(ModalAnswerer::Ok());
-    menu->BackupInto(work.filePath("out").toStdString(), false);
+    menu->BackupInto(out.toStdString(), false);
     ASSERT_TRUE(WaitUntil([&] { return !rig.answers.seen.empty() && rig.WaitReady(0); }));
     ASSERT_EQ(rig.answers.seen.size(), 1u);
     const std::string box = rig.answers.seen[0];
-    EXPECT_EQ(box.rfind("box:Резервная копия телефона:Резервная копия: ", 0), 0u) << box;
+    EXPECT_EQ(
+        box.rfind("box:Резервная копия телефона:Резервная копия: " + out.toStdString() + "/", 0),
+        0u)
+        << box;
     EXPECT_NE(box.find("Файлов прочитано: 2"), std::string::npos) << box;
     EXPECT_NE(box.find("Не выполнено (1):\nImages/My Images/b.bin: Ошибка чтения файла: Файл "
                        "не найден"),
               std::string::npos)
         << box;
-    const QStringList made =
-        QDir(work.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList made = QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(made.size(), 1);
-    const QString top = work.filePath("out/" + made[0]);
+    const QString top = out + "/" + made[0];
     EXPECT_EQ(Read(top + "/Images/My Images/a.bin"), "aaaa");
     EXPECT_EQ(Read(top + "/Images/My Photos/Camera/c.jpg"), "cc");
     EXPECT_FALSE(QFile::exists(top + "/Images/My Images/b.bin"));
@@ -78,4 +83,49 @@ TEST(PhoneJobsMenu, AFailedFileIsListedInTheOneSummaryBoxAndTheRestIsDone) {
     EXPECT_EQ(Read(work.filePath("saved/java/suites.utf")), QByteArray("\x00\x06"
                                                                        "chess_",
                                                                        8));
+}
+
+TEST(PhoneJobsMenu, TheResumeQuestionsButtonsAreTheWordsItNamesInEitherLanguage) {
+    TForm1 form;  // never shown: no port is opened
+    TPhoneJobsMenu* menu = form.PhoneJobs;
+    ModalAnswerer answers;
+    std::vector<std::string> buttons;
+    // Notes the buttons' texts, then answers with one of them (or Escape).
+    const auto answer = [&](const char* pressed) {
+        return [&buttons, pressed](QWidget* w) {
+            buttons.clear();
+            for (const char* name : {"Yes", "No", "Cancel"}) {
+                auto* b = w->findChild<QPushButton*>(QString::fromLatin1(name));
+                buttons.push_back(b ? b->text().toStdString() : std::string("<none>"));
+            }
+            if (pressed)
+                ModalAnswerer::Press(w, pressed);
+            else
+                QTest::keyClick(w, Qt::Key_Escape);
+        };
+    };
+
+    answers.Then(answer("Yes"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Resume);
+    EXPECT_EQ(answers.seen, std::vector<std::string>{
+                                "box:Резервная копия телефона:В папке /b/phone-backup-1 есть "
+                                "незаконченная резервная копия. Продолжить её?\n«Нет» начнёт "
+                                "новую."});
+    EXPECT_EQ(buttons, (std::vector<std::string>{"Да", "Нет", "Отмена"}));
+    answers.Then(answer("No"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::StartNew);
+    answers.Then(answer(nullptr));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Cancel);
+
+    QTranslator english;
+    ASSERT_TRUE(english.load(QStringLiteral(":/i18n/orvo-fm_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    answers.seen.clear();
+    answers.Then(answer("Cancel"));
+    EXPECT_EQ(menu->AskToResume("/b/phone-backup-1"), TPhoneJobsMenu::ResumeAnswer::Cancel);
+    QCoreApplication::removeTranslator(&english);
+    EXPECT_EQ(answers.seen, std::vector<std::string>{
+                                "box:Phone backup:The folder /b/phone-backup-1 holds an "
+                                "unfinished backup. Continue it?\n\"No\" starts a new one."});
+    EXPECT_EQ(buttons, (std::vector<std::string>{"Yes", "No", "Cancel"}));
 }

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
     <name>TAboutForm</name>
@@ -238,9 +239,9 @@
     </message>
     <message>
         <source>Слева - файлы компьютера, справа - папка телефона.
-Двойной щелчок открывает папку, "Назад" ведёт в папку выше.
-"Копировать --&gt;" записывает выделенные слева файлы в открытую папку телефона (в корень, Sounds, Images и My Photos файлы не копируются).
-"&lt;-- Копия" сохраняет выделенные файлы телефона в папку, открытую слева.
+Двойной щелчок открывает папку, &quot;Назад&quot; ведёт в папку выше.
+&quot;Копировать --&gt;&quot; записывает выделенные слева файлы в открытую папку телефона (в корень, Sounds, Images и My Photos файлы не копируются).
+&quot;&lt;-- Копия&quot; сохраняет выделенные файлы телефона в папку, открытую слева.
 Порт и скорость меняются в меню Файл - Установки.
 Файлы можно перетаскивать между панелями и из других программ на панель телефона.
 
@@ -250,10 +251,10 @@ Tab - другая панель; F5 - копировать в другую па�
 F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;
 Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;
 Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.</source>
-        <translation>On the left the computer's files, on the right a phone folder.
-A double-click opens a folder, "Back" goes to the folder above.
-"Copy --&gt;" writes the files selected on the left into the phone folder open (files are not copied into the root, Sounds, Images and My Photos).
-"&lt;-- Copy" saves the selected phone files into the folder open on the left.
+        <translation>On the left the computer&apos;s files, on the right a phone folder.
+A double-click opens a folder, &quot;Back&quot; goes to the folder above.
+&quot;Copy --&gt;&quot; writes the files selected on the left into the phone folder open (files are not copied into the root, Sounds, Images and My Photos).
+&quot;&lt;-- Copy&quot; saves the selected phone files into the folder open on the left.
 Port and speed are changed in File - Settings.
 Files can be dragged between the panes, and from other programs onto the phone pane.
 
@@ -313,6 +314,129 @@ Ctrl+H - hidden computer files; Alt+Home - home folder.</translation>
     <message>
         <source>Порт %1, %2 бит/с</source>
         <translation>Port %1, %2 bit/s</translation>
+    </message>
+    <message>
+        <source>Записывать обмен с телефоном</source>
+        <translation>Record the exchange with the phone</translation>
+    </message>
+    <message>
+        <source>Обмен с телефоном записан в файл</source>
+        <translation>The exchange with the phone is recorded in the file</translation>
+    </message>
+    <message>
+        <source>Информация</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Невозможно записать файл %1</source>
+        <translation>Cannot write the file %1</translation>
+    </message>
+</context>
+<context>
+    <name>TPhoneJobsMenu</name>
+    <message>
+        <source>Резервная копия телефона</source>
+        <translation>Phone backup</translation>
+    </message>
+    <message>
+        <source>Восстановление</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>Установка Java-приложения</source>
+        <translation>Installing a Java application</translation>
+    </message>
+    <message>
+        <source>Резервная копия телефона…</source>
+        <translation>Back up the phone…</translation>
+    </message>
+    <message>
+        <source>Восстановить…</source>
+        <translation>Restore…</translation>
+    </message>
+    <message>
+        <source>Установить Java-приложение…</source>
+        <translation>Install a Java application…</translation>
+    </message>
+    <message>
+        <source>В папке %1 есть незаконченная резервная копия. Продолжить её?
+«Нет» начнёт новую.</source>
+        <translation>The folder %1 holds an unfinished backup. Continue it?
+&quot;No&quot; starts a new one.</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Резервная копия: %1
+Файлов прочитано: %2</source>
+        <translation>Backup: %1
+Files read: %2</translation>
+    </message>
+    <message>
+        <source>, уже были в копии: %1</source>
+        <translation>, already in the backup: %1</translation>
+    </message>
+    <message>
+        <source>
+Копия не закончена: её можно продолжить, выбрав ту же папку ещё раз.</source>
+        <translation>
+The backup is not finished: choose the same folder again to continue it.</translation>
+    </message>
+    <message>
+        <source>В папке %1 нет резервной копии (manifest.json)</source>
+        <translation>The folder %1 holds no backup (manifest.json)</translation>
+    </message>
+    <message>
+        <source>Записано в телефон файлов: %1</source>
+        <translation>Files written to the phone: %1</translation>
+    </message>
+    <message>
+        <source>, уже были в телефоне: %1</source>
+        <translation>, already on the phone: %1</translation>
+    </message>
+    <message>
+        <source>Java-приложения (*.jad)</source>
+        <translation>Java applications (*.jad)</translation>
+    </message>
+    <message>
+        <source>Java-приложение установлено: %1</source>
+        <translation>Java application installed: %1</translation>
+    </message>
+    <message>
+        <source>Java-приложение не установлено</source>
+        <translation>Java application not installed</translation>
+    </message>
+    <message>
+        <source>Операция прервана</source>
+        <translation>The operation was aborted</translation>
+    </message>
+    <message>
+        <source>
+
+Не выполнено (%1):</source>
+        <translation>
+
+Not done (%1):</translation>
+    </message>
+    <message>
+        <source>
+… и ещё %1</source>
+        <translation>
+… and %1 more</translation>
+    </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
