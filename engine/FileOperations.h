@@ -5,7 +5,8 @@
 // interface (file exists, new name), shows its progress in the session's progress
 // model and reports each failure as a message that says what it reports. No job
 // reads a pane: the form's handlers (the ...Click functions) turn the panes'
-// selections into work lists and keep the selections in step with the work.
+// selections into work lists (app/PaneSelection.h) and keep the selections in
+// step with the work.
 #pragma once
 
 #include "engine/Session.h"
@@ -18,19 +19,6 @@ void EraseFiles(Session& s, WorkList work);     // work.phoneNames
 // what to do), then reads the file, erases it and writes it back.
 void RenameFile(Session& s, const Bytes& oldName);
 
-// The selections of the phone pane and the computer pane as work lists; the
-// selection follows the work (an item taken is no longer selected, one given
-// back is selected again).
-WorkList SelectedPhoneFiles(Session& s);
-WorkList SelectedComputerFiles(Session& s);
-
-// The jobs on what the panes have selected: the computer files into the phone
-// folder shown, the phone files into the computer folder shown, the phone files
-// erased, the first selected phone file renamed.
-void UploadSelectedFiles(Session& s);
-void DownloadSelectedFiles(Session& s);
-void EraseSelectedFiles(Session& s);
-void RenameSelectedFile(Session& s);
 // Reads the phone folder shown again (at the root: every folder).
 void RereadFolder(Session& s);
 // Rebuilds the phone's Java application registry from the ".jad" files in "java".

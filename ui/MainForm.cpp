@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "app/FolderPaths.h"
+#include "app/PaneSelection.h"
 #include "app/PhoneLink.h"
 #include "app/TransferMeter.h"
 #include "app/WorkPanes.h"

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include "app/PaneSelection.h"
 #include "app/PhoneLink.h"
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"

@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/PaneSelection.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/Navigation.h"

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/PaneSelection.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/Navigation.h"

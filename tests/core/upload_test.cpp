@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "app/PaneSelection.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/ReplyEngine.h"

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PaneSelection.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/Navigation.h"

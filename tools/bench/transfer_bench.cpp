@@ -33,6 +33,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/PaneSelection.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/Navigation.h"
