@@ -33,17 +33,6 @@ std::string Bytes_(std::size_t n, uint32_t seed) {
     return out;
 }
 
-void Put(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
-}
-
-std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 std::string Ansi(const std::string& utf8) {
     std::string out;
     EXPECT_TRUE(Utf8ToAnsi(utf8, out));
@@ -91,7 +80,7 @@ class FileOpsTest : public ::testing::Test {
         phone().Commands.clear();
     }
     void Local(const std::string& name, const std::string& data) {
-        Put(dir + "/" + name, data);
+        PutFile(dir + "/" + name, data);
         rig.source.Load(dir);
     }
     void SelectLocal(std::initializer_list<const char*> names) {
@@ -255,7 +244,7 @@ TEST_F(FileOpsTest, DownloadsArriveByteForByte) {
     phone().PutFile('R', "tricky.bin", tricky);
     phone().PutFile('R', "Привет.txt", cyr);
     phone().PutFile('R', "big.bin", big);
-    Put(dir + "/big.bin", "an older copy, replaced");
+    PutFile(dir + "/big.bin", "an older copy, replaced");
     Connect({"Images", "My Images"});
     SelectPhone({"tricky.bin", "Привет.txt", "big.bin"});
 
@@ -263,9 +252,9 @@ TEST_F(FileOpsTest, DownloadsArriveByteForByte) {
     EXPECT_EQ(s().BatchTotal, 3);
     rig.link.Pump();
 
-    EXPECT_EQ(Get(dir + "/tricky.bin"), tricky);
-    EXPECT_EQ(Get(dir + "/Привет.txt"), cyr);
-    EXPECT_EQ(Get(dir + "/big.bin"), big);
+    EXPECT_EQ(GetFile(dir + "/tricky.bin"), tricky);
+    EXPECT_EQ(GetFile(dir + "/Привет.txt"), cyr);
+    EXPECT_EQ(GetFile(dir + "/big.bin"), big);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_TRUE(Ready());
     EXPECT_EQ(rig.pane.SelCount(), 0);
@@ -316,7 +305,7 @@ TEST_F(FileOpsTest, PhoneNamesThatAreNoLocalFileNamesAreRefused) {
     SelectPhone({"..", "a/b", "good.bin"});
     DownloadSelectedFiles(s());
     rig.link.Pump();
-    EXPECT_EQ(Get(dir + "/inner/good.bin"), "good");
+    EXPECT_EQ(GetFile(dir + "/inner/good.bin"), "good");
     EXPECT_EQ(rig.ui.messages.size(), 2u);
     for (const auto& m : rig.ui.messages) EXPECT_EQ(m.caption, "Ошибка");
     EXPECT_FALSE(fs::exists(dir + "/inner/a"));
@@ -327,7 +316,7 @@ TEST_F(FileOpsTest, PhoneNamesThatAreNoLocalFileNamesAreRefused) {
 
 TEST_F(FileOpsTest, FolderRowsAndUnquotableNamesAreNotDownloaded) {
     phone().PutFile(' ', "root.txt", "root");
-    Put(dir + "/java", "a local file named like the phone folder");
+    PutFile(dir + "/java", "a local file named like the phone folder");
     Connect({});
     AddFile(s().CurrentFolder, "a\"b", 4);  // a name no command can quote
     ShowFolder(s(), s().CurrentFolder);
@@ -335,9 +324,9 @@ TEST_F(FileOpsTest, FolderRowsAndUnquotableNamesAreNotDownloaded) {
     SelectPhone({"java", "a\"b", "root.txt"});
     DownloadSelectedFiles(s());
     rig.link.Pump();
-    EXPECT_EQ(Get(dir + "/root.txt"), "root");
+    EXPECT_EQ(GetFile(dir + "/root.txt"), "root");
     // The folder row neither reaches the phone nor empties the local file.
-    EXPECT_EQ(Get(dir + "/java"), "a local file named like the phone folder");
+    EXPECT_EQ(GetFile(dir + "/java"), "a local file named like the phone folder");
     EXPECT_FALSE(fs::exists(dir + "/a\"b"));
     EXPECT_EQ(phone().Commands,
               (std::vector<std::string>{"AT+FSCD=\" \"", "AT+FSFR=-1,\"root.txt\""}));
@@ -358,7 +347,7 @@ TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
     RequestAbort(s());
     EXPECT_EQ(s().Progress.LongStatus, "Завершение текущей операции");
     rig.link.Pump();
-    EXPECT_EQ(Get(dir + "/f1.bin"), Bytes_(3000, '1'));
+    EXPECT_EQ(GetFile(dir + "/f1.bin"), Bytes_(3000, '1'));
     EXPECT_FALSE(fs::exists(dir + "/f2.bin"));
     EXPECT_EQ(rig.pane.SelCount(), 4);
     EXPECT_FALSE(s().AbortRequested);
@@ -479,7 +468,7 @@ TEST_F(FileOpsTest, RenameDoesNothingForAFolderRowOrTheSameName) {
 TEST_F(FileOpsTest, RenameWithoutATemporaryFileEndsCleanly) {
     phone().PutFile('R', "old.bin", "data");
     Connect({"Images", "My Images"});
-    Put(dir + "/tmp/plain", "a file where the data folder would go");
+    PutFile(dir + "/tmp/plain", "a file where the data folder would go");
     ::setenv("XDG_DATA_HOME", (dir + "/tmp/plain").c_str(), 1);
     SelectPhone({"old.bin"});
     rig.ui.renameAnswers.push_back({1, "new.bin"});
@@ -526,7 +515,7 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     // The bytes keep the file's own name in the rescue folder, never a temporary one.
     const std::string kept = rescue + "/old.bin";
     EXPECT_EQ(CountMessages("Файл сохранён в " + kept), 1);
-    EXPECT_EQ(Get(kept), data);
+    EXPECT_EQ(GetFile(kept), data);
     EXPECT_FALSE(fs::exists(temp));
     // The pane shows what the phone holds.
     EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"other.bin"});
@@ -539,7 +528,7 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('R', "renamed.bin"), "other");
-    EXPECT_EQ(Get(kept), data);
+    EXPECT_EQ(GetFile(kept), data);
     EXPECT_EQ(TempFiles(), std::vector<std::string>{kept});
 
     // A second rescue of a file of that name does not replace the first.
@@ -551,8 +540,8 @@ TEST_F(FileOpsTest, FailedWriteBackKeepsTheBytesAndSaysWhere) {
     RenameSelectedFile(s());
     rig.link.Pump();
     EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old (2).bin"), 1);
-    EXPECT_EQ(Get(rescue + "/old (2).bin"), "second");
-    EXPECT_EQ(Get(kept), data);
+    EXPECT_EQ(GetFile(rescue + "/old (2).bin"), "second");
+    EXPECT_EQ(GetFile(kept), data);
 }
 
 TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
@@ -577,7 +566,7 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     RereadFolder(s());
     rig.link.Pump();
     EXPECT_EQ(CountMessages("Файл сохранён в " + rescue + "/old.bin"), 1);
-    EXPECT_EQ(Get(rescue + "/old.bin"), data);
+    EXPECT_EQ(GetFile(rescue + "/old.bin"), data);
     EXPECT_FALSE(fs::exists(temp));
     EXPECT_TRUE(Ready());
 }
@@ -598,7 +587,7 @@ TEST_F(FileOpsTest, TheTemporaryFileOfABrokenRenameIsRemovedLaterWhateverRanBetw
     SelectPhone({"other.bin"});
     DownloadSelectedFiles(s());
     rig.link.Pump();
-    EXPECT_EQ(Get(dir + "/other.bin"), "other");
+    EXPECT_EQ(GetFile(dir + "/other.bin"), "other");
     RereadFolder(s());
     rig.link.Pump();
     EXPECT_TRUE(TempFiles().empty());
@@ -684,7 +673,7 @@ TEST_F(FileOpsTest, CompileJavaWritesTheRegistry) {
 TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
     const std::string data = Bytes_(3000, 30);
     phone().PutFile('R', "song.bin", data);
-    Put(dir + "/song.bin", "the user's own bytes");
+    PutFile(dir + "/song.bin", "the user's own bytes");
     Connect({"Images", "My Images"});
     const auto before = LocalNames();
     // Each way a read can fail: what is set up before it starts, what happens then.
@@ -745,7 +734,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
         rig.link.Pump(1);  // the change of folder: the read goes out
         f.fail();
         EXPECT_EQ(LocalNames(), before) << f.what;
-        EXPECT_TRUE(Get(dir + "/song.bin") == "the user's own bytes") << f.what;
+        EXPECT_TRUE(GetFile(dir + "/song.bin") == "the user's own bytes") << f.what;
         EXPECT_FALSE(s().LocalFile.IsOpen()) << f.what;
         EXPECT_EQ(s().CurrentOperation, Idle) << f.what;
         if (f.kind != MessageKind::Notice) {
@@ -762,7 +751,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
     SelectPhone({"song.bin"});
     DownloadSelectedFiles(s());
     rig.link.Pump();
-    EXPECT_TRUE(Get(dir + "/song.bin") == data);
+    EXPECT_TRUE(GetFile(dir + "/song.bin") == data);
     struct stat st {};
     ASSERT_EQ(::stat((dir + "/song.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -947,8 +936,8 @@ TEST_F(FileOpsTest, JobsNeedNoPane) {
     listen(down);
     DownloadFiles(s(), std::move(down));
     rig.link.Pump();
-    EXPECT_TRUE(Get(dir + "/in/a.bin") == Bytes_(700, 50));
-    EXPECT_EQ(Get(dir + "/in/b.bin"), "bee");
+    EXPECT_TRUE(GetFile(dir + "/in/a.bin") == Bytes_(700, 50));
+    EXPECT_EQ(GetFile(dir + "/in/b.bin"), "bee");
     EXPECT_EQ(heard, (std::vector<std::string>{"taken a.bin", "taken b.bin", "end"}));
 
     heard.clear();

@@ -21,18 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Put(const std::string& path, const std::string& data) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
-}
-
-std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 // Keeps what the job records and answers "complete" for the files named.
 class CountingStore : public IBackupStore {
   public:
@@ -126,11 +114,11 @@ TEST_F(PhoneJobsTest, BackupReadsWhatTheStoreLacksIntoAMirroredTree) {
     EXPECT_EQ(ends[0].skipped,
               (std::vector<std::string>{"java/game_suite.jar", "Images/My Images/picture01.jpg"}));
 
-    EXPECT_EQ(Get(dir + "/Images/OnOff_Menu Images/poweron.gif"),
+    EXPECT_EQ(GetFile(dir + "/Images/OnOff_Menu Images/poweron.gif"),
               phone().FileData('D', "poweron.gif"));
-    EXPECT_EQ(Get(dir + "/Sounds/My Sounds/Звонок.mid"), phone().FileData('T', "Звонок.mid"));
-    EXPECT_EQ(Get(dir + "/Sounds/My Sounds/50%25off.mid"), "MThd-cent");
-    EXPECT_EQ(Get(dir + "/readme.txt"), phone().FileData(' ', "readme.txt"));
+    EXPECT_EQ(GetFile(dir + "/Sounds/My Sounds/Звонок.mid"), phone().FileData('T', "Звонок.mid"));
+    EXPECT_EQ(GetFile(dir + "/Sounds/My Sounds/50%25off.mid"), "MThd-cent");
+    EXPECT_EQ(GetFile(dir + "/readme.txt"), phone().FileData(' ', "readme.txt"));
     // The containers' lists (the root's files again) are not copied twice.
     EXPECT_FALSE(fs::exists(dir + "/Sounds/readme.txt"));
     EXPECT_FALSE(fs::exists(dir + "/Images/My Images/picture01.jpg"));
@@ -162,8 +150,8 @@ TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
     ASSERT_EQ(ends[0].messages.size(), 1u);
     EXPECT_EQ(ends[0].messages[0].item, "Images/My Images/a.bin");
     EXPECT_EQ(ends[0].messages[0].kind, MessageKind::PhoneRefused);
-    EXPECT_EQ(Get(dir + "/Images/My Images/b.bin"), "bbb");
-    EXPECT_EQ(Get(dir + "/Images/My Photos/Camera/c.jpg"), "ccc");
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/b.bin"), "bbb");
+    EXPECT_EQ(GetFile(dir + "/Images/My Photos/Camera/c.jpg"), "ccc");
     EXPECT_EQ(store.finished, std::vector<bool>{false});
     EXPECT_TRUE(Ready());
     // The form showed the refusal once, as it does for any copy.
@@ -194,11 +182,11 @@ TEST_F(PhoneJobsTest, ALostLineEndsTheJobAndGivesTheWindowBack) {
 TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
     const std::string melody = "MMMD" + std::string(300, 'm');  // bare: no header
     const std::string longName = "a ringtone with a rather long name.mid";
-    Put(dir + "/j/game_suite.jad", "MIDlet-Jar-URL: game_suite.jar\n");
-    Put(dir + "/j/game_suite.jar", "PK-archive");
-    Put(dir + "/m/melody05.mel", melody);
-    Put(dir + "/m/long.mid", "MThd-long");
-    Put(dir + "/m/root.txt", "at the root");
+    PutFile(dir + "/j/game_suite.jad", "MIDlet-Jar-URL: game_suite.jar\n");
+    PutFile(dir + "/j/game_suite.jar", "PK-archive");
+    PutFile(dir + "/m/melody05.mel", melody);
+    PutFile(dir + "/m/long.mid", "MThd-long");
+    PutFile(dir + "/m/root.txt", "at the root");
     phone().PutFile('T', longName, "MThd-old");  // another size: replaced
     Connect();
     std::vector<RestoreFile> files = {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 bool RecordingPort::Write(const void* data, uint16_t length) {
     writes.emplace_back(static_cast<const char*>(data), length);
@@ -141,4 +143,18 @@ TestRig::TestRig() {
     s.Ui = &ui;
     s.PhonePane = &pane;
     s.Source = &source;
+}
+
+void PutFile(const std::string& path, const std::string& data) {
+    const std::filesystem::path file(path);
+    if (file.has_parent_path())
+        std::filesystem::create_directories(file.parent_path());
+    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+}
+
+std::string GetFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
 }

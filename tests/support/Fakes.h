@@ -118,3 +118,8 @@ struct TestRig {
     FakePhonePane pane;
     FakeComputerPane source;
 };
+
+// Files of a test: written whole (with the folders above them), read whole ("" when
+// missing).
+void PutFile(const std::string& path, const std::string& data);
+std::string GetFile(const std::string& path);
