@@ -224,13 +224,11 @@ bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, st
         f.size = e.file.size;
         f.path = top + "/" + e.file.file;
         if (!InsideBackup(e.file.file)) {
-            f.problem = "Файл вне папки резервной копии: " + e.file.file;
-            f.problemKind = MessageKind::Refused;
+            f.problem = Message(MessageKind::Refused, MessageId::OutsideBackup, {e.file.file});
         } else if (!QFileInfo(Q(f.path)).isFile()) {
-            f.problem = "Нет файла " + f.path;
+            f.problem = Message(MessageKind::LocalFile, MessageId::BackupFileMissing, {f.path});
         } else if (QFileInfo(Q(f.path)).size() != f.size || FileSha256(f.path) != e.sha256) {
-            f.problem = "Файл " + f.path + " изменился после резервного копирования";
-            f.problemKind = MessageKind::Checksum;
+            f.problem = Message(MessageKind::Checksum, MessageId::BackupFileChanged, {f.path});
         }
         files.push_back(f);
     }

@@ -12,11 +12,11 @@ namespace {
 const Bytes kReset = "ATZ\r\n";
 
 // Ends an operation whose reply never came, leaving the window usable.
-void EndSilentOperation(Session& s, const std::string& text, const std::string& caption) {
+void EndSilentOperation(Session& s, MessageId text, MessageId caption) {
     s.CurrentOperation = Idle;
     s.RereadAfterError = false;
     s.LocalFile.Close();
-    s.Message(MessageKind::NoAnswer, text, caption);
+    s.Report(Message(MessageKind::NoAnswer, text, {}, caption));
     s.EndWork();
     s.CloseProgress();
     s.EnableMainWindow(true);
@@ -114,7 +114,7 @@ void HandleWatchdog(Session& s) {
                 // The connection is given up: an "OK" arriving while the message
                 // is open must not start a caching pass on a port about to close.
                 s.CurrentOperation = Idle;
-                s.Message(MessageKind::NoAnswer, "Время ожидания истекло", "Ошибка");
+                s.Report(Message(MessageKind::NoAnswer, MessageId::WaitTimedOut));
                 if (s.Port)
                     s.Port->Close();
                 NoteRenameRescue(s);
@@ -123,17 +123,17 @@ void HandleWatchdog(Session& s) {
             }
             break;
         case Listing:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время чтения файла", "Ошибка");
+            EndSilentOperation(s, MessageId::ConnectionErrorRead, MessageId::CaptionError);
             break;
         case Reading:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время записи файла", "Error");
+            EndSilentOperation(s, MessageId::ConnectionErrorWrite, MessageId::CaptionErrorLatin);
             break;
         case Writing:
         case Erasing:
         case CompilingJava:
         case ChangingFolder:
         case Overwriting:
-            EndSilentOperation(s, "Телефон не отвечает", "Ошибка");
+            EndSilentOperation(s, MessageId::PhoneNotAnswering, MessageId::CaptionError);
             break;
         case Caching:
             if (s.Port)
@@ -141,7 +141,7 @@ void HandleWatchdog(Session& s) {
             s.CurrentOperation = Idle;
             s.RereadAfterError = false;
             s.CloseProgress();
-            s.Message(MessageKind::NoAnswer, "Телефон не отвечает", "Ошибка");
+            s.Report(Message(MessageKind::NoAnswer, MessageId::PhoneNotAnswering));
             NoteRenameRescue(s);
             if (s.Ui)
                 s.Ui->RestartConnection();
@@ -167,8 +167,8 @@ void InitialisePhone(Session& s) {
     s.RereadAfterError = false;
     s.SetTimerInterval(1000);
     s.TimerOn();
-    s.SetStatusText("Инициализируем телефон");
-    s.SetLongStatus("Инициализируем программу");
+    s.SetStatusText(Text(MessageId::InitialisingPhone));
+    s.SetLongStatus(Text(MessageId::InitialisingProgram));
     s.EnableMainWindow(false);
 }
 
@@ -191,10 +191,7 @@ void HandleConnectionLost(Session& s, const std::string& portName) {
         s.Port->Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message(MessageKind::LineLost,
-              "Связь с телефоном потеряна: порт " + portName +
-                  " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
-              "Ошибка");
+    s.Report(Message(MessageKind::LineLost, MessageId::LineLost, {portName}));
     s.EndWork();
     NoteRenameRescue(s);
     if (s.Ui)

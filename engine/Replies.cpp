@@ -16,28 +16,28 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
 
 namespace {
 
-std::string OperationText(int32_t operation) {
+MessageId OperationError(int32_t operation) {
     switch (operation) {
         case Initialising:
-            return "Ошибка во время инициализации телефона";
+            return MessageId::PhoneErrorInitialising;
         case Listing:
-            return "Ошибка чтения каталога";
+            return MessageId::PhoneErrorListing;
         case Reading:
-            return "Ошибка чтения файла";
+            return MessageId::PhoneErrorReading;
         case Writing:
-            return "Ошибка записи файла";
+            return MessageId::PhoneErrorWriting;
         case Erasing:
-            return "Ошибка удаления файла";
+            return MessageId::PhoneErrorErasing;
         case CompilingJava:
-            return "Ошибка компиляции JAVA";
+            return MessageId::PhoneErrorCompilingJava;
         case Caching:
-            return "Ошибка кэширования спика файлов";
+            return MessageId::PhoneErrorCaching;
         case ChangingFolder:
-            return "Х.З. Что за ошибка";
+            return MessageId::PhoneErrorChangingFolder;
         case Overwriting:
-            return "Ошибка перезаписи файла";
+            return MessageId::PhoneErrorOverwriting;
         default:
-            return "Неопознанная ошибка";
+            return MessageId::PhoneErrorUnknown;
     }
 }
 
@@ -45,12 +45,9 @@ std::string OperationText(int32_t operation) {
 
 void ReportPhoneError(Session& s, const Bytes& line) {
     const int32_t code = ParseErrorCode(line);
-    std::string detail;
-    if (code == 11)
-        detail = "Файл не найден";
-    else if (code == 2007)
-        detail = "Память заполнена";
-    std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
+    // The front end says what the code means where the program knows.
+    Message message(MessageKind::PhoneRefused, OperationError(s.CurrentOperation),
+                    {std::to_string(code)});
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
@@ -64,7 +61,7 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     // The failed transfer ends here; do not leave its local file open.
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
-    s.Message(MessageKind::PhoneRefused, text, "Ошибка");
+    s.Report(std::move(message));
     // The refusal ends the batch: whoever started it hears of the end.
     s.EndWork();
     s.CloseProgress();

@@ -37,13 +37,27 @@ bool StartsWith(const Bytes& line, const char* prefix) {
 bool IsErrorLineOutside(const Bytes& line, const char* replyPrefix) {
     return !StartsWith(line, replyPrefix) && IsErrorLine(line);
 }
+MessageId BadReplyText(ReplyFault fault) {
+    switch (fault) {
+        case ReplyFault::NotANumber:
+            return MessageId::BadReplyNotANumber;
+        case ReplyFault::LongerThanSaid:
+            return MessageId::BadReplyLongerThanSaid;
+        case ReplyFault::NoLineEnd:
+            return MessageId::BadReplyNoLineEnd;
+        case ReplyFault::EarlyOk:
+            break;
+    }
+    return MessageId::BadReplyEarlyOk;
+}
+
 bool EndsWithLineEnd(const Bytes& text) {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
 // Ends the running operation after a reply or a local file failure the engine
 // cannot go on from: nothing more is awaited, so the window is given back.
-void EndOperation(Session& s, MessageKind kind, const std::string& text) {
+void EndOperation(Session& s, Message message) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.HeldMarkerStale = true;
@@ -54,7 +68,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     s.LocalFile.Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message(kind, text, "Ошибка");
+    s.Report(std::move(message));
     s.EndWork();
     NoteRenameRescue(s);
 }
@@ -110,9 +124,8 @@ void FinishDownload(Session& s) {
             return;
         }
         s.LocalFile.Close();
-        s.Message(MessageKind::Checksum,
-                  "CRC Error While Reading File\r\nФайл " + s.DownloadTarget + " не сохранён",
-                  "Error");
+        s.Report(Message(MessageKind::Checksum, MessageId::ChecksumFailedNotSaved,
+                         {s.DownloadTarget}, MessageId::CaptionErrorLatin));
         return;
     }
     s.LocalFile.Close();
@@ -120,12 +133,13 @@ void FinishDownload(Session& s) {
     uint32_t crc = LocalFileCrc32(s);
     s.LocalFile.Close();
     if (s.ExpectedCrc != static_cast<int64_t>(crc))
-        s.Message(MessageKind::Checksum, "CRC Error While Reading File", "Error");
+        s.Report(Message(MessageKind::Checksum, MessageId::ChecksumFailed, {},
+                         MessageId::CaptionErrorLatin));
 }
 
-std::string Counter(const char* what, const Session& s) {
-    return std::string(what) + std::to_string(s.Progress.ProgressBar2.Position + 1) + " из " +
-           std::to_string(s.BatchTotal);
+Text Counter(MessageId what, const Session& s) {
+    return Text(
+        what, {std::to_string(s.Progress.ProgressBar2.Position + 1), std::to_string(s.BatchTotal)});
 }
 
 enum class Scan { Incomplete, Done };
@@ -151,7 +165,7 @@ Scan RunScan(Session& s) {
                     // The listing is over even when the folder holds no file.
                     s.CurrentOperation = Idle;
                     s.RereadAfterError = false;
-                    s.SetStatusText("Idle");
+                    s.SetStatusText(Text(MessageId::StatusIdle));
                     s.CloseProgress();
                     s.EnableMainWindow(true);
                     return Scan::Done;
@@ -213,7 +227,7 @@ Scan RunScan(Session& s) {
                     s.LocalFile.Close();
                     s.Progress.ProgressBar1.SetPosition(0);
                     s.Progress.ProgressBar2.StepIt();
-                    s.SetLongStatus(Counter("Копируем файл ", s));
+                    s.SetLongStatus(Counter(MessageId::CopyingFileOf, s));
                     s.TimerOff();
                     if (s.WorkActive && s.Work.onWritten)
                         s.Work.onWritten(s.WorkItem);
@@ -230,7 +244,7 @@ Scan RunScan(Session& s) {
                     s.TimerOff();
                     s.Progress.ProgressBar1.StepIt();
                     s.Progress.ProgressBar2.StepIt();
-                    s.SetLongStatus(Counter("Удаляем файл ", s));
+                    s.SetLongStatus(Counter(MessageId::DeletingFileOf, s));
                     s.CurrentOperation = Idle;
                     ContinueBatch(s);
                     return Scan::Done;
@@ -355,20 +369,16 @@ void ProcessReplies(Session& s) {
     }
     try {
         if (state == Reading && ReadOverflows(s))
-            throw ConversionError("файл длиннее, чем объявлено (" +
-                                  std::to_string(s.ReadAnnouncedSize) + " байт)");
+            throw ConversionError(ReplyFault::LongerThanSaid, std::to_string(s.ReadAnnouncedSize));
         Scan result = RunScan(s);
         if (result == Scan::Incomplete && s.ReceiveBuffer.size() > kLongestPendingReply)
-            throw ConversionError("строка ответа без конца (" +
-                                  std::to_string(s.ReceiveBuffer.size()) + " байт)");
+            throw ConversionError(ReplyFault::NoLineEnd, std::to_string(s.ReceiveBuffer.size()));
         if (result == Scan::Incomplete)
             s.TimerOn();
     } catch (const ConversionError& e) {
-        EndOperation(s, MessageKind::BadReply,
-                     std::string("Телефон прислал неверный ответ\r\n") + e.what());
+        EndOperation(s, Message(MessageKind::BadReply, BadReplyText(e.fault), {e.detail}));
     } catch (const IoError& e) {
-        EndOperation(s, MessageKind::LocalFile,
-                     std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
+        EndOperation(s, Message(MessageKind::LocalFile, MessageId::LocalFileFailed, {e.what()}));
     }
 }
 

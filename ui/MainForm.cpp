@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "app/FolderPaths.h"
+#include "app/MessageTexts.h"
 #include "app/PaneSelection.h"
 #include "app/PhoneLink.h"
 #include "app/TransferMeter.h"
@@ -611,11 +612,12 @@ void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ReturnFocus();
 }
 
-void TForm1::Report(MessageKind kind, const std::string& text, const std::string& caption) {
+void TForm1::Report(const Message& message) {
     // A whole-phone job lists its failures in one summary box at its end.
     if (session_.Steps.active)
         return;
-    IUserInterface::Report(kind, text, caption);
+    ShowMessageBox(this, Words(message), CaptionWords(message));
+    ReturnFocus();
 }
 
 int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
@@ -867,7 +869,7 @@ QString TForm1::IdleStatus() const {
             .arg(QString::fromStdString(Comm321->CommPort))
             .arg(Comm321->BaudRate);
     }
-    return QString::fromStdString(session_.MainWindow.StatusText);
+    return Words(session_.MainWindow.StatusText);
 }
 
 // ---------------------------------------------------------------------------
@@ -888,8 +890,8 @@ void TForm1::TakeScreenshots() {
     FileExistForm->OldName->adjustSize();
     FileExistForm->NewName->setText(QStringLiteral("Melody1.mid"));
     shoot(FileExistForm.get(), "fileexist.png");
-    session_.Progress.QuickStatus = "Копируем файл Melody.mid";
-    session_.Progress.LongStatus = "Копируем файл 1 из 3";
+    session_.Progress.QuickStatus = Text(MessageId::CopyingFile, {"Melody.mid"});
+    session_.Progress.LongStatus = Text(MessageId::CopyingFileOf, {"1", "3"});
     session_.Progress.ProgressBar1.SetMax(10);
     session_.Progress.ProgressBar1.SetPosition(4);
     session_.Progress.ProgressBar2.SetMax(3);

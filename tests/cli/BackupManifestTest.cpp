@@ -66,9 +66,10 @@ TEST(BackupManifest, RestoreRefusesFilesThatChangedOrLieOutsideTheBackup) {
     ASSERT_TRUE(ReadRestoreList(backup, files, error)) << error;
     ASSERT_EQ(files.size(), 4u);
     EXPECT_EQ(files[0].path, top + "/phone-backup-2026-01-01-0000/java/ok.jad");
-    EXPECT_TRUE(files[0].problem.empty()) << files[0].problem;
-    EXPECT_EQ(files[1].problemKind, MessageKind::Checksum);
-    EXPECT_FALSE(files[1].problem.empty());
-    EXPECT_EQ(files[2].problemKind, MessageKind::Refused);
-    EXPECT_FALSE(files[3].problem.empty());
+    EXPECT_FALSE(files[0].problem.has_value());
+    ASSERT_TRUE(files[1].problem.has_value());
+    EXPECT_EQ(files[1].problem->kind, MessageKind::Checksum);
+    ASSERT_TRUE(files[2].problem.has_value());
+    EXPECT_EQ(files[2].problem->kind, MessageKind::Refused);
+    EXPECT_TRUE(files[3].problem.has_value());
 }

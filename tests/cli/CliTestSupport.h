@@ -59,10 +59,14 @@ struct CliRun {
 // Starts orvo-cli with args; Finish() waits for it.
 class CliProcess {
   public:
-    void Start(const QStringList& args, const QString& workDir = QString()) {
+    // env, when not empty, is the program's whole environment.
+    void Start(const QStringList& args, const QString& workDir = QString(),
+               const QProcessEnvironment& env = QProcessEnvironment()) {
         proc_.setProcessChannelMode(QProcess::SeparateChannels);
         if (!workDir.isEmpty())
             proc_.setWorkingDirectory(workDir);
+        if (!env.isEmpty())
+            proc_.setProcessEnvironment(env);
         proc_.start(QStringLiteral(ORVO_CLI_PATH), args);
         proc_.waitForStarted(10000);
     }

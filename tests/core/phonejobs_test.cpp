@@ -190,13 +190,13 @@ TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
     phone().PutFile('T', longName, "MThd-old");  // another size: replaced
     Connect();
     std::vector<RestoreFile> files = {
-        {"java", "game_suite.jad", dir + "/j/game_suite.jad", 31, "", MessageKind::LocalFile},
-        {"java", "game_suite.jar", dir + "/j/game_suite.jar", 10, "", MessageKind::LocalFile},
-        {"Sounds/Default Sounds", "melody05.mel", dir + "/m/melody05.mel", 304, "",
-         MessageKind::LocalFile},
-        {"Sounds/My Sounds", longName, dir + "/m/long.mid", 9, "", MessageKind::LocalFile},
-        {"/", "root.txt", dir + "/m/root.txt", 11, "", MessageKind::LocalFile},
-        {"Images/My Images", "gone.jpg", dir + "/gone.jpg", 5, "Нет файла", MessageKind::LocalFile},
+        {"java", "game_suite.jad", dir + "/j/game_suite.jad", 31, std::nullopt},
+        {"java", "game_suite.jar", dir + "/j/game_suite.jar", 10, std::nullopt},
+        {"Sounds/Default Sounds", "melody05.mel", dir + "/m/melody05.mel", 304, std::nullopt},
+        {"Sounds/My Sounds", longName, dir + "/m/long.mid", 9, std::nullopt},
+        {"/", "root.txt", dir + "/m/root.txt", 11, std::nullopt},
+        {"Images/My Images", "gone.jpg", dir + "/gone.jpg", 5,
+         Message(MessageKind::LocalFile, MessageId::BackupFileMissing, {dir + "/gone.jpg"})},
     };
 
     RestoreOptions dry;
