@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -25,6 +26,16 @@
 #include "ui/PhoneList.h"
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
+
+// What a screen reader hears of a widget: its accessible name and description.
+inline QString AccessibleName(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+inline QString AccessibleDescription(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Description) : QString();
+}
 
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {
