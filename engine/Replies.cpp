@@ -16,25 +16,25 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
 
 namespace {
 
-MessageId OperationError(int32_t operation) {
+MessageId OperationError(OperationState operation) {
     switch (operation) {
-        case Initialising:
+        case OperationState::Initialising:
             return MessageId::PhoneErrorInitialising;
-        case Listing:
+        case OperationState::Listing:
             return MessageId::PhoneErrorListing;
-        case Reading:
+        case OperationState::Reading:
             return MessageId::PhoneErrorReading;
-        case Writing:
+        case OperationState::Writing:
             return MessageId::PhoneErrorWriting;
-        case Erasing:
+        case OperationState::Erasing:
             return MessageId::PhoneErrorErasing;
-        case CompilingJava:
+        case OperationState::CompilingJava:
             return MessageId::PhoneErrorCompilingJava;
-        case Caching:
+        case OperationState::Caching:
             return MessageId::PhoneErrorCaching;
-        case ChangingFolder:
+        case OperationState::ChangingFolder:
             return MessageId::PhoneErrorChangingFolder;
-        case Overwriting:
+        case OperationState::Overwriting:
             return MessageId::PhoneErrorOverwriting;
         default:
             return MessageId::PhoneErrorUnknown;
@@ -51,10 +51,11 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
-        s.RereadAfterError && (s.CurrentOperation == Listing || s.CurrentOperation == Caching);
+        s.RereadAfterError && (s.CurrentOperation == OperationState::Listing ||
+                               s.CurrentOperation == OperationState::Caching);
     s.RereadAfterError = false;
 
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.EnableMainWindow(true);
@@ -70,6 +71,7 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         return;
     s.RereadAfterError = true;
     RereadCurrentFolder(s);
-    if (s.CurrentOperation != Listing && s.CurrentOperation != Caching)
+    if (s.CurrentOperation != OperationState::Listing &&
+        s.CurrentOperation != OperationState::Caching)
         s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
 }

@@ -61,7 +61,7 @@ void EndOperation(Session& s, Message message) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.HeldMarkerStale = true;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.RereadAfterError = false;
     s.TimerOff();
@@ -85,7 +85,7 @@ void ContinueBatch(Session& s) {
         s.BatchStep(s);
         return;
     }
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.CloseProgress();
     s.EnableMainWindow(true);
 }
@@ -151,19 +151,19 @@ Scan RunScan(Session& s) {
         if (line.empty())
             return Scan::Incomplete;
         switch (s.CurrentOperation) {
-            case Initialising:
+            case OperationState::Initialising:
                 // Answers are counted here; the caching pass waits for a quiet line.
                 if (line == kOk) {
                     ++s.ResetsAnswered;
                     s.ResetSettling = true;
                 }
                 break;
-            case Listing:
+            case OperationState::Listing:
                 if (line == kOk) {
                     s.TimerOff();
                     ShowFolder(s, s.CurrentFolder);
                     // The listing is over even when the folder holds no file.
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     s.RereadAfterError = false;
                     s.SetStatusText(Text(MessageId::StatusIdle));
                     s.CloseProgress();
@@ -177,11 +177,11 @@ Scan RunScan(Session& s) {
                 if (IsListLine(line))
                     AddListedFile(s.CurrentFolder, line);
                 break;
-            case Reading:
+            case OperationState::Reading:
                 if (line == kOk) {
                     if (RereadFailedLengthFramedRead(s))
                         return Scan::Done;
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     const uint32_t link = s.LinkEpoch;
                     FinishDownload(s);
                     s.TimerOff();
@@ -213,7 +213,7 @@ Scan RunScan(Session& s) {
                     s.TimerOn();
                 }
                 break;
-            case Writing:
+            case OperationState::Writing:
                 if (line == kPrompt) {
                     s.Progress.ProgressBar1.StepIt();
                     s.ProgressStepped();
@@ -223,7 +223,7 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 if (line == kOk) {
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     s.LocalFile.Close();
                     s.Progress.ProgressBar1.SetPosition(0);
                     s.Progress.ProgressBar2.StepIt();
@@ -239,13 +239,13 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case Erasing:
+            case OperationState::Erasing:
                 if (line == kOk) {
                     s.TimerOff();
                     s.Progress.ProgressBar1.StepIt();
                     s.Progress.ProgressBar2.StepIt();
                     s.SetLongStatus(Counter(MessageId::DeletingFileOf, s));
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     ContinueBatch(s);
                     return Scan::Done;
                 }
@@ -254,7 +254,7 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case CompilingJava:
+            case OperationState::CompilingJava:
                 if (IsErrorLine(line)) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
@@ -262,7 +262,7 @@ Scan RunScan(Session& s) {
                 if ((line == kOk || line == kPrompt) && JavaRegistryReply(s, line == kPrompt))
                     return Scan::Done;
                 break;
-            case Caching:
+            case OperationState::Caching:
                 if (line == kOk) {
                     ++s.QueuePosition;
                     s.Progress.ProgressBar1.StepIt();
@@ -270,7 +270,7 @@ Scan RunScan(Session& s) {
                     s.TimerOff();
                     RequestNextListing(s);
                     // A pass that has listed every folder ends a re-read after an error.
-                    if (s.CurrentOperation != Caching)
+                    if (s.CurrentOperation != OperationState::Caching)
                         s.RereadAfterError = false;
                     return Scan::Done;
                 }
@@ -281,7 +281,7 @@ Scan RunScan(Session& s) {
                 if (IsListLine(line))
                     AddListedFile(CachedFolder(s), line);
                 break;
-            case ChangingFolder:
+            case OperationState::ChangingFolder:
                 if (line == kOk) {
                     s.TimerOff();
                     ContinueBatch(s);
@@ -292,9 +292,9 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case Overwriting:
+            case OperationState::Overwriting:
                 if (line == kOk) {
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     ContinueBatch(s);
                     return Scan::Done;
                 }
@@ -323,17 +323,17 @@ bool ReadOverflows(const Session& s) {
 // Chunks received while waiting for a quiet line after the reset, at the most.
 constexpr int kSettleChunksMax = 64;
 
-bool Scanned(int32_t state) {
+bool Scanned(OperationState state) {
     switch (state) {
-        case Initialising:
-        case Listing:
-        case Reading:
-        case Writing:
-        case Erasing:
-        case CompilingJava:
-        case Caching:
-        case ChangingFolder:
-        case Overwriting:
+        case OperationState::Initialising:
+        case OperationState::Listing:
+        case OperationState::Reading:
+        case OperationState::Writing:
+        case OperationState::Erasing:
+        case OperationState::CompilingJava:
+        case OperationState::Caching:
+        case OperationState::ChangingFolder:
+        case OperationState::Overwriting:
             return true;
         default:
             return false;
@@ -343,8 +343,8 @@ bool Scanned(int32_t state) {
 }  // namespace
 
 void ProcessReplies(Session& s) {
-    const int32_t state = s.CurrentOperation;
-    if (state == Idle) {
+    const OperationState state = s.CurrentOperation;
+    if (state == OperationState::Idle) {
         // Everything received while idle is dropped.
         DropReceived(s);
         return;
@@ -353,7 +353,7 @@ void ProcessReplies(Session& s) {
         return;
 
     s.TimerOff();
-    if (state == Initialising) {
+    if (state == OperationState::Initialising) {
         RunScan(s);
         if (s.ResetSettling) {
             // A phone that never falls quiet is not waited for without end.
@@ -368,7 +368,7 @@ void ProcessReplies(Session& s) {
         return;
     }
     try {
-        if (state == Reading && ReadOverflows(s))
+        if (state == OperationState::Reading && ReadOverflows(s))
             throw ConversionError(ReplyFault::LongerThanSaid, std::to_string(s.ReadAnnouncedSize));
         Scan result = RunScan(s);
         if (result == Scan::Incomplete && s.ReceiveBuffer.size() > kLongestPendingReply)
@@ -384,7 +384,7 @@ void ProcessReplies(Session& s) {
 
 void FinishReset(Session& s) {
     s.ResetSettling = false;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.TimerOff();
     DropReceived(s);
     s.ShowProgress();
