@@ -70,10 +70,11 @@ bool PhoneLink::StartTrace(const std::string& path, const std::string& program,
     return true;
 }
 
-void PhoneLink::StopTrace() {
+bool PhoneLink::StopTrace() {
     if (trace_.IsOpen())
         trace_.Note("trace ended");
     trace_.Close();
+    return trace_.Error().empty();
 }
 
 void PhoneLink::TraceHeader() {

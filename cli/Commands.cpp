@@ -218,6 +218,7 @@ class Runner {
         else if (c == "install-java")
             InstallJavaApp();
         ui_.EndProgress();
+        EndTrace();
         if (o_.json) {
             QJsonArray errors;
             for (const Failure& f : ui_.failures)
@@ -232,6 +233,15 @@ class Runner {
     }
 
   private:
+    // Closes the port and the trace; a trace that could not be written whole is a
+    // failure of the command.
+    void EndTrace() {
+        link_.Close();
+        if (!o_.trace.empty() && !link_.StopTrace())
+            ui_.Fail("", "cannot write the trace " + o_.trace + ": " + link_.TraceError(),
+                     kExitRefused);
+    }
+
     PhoneNode* Folder(const std::string& path) {
         return FindFolderByPath(s_.PhoneTree.get(), path);
     }

@@ -168,6 +168,18 @@ TForm1::TForm1(const ProgramOptions& options)
     Comm321->StopBits = 1;
     Comm321->CommPort = "COM3";
     Comm321->ReadInterval = 25;
+    // A trace that cannot be written (a full disk) ends, and the user hears of it.
+    link_->OnTraceFailed([this](const std::string& reason) {
+        const std::string path = link_->TracePath();
+        QTimer::singleShot(0, this, [this, path, reason] {
+            TraceLine1->setChecked(false);
+            TraceLine1->setStatusTip(QString());
+            MessageBox(
+                tr("Невозможно записать файл %1").arg(QString::fromStdString(path)).toStdString() +
+                    "\r\n" + reason,
+                tr("Ошибка").toStdString());
+        });
+    });
     if (!traceFile_.empty()) {
         std::string reason;
         if (link_->StartTrace(traceFile_, "orvo-fm", reason)) {
