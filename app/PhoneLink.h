@@ -53,6 +53,14 @@ class PhoneLink : public IWatchdogClock {
         trace_.onFailed = std::move(handler);
     }
 
+    // Ends whatever runs, as closing the window does: the watchdog stops, the port
+    // closes (nothing more arrives), a partial download is removed, a rename broken
+    // off after its erase keeps its bytes under the file's own name in the rescue
+    // folder (its message says where), and the trace's records reach the file. A
+    // wait in RunAndWait returns, and later ones return at once.
+    void Abandon();
+    bool Abandoned() const { return abandoned_; }
+
     // The session's watchdog clock: an event-loop timer.
     void Set(bool running, int intervalMs) override;
 
@@ -95,6 +103,7 @@ class PhoneLink : public IWatchdogClock {
     TracedPort port_{*this};
     QTimer watchdog_;
     bool running_ = false;
+    bool abandoned_ = false;
     int interval_ = 0;
     std::function<void()> quitWait_;
 };

@@ -16,6 +16,7 @@
 #include "app/BackupManifest.h"
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
+#include "app/SignalWatcher.h"
 #include "app/WorkPanes.h"
 #include "cli/CliUi.h"
 #include "cli/Outcome.h"
@@ -193,6 +194,17 @@ class Runner {
             ui_.Fail("", "no answer from the phone on " + port, kExitNoAnswer);
         ui_.EndProgress();
         return ui_.Status();
+    }
+
+    // A signal stops the command: whatever runs ends as closing the form's window
+    // ends it, and the command returns 128 + the signal.
+    void Interrupt(int signo) {
+        if (ui_.interrupted)
+            return;
+        ui_.EndProgress();
+        ui_.interrupted = signo;
+        std::fprintf(stderr, "orvo-cli: stopped by %s\n", SignalName(signo));
+        link_.Abandon();
     }
 
     int Run() {
@@ -385,8 +397,26 @@ class Runner {
 
     void Get() {
         QJsonArray files;
+        // Names written by this command: a second phone file of the same name would
+        // replace the first one's bytes, as cp refuses to.
+        std::set<Bytes> written;
         for (auto& [folder, rows] : PhoneFiles()) {
+            if (o_.conflict != Conflict::Overwrite) {
+                for (auto r = rows.begin(); r != rows.end();) {
+                    if (!written.count(*r)) {
+                        ++r;
+                        continue;
+                    }
+                    ui_.Fail(JoinPath(FolderPathOf(folder), AnsiToUtf8Display(*r)),
+                             "would overwrite a file just written: " +
+                                 JoinPath(source_.FolderPath(), AnsiToUtf8Display(*r)) +
+                                 " (use --overwrite)",
+                             kExitRefused);
+                    r = rows.erase(r);
+                }
+            }
             for (const Bytes& caption : PhoneBatch(folder, rows, DownloadFiles)) {
+                written.insert(caption);
                 std::string name;
                 AnsiToUtf8(caption, name);
                 const std::string local = JoinPath(source_.FolderPath(), name);
@@ -685,7 +715,14 @@ int RunCliCommand(const CliOptions& o) {
         }
     }
     Runner runner(o, computerFolder, files);
-    if (int status = runner.Connect(port))
-        return status;
-    return runner.Run();
+    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP}, [&](int signo) { runner.Interrupt(signo); });
+    status = runner.Connect(port);
+    if (status == kExitOk)
+        status = runner.Run();
+    // A signal that came after the last wait on the line.
+    if (const int late = watcher.TakePending()) {
+        runner.Interrupt(late);
+        status = 128 + late;
+    }
+    return status;
 }

@@ -480,6 +480,18 @@ void TForm1::FormCreate() {
     inFormCreate_ = false;
 }
 
+void TForm1::EndBySignal(int) {
+    // The same clean-up as "Да": the port closes, a partial download goes, a rename
+    // broken off after its erase keeps its bytes in the rescue folder (said on
+    // stderr, for nobody may be looking), the trace gets its last records.
+    exitRequested_ = true;
+    endedBySignal_ = true;
+    askingExit_ = false;
+    link_->Abandon();
+    ProcessForm->hide();
+    ExitProgram();
+}
+
 void TForm1::ExitProgram() {
     exitRequested_ = true;
     session_.TimerOff();
@@ -619,6 +631,10 @@ void TForm1::ShowError(const std::string& text) {
 // The seams the protocol core reaches the window through.
 
 void TForm1::MessageBox(const std::string& text, const std::string& caption) {
+    if (endedBySignal_) {
+        std::fprintf(stderr, "orvo-fm: %s\n", text.c_str());
+        return;
+    }
     ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
     ReturnFocus();
 }
