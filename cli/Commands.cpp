@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
 
 #include "app/BackupManifest.h"
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
+#include "app/PortDescriptions.h"
 #include "app/SignalWatcher.h"
 #include "app/WorkPanes.h"
 #include "cli/CliUi.h"
@@ -49,35 +49,6 @@ void PrintJson(const QJsonObject& doc) {
 }
 
 // --- ports -------------------------------------------------------------------
-
-std::string ReadLineOf(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-    return line;
-}
-
-// The maker and product of the USB device behind a serial port, when the
-// system names them.
-std::string PortDescription(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::canonical(path, ec);
-    if (ec)
-        return std::string();
-    std::filesystem::path dev =
-        std::filesystem::canonical("/sys/class/tty/" + real.filename().string() + "/device", ec);
-    if (ec)
-        return std::string();
-    for (int up = 0; up < 5 && dev.has_relative_path(); ++up, dev = dev.parent_path()) {
-        const std::string product = ReadLineOf(dev / "product");
-        if (product.empty())
-            continue;
-        const std::string maker = ReadLineOf(dev / "manufacturer");
-        return maker.empty() ? product : maker + " " + product;
-    }
-    return std::string();
-}
 
 int ListPorts(const CliOptions& o) {
     QJsonArray list;
