@@ -15,8 +15,8 @@ void CliUi::MessageBox(const std::string& text, const std::string&) {
 }
 
 void CliUi::Report(const Message& message) {
-    // A job's messages come with its result, at its end.
-    if (s_.WorkActive || s_.Steps.active)
+    // A job's messages come with its result, at its end (a stopped job has none).
+    if ((s_.WorkActive || s_.Steps.active) && !interrupted)
         return;
     Said(message, currentItem ? currentItem() : std::string());
 }
@@ -43,6 +43,8 @@ void CliUi::Fail(const std::string& item, const std::string& text, int status) {
 }
 
 void CliUi::Fail(const std::string& item, const Message& message, int status) {
+    if (interrupted)
+        return;
     EndProgress();
     const std::string text = OneLine(WordsUtf8(message));
     failures.push_back(Failure{item, text, status, message});

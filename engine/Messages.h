@@ -89,6 +89,8 @@ enum class MessageId {
     NotAJad,          // file
     NotAJar,          // file
     NoJarUrl,         // file
+    JarNameMismatch,  // descriptor, the archive it names, the archive given
+    JavaNameTaken,    // name
 
     // The rename's temporary file, and the backup's files.
     TempFileNotCreated,  // reason

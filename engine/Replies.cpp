@@ -4,6 +4,7 @@
 
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 
@@ -14,39 +15,11 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     return data.size();
 }
 
-namespace {
-
-MessageId OperationError(OperationState operation) {
-    switch (operation) {
-        case OperationState::Initialising:
-            return MessageId::PhoneErrorInitialising;
-        case OperationState::Listing:
-            return MessageId::PhoneErrorListing;
-        case OperationState::Reading:
-            return MessageId::PhoneErrorReading;
-        case OperationState::Writing:
-            return MessageId::PhoneErrorWriting;
-        case OperationState::Erasing:
-            return MessageId::PhoneErrorErasing;
-        case OperationState::CompilingJava:
-            return MessageId::PhoneErrorCompilingJava;
-        case OperationState::Caching:
-            return MessageId::PhoneErrorCaching;
-        case OperationState::ChangingFolder:
-            return MessageId::PhoneErrorChangingFolder;
-        case OperationState::Overwriting:
-            return MessageId::PhoneErrorOverwriting;
-        default:
-            return MessageId::PhoneErrorUnknown;
-    }
-}
-
-}  // namespace
-
 void ReportPhoneError(Session& s, const Bytes& line) {
     const int32_t code = ParseErrorCode(line);
     // The front end says what the code means where the program knows.
-    Message message(MessageKind::PhoneRefused, OperationError(s.CurrentOperation),
+    const OperationRow* row = OperationRowFor(s.CurrentOperation);
+    Message message(MessageKind::PhoneRefused, row ? row->refused : MessageId::PhoneErrorUnknown,
                     {std::to_string(code)});
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.

@@ -236,6 +236,14 @@ The file %1 was not saved</translation>
         <translation>The file %1 has no MIDlet-Jar-URL line</translation>
     </message>
     <message>
+        <source>Файл %1 называет архив %2, а не %3</source>
+        <translation>The file %1 names the archive %2, not %3</translation>
+    </message>
+    <message>
+        <source>Приложение не установлено: имя %1 уже занято в телефоне</source>
+        <translation>The application was not installed: the name %1 is taken on the phone</translation>
+    </message>
+    <message>
         <source>Не удалось создать временный файл&#xd;
 %1</source>
         <translation>Cannot create a temporary file&#xd;

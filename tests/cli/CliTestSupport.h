@@ -59,14 +59,12 @@ struct CliRun {
 // Starts orvo-cli with args; Finish() waits for it.
 class CliProcess {
   public:
-    // env, when not empty, is the program's whole environment.
     void Start(const QStringList& args, const QString& workDir = QString(),
-               const QProcessEnvironment& env = QProcessEnvironment()) {
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         proc_.setProcessChannelMode(QProcess::SeparateChannels);
+        proc_.setProcessEnvironment(env);
         if (!workDir.isEmpty())
             proc_.setWorkingDirectory(workDir);
-        if (!env.isEmpty())
-            proc_.setProcessEnvironment(env);
         proc_.start(QStringLiteral(ORVO_CLI_PATH), args);
         proc_.waitForStarted(10000);
     }
@@ -82,6 +80,9 @@ class CliProcess {
         r.err = proc_.readAllStandardError().toStdString();
         return r;
     }
+
+    void Signal(int signo) { ::kill(static_cast<pid_t>(proc_.processId()), signo); }
+    bool Running() const { return proc_.state() != QProcess::NotRunning; }
 
   private:
     QProcess proc_;
