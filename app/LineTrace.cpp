@@ -106,7 +106,11 @@ void LineTrace::Header(const std::string& program, const std::string& port, uint
         std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
         1000;
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
     gmtime_r(&seconds, &utc);
+#endif
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
     std::fprintf(file_,
