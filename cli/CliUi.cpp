@@ -16,7 +16,7 @@ void CliUi::MessageBox(const std::string& text, const std::string&) {
 
 void CliUi::Report(const Message& message) {
     // A job's messages come with its result, at its end (a stopped job has none).
-    if ((s_.WorkActive || s_.Steps.active) && !interrupted)
+    if ((s_.Batch.Active || s_.Steps.active) && !interrupted)
         return;
     Said(message, currentItem ? currentItem() : std::string());
 }
