@@ -33,10 +33,18 @@ LocalFile::~LocalFile() {
     Close();
 }
 
-void LocalFile::OpenRead(const std::string& path) {
+void LocalFile::OpenRead(const std::string& path, bool followLink) {
     Close();
     path_ = path;
-    file_ = std::fopen(path.c_str(), "rb");
+    followLink_ = followLink;
+    if (followLink) {
+        file_ = std::fopen(path.c_str(), "rb");
+    } else {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        file_ = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+        if (fd >= 0 && !file_)
+            ::close(fd);
+    }
     if (!file_)
         throw IoError(Describe("Cannot open", path));
 }
@@ -82,9 +90,11 @@ void LocalFile::CreateTemporaryFor(const std::string& finalPath) {
 void LocalFile::CommitTemporary() {
     if (!file_ || finalPath_.empty())
         throw IoError("No temporary file to commit");
+    // The file replaced lends its permission bits, never its set-uid, set-gid or
+    // sticky bits, and a link there lends nothing of what it points to.
     struct stat old {};
-    const mode_t mode = (::stat(finalPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-                            ? (old.st_mode & 07777)
+    const mode_t mode = (::lstat(finalPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+                            ? (old.st_mode & 0777)
                             : UsualFileMode();
     // On the disk before it takes the name, so a crash leaves the old file or the new.
     int err = 0;
@@ -109,7 +119,7 @@ void LocalFile::CommitTemporary() {
 
 void LocalFile::ReopenRead() {
     std::string path = path_;
-    OpenRead(path);
+    OpenRead(path, followLink_);
 }
 
 void LocalFile::Close() {
