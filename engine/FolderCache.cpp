@@ -73,7 +73,7 @@ void StartFolderCaching(Session& s) {
     }
     s.PhoneTree = SeedStandardFolders();
 
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.BatchStep = nullptr;
 
     for (PhoneNode*& entry : s.FolderQueue) entry = nullptr;
@@ -98,12 +98,12 @@ void RequestNextListing(Session& s) {
         line += "\"\r\n";
         s.PortWrite(line);
         s.TimerOn();
-        s.CurrentOperation = Caching;
+        s.CurrentOperation = OperationState::Caching;
         return;
     }
 
     // The pass is over: the pane moves to the new tree, the old one can go.
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.CurrentFolder = s.PhoneTree.get();
     s.ShownTree.reset();
     ShowFolder(s, s.CurrentFolder);

@@ -13,7 +13,7 @@ const Bytes kReset = "ATZ\r\n";
 
 // Ends an operation whose reply never came, leaving the window usable.
 void EndSilentOperation(Session& s, const std::string& text, const std::string& caption) {
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.RereadAfterError = false;
     s.LocalFile.Close();
     s.Message(MessageKind::NoAnswer, text, caption);
@@ -88,12 +88,12 @@ namespace {
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
-                                         s.CurrentOperation == Idle);
-    if (chunk.answerMarker && s.CurrentOperation == Reading)
+                                         s.CurrentOperation == OperationState::Idle);
+    if (chunk.answerMarker && s.CurrentOperation == OperationState::Reading)
         LearnBlockFraming(s, chunk.bytes);
     if (chunk.answerMarker)
         s.PortWrite(kMarkerAnswer);
-    if (s.CurrentOperation == Reading)
+    if (s.CurrentOperation == OperationState::Reading)
         s.ReadBytesReceived += static_cast<int64_t>(chunk.bytes.size());
     s.ReceiveBuffer += chunk.bytes;
     ProcessReplies(s);
@@ -102,7 +102,7 @@ void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
 void HandleWatchdog(Session& s) {
     s.TimerOff();
     switch (s.CurrentOperation) {
-        case Initialising:
+        case OperationState::Initialising:
             if (s.ResetSettling) {
                 FinishReset(s);
             } else if (s.OperationStep <= 10) {
@@ -113,7 +113,7 @@ void HandleWatchdog(Session& s) {
             } else {
                 // The connection is given up: an "OK" arriving while the message
                 // is open must not start a caching pass on a port about to close.
-                s.CurrentOperation = Idle;
+                s.CurrentOperation = OperationState::Idle;
                 s.Message(MessageKind::NoAnswer, "Время ожидания истекло", "Ошибка");
                 if (s.Port)
                     s.Port->Close();
@@ -122,23 +122,23 @@ void HandleWatchdog(Session& s) {
                     s.Ui->RestartConnection();
             }
             break;
-        case Listing:
+        case OperationState::Listing:
             EndSilentOperation(s, "Ошибка соединения\r\nво время чтения файла", "Ошибка");
             break;
-        case Reading:
+        case OperationState::Reading:
             EndSilentOperation(s, "Ошибка соединения\r\nво время записи файла", "Error");
             break;
-        case Writing:
-        case Erasing:
-        case CompilingJava:
-        case ChangingFolder:
-        case Overwriting:
+        case OperationState::Writing:
+        case OperationState::Erasing:
+        case OperationState::CompilingJava:
+        case OperationState::ChangingFolder:
+        case OperationState::Overwriting:
             EndSilentOperation(s, "Телефон не отвечает", "Ошибка");
             break;
-        case Caching:
+        case OperationState::Caching:
             if (s.Port)
                 s.Port->Close();
-            s.CurrentOperation = Idle;
+            s.CurrentOperation = OperationState::Idle;
             s.RereadAfterError = false;
             s.CloseProgress();
             s.Message(MessageKind::NoAnswer, "Телефон не отвечает", "Ошибка");
@@ -155,7 +155,7 @@ void HandleWatchdog(Session& s) {
 
 void InitialisePhone(Session& s) {
     s.PortWrite(kReset);
-    s.CurrentOperation = Initialising;
+    s.CurrentOperation = OperationState::Initialising;
     s.OperationStep = 0;
     s.ResetsSent = 1;
     s.ResetsAnswered = 0;
@@ -177,7 +177,7 @@ namespace {
 void HandleConnectionLost(Session& s, const std::string& portName) {
     ++s.LinkEpoch;
     s.TimerOff();
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.BatchStep = nullptr;
     s.RereadAfterError = false;

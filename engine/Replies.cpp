@@ -16,25 +16,25 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
 
 namespace {
 
-std::string OperationText(int32_t operation) {
+std::string OperationText(OperationState operation) {
     switch (operation) {
-        case Initialising:
+        case OperationState::Initialising:
             return "Ошибка во время инициализации телефона";
-        case Listing:
+        case OperationState::Listing:
             return "Ошибка чтения каталога";
-        case Reading:
+        case OperationState::Reading:
             return "Ошибка чтения файла";
-        case Writing:
+        case OperationState::Writing:
             return "Ошибка записи файла";
-        case Erasing:
+        case OperationState::Erasing:
             return "Ошибка удаления файла";
-        case CompilingJava:
+        case OperationState::CompilingJava:
             return "Ошибка компиляции JAVA";
-        case Caching:
+        case OperationState::Caching:
             return "Ошибка кэширования спика файлов";
-        case ChangingFolder:
+        case OperationState::ChangingFolder:
             return "Х.З. Что за ошибка";
-        case Overwriting:
+        case OperationState::Overwriting:
             return "Ошибка перезаписи файла";
         default:
             return "Неопознанная ошибка";
@@ -54,10 +54,11 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
-        s.RereadAfterError && (s.CurrentOperation == Listing || s.CurrentOperation == Caching);
+        s.RereadAfterError && (s.CurrentOperation == OperationState::Listing ||
+                               s.CurrentOperation == OperationState::Caching);
     s.RereadAfterError = false;
 
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.EnableMainWindow(true);
@@ -73,6 +74,7 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         return;
     s.RereadAfterError = true;
     RereadCurrentFolder(s);
-    if (s.CurrentOperation != Listing && s.CurrentOperation != Caching)
+    if (s.CurrentOperation != OperationState::Listing &&
+        s.CurrentOperation != OperationState::Caching)
         s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
 }

@@ -47,7 +47,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.HeldMarkerStale = true;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.RereadAfterError = false;
     s.TimerOff();
@@ -71,7 +71,7 @@ void ContinueBatch(Session& s) {
         s.BatchStep(s);
         return;
     }
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.CloseProgress();
     s.EnableMainWindow(true);
 }
@@ -147,19 +147,19 @@ Scan RunScan(Session& s) {
         if (line.empty())
             return Scan::Incomplete;
         switch (s.CurrentOperation) {
-            case Initialising:
+            case OperationState::Initialising:
                 // Answers are counted here; the caching pass waits for a quiet line.
                 if (line == kOk) {
                     ++s.ResetsAnswered;
                     s.ResetSettling = true;
                 }
                 break;
-            case Listing:
+            case OperationState::Listing:
                 if (line == kOk) {
                     s.TimerOff();
                     ShowFolder(s, s.CurrentFolder);
                     // The listing is over even when the folder holds no file.
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     s.RereadAfterError = false;
                     s.SetStatusText("Idle");
                     s.CloseProgress();
@@ -173,11 +173,11 @@ Scan RunScan(Session& s) {
                 if (IsListLine(line))
                     AddListedFile(s.CurrentFolder, line);
                 break;
-            case Reading:
+            case OperationState::Reading:
                 if (line == kOk) {
                     if (RereadFailedLengthFramedRead(s))
                         return Scan::Done;
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     const uint32_t link = s.LinkEpoch;
                     FinishDownload(s);
                     s.TimerOff();
@@ -209,7 +209,7 @@ Scan RunScan(Session& s) {
                     s.TimerOn();
                 }
                 break;
-            case Writing:
+            case OperationState::Writing:
                 if (line == kPrompt) {
                     s.Progress.ProgressBar1.StepIt();
                     s.ProgressStepped();
@@ -219,7 +219,7 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 if (line == kOk) {
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     s.LocalFile.Close();
                     s.Progress.ProgressBar1.SetPosition(0);
                     s.Progress.ProgressBar2.StepIt();
@@ -235,13 +235,13 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case Erasing:
+            case OperationState::Erasing:
                 if (line == kOk) {
                     s.TimerOff();
                     s.Progress.ProgressBar1.StepIt();
                     s.Progress.ProgressBar2.StepIt();
                     s.SetLongStatus(Counter("Удаляем файл ", s));
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     ContinueBatch(s);
                     return Scan::Done;
                 }
@@ -250,7 +250,7 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case CompilingJava:
+            case OperationState::CompilingJava:
                 if (IsErrorLine(line)) {
                     ReportPhoneError(s, line);
                     return Scan::Done;
@@ -258,7 +258,7 @@ Scan RunScan(Session& s) {
                 if ((line == kOk || line == kPrompt) && JavaRegistryReply(s, line == kPrompt))
                     return Scan::Done;
                 break;
-            case Caching:
+            case OperationState::Caching:
                 if (line == kOk) {
                     ++s.QueuePosition;
                     s.Progress.ProgressBar1.StepIt();
@@ -266,7 +266,7 @@ Scan RunScan(Session& s) {
                     s.TimerOff();
                     RequestNextListing(s);
                     // A pass that has listed every folder ends a re-read after an error.
-                    if (s.CurrentOperation != Caching)
+                    if (s.CurrentOperation != OperationState::Caching)
                         s.RereadAfterError = false;
                     return Scan::Done;
                 }
@@ -277,7 +277,7 @@ Scan RunScan(Session& s) {
                 if (IsListLine(line))
                     AddListedFile(CachedFolder(s), line);
                 break;
-            case ChangingFolder:
+            case OperationState::ChangingFolder:
                 if (line == kOk) {
                     s.TimerOff();
                     ContinueBatch(s);
@@ -288,9 +288,9 @@ Scan RunScan(Session& s) {
                     return Scan::Done;
                 }
                 break;
-            case Overwriting:
+            case OperationState::Overwriting:
                 if (line == kOk) {
-                    s.CurrentOperation = Idle;
+                    s.CurrentOperation = OperationState::Idle;
                     ContinueBatch(s);
                     return Scan::Done;
                 }
@@ -319,17 +319,17 @@ bool ReadOverflows(const Session& s) {
 // Chunks received while waiting for a quiet line after the reset, at the most.
 constexpr int kSettleChunksMax = 64;
 
-bool Scanned(int32_t state) {
+bool Scanned(OperationState state) {
     switch (state) {
-        case Initialising:
-        case Listing:
-        case Reading:
-        case Writing:
-        case Erasing:
-        case CompilingJava:
-        case Caching:
-        case ChangingFolder:
-        case Overwriting:
+        case OperationState::Initialising:
+        case OperationState::Listing:
+        case OperationState::Reading:
+        case OperationState::Writing:
+        case OperationState::Erasing:
+        case OperationState::CompilingJava:
+        case OperationState::Caching:
+        case OperationState::ChangingFolder:
+        case OperationState::Overwriting:
             return true;
         default:
             return false;
@@ -339,8 +339,8 @@ bool Scanned(int32_t state) {
 }  // namespace
 
 void ProcessReplies(Session& s) {
-    const int32_t state = s.CurrentOperation;
-    if (state == Idle) {
+    const OperationState state = s.CurrentOperation;
+    if (state == OperationState::Idle) {
         // Everything received while idle is dropped.
         DropReceived(s);
         return;
@@ -349,7 +349,7 @@ void ProcessReplies(Session& s) {
         return;
 
     s.TimerOff();
-    if (state == Initialising) {
+    if (state == OperationState::Initialising) {
         RunScan(s);
         if (s.ResetSettling) {
             // A phone that never falls quiet is not waited for without end.
@@ -364,7 +364,7 @@ void ProcessReplies(Session& s) {
         return;
     }
     try {
-        if (state == Reading && ReadOverflows(s))
+        if (state == OperationState::Reading && ReadOverflows(s))
             throw ConversionError("файл длиннее, чем объявлено (" +
                                   std::to_string(s.ReadAnnouncedSize) + " байт)");
         Scan result = RunScan(s);
@@ -384,7 +384,7 @@ void ProcessReplies(Session& s) {
 
 void FinishReset(Session& s) {
     s.ResetSettling = false;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.TimerOff();
     DropReceived(s);
     s.ShowProgress();

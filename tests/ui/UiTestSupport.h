@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -25,6 +26,16 @@
 #include "ui/PhoneList.h"
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
+
+// What a screen reader hears of a widget: its accessible name and description.
+inline QString AccessibleName(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+inline QString AccessibleDescription(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Description) : QString();
+}
 
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {
@@ -224,8 +235,8 @@ struct ProgramRig {
     }
     void SettleTick() {
         // With the program's own clock running, its watchdog ends the wait itself.
-        if (!form || !form->Timer1->signalsBlocked() || s().CurrentOperation != Initialising ||
-            !s().ResetSettling) {
+        if (!form || !form->Timer1->signalsBlocked() ||
+            s().CurrentOperation != OperationState::Initialising || !s().ResetSettling) {
             settleChunks = -1;
             return;
         }
@@ -264,7 +275,8 @@ struct ProgramRig {
         return WaitUntil(
             [this] {
                 return s().CurrentFolder && s().CurrentFolder == s().PhoneTree.get() &&
-                       s().CurrentOperation == Idle && form->isEnabled() && pane()->Count() > 0;
+                       s().CurrentOperation == OperationState::Idle && form->isEnabled() &&
+                       pane()->Count() > 0;
             },
             ms);
     }
