@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
 #include "phonefs/PhoneTree.h"
 
 namespace {
@@ -93,10 +94,7 @@ void RequestNextListing(Session& s) {
                             ? s.FolderQueue[s.QueuePosition]
                             : nullptr;
     if (folder) {
-        Bytes line = "AT+FSDL=\"";
-        line += static_cast<char>(folder->Code);
-        line += "\"\r\n";
-        s.PortWrite(line);
+        SendPhoneCommand(s, PhoneCommand::List, Bytes(1, static_cast<char>(folder->Code)));
         s.TimerOn();
         s.CurrentOperation = OperationState::Caching;
         return;

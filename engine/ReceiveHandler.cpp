@@ -3,25 +3,12 @@
 #include <algorithm>
 
 #include "engine/FileOperations.h"
+#include "engine/PhoneCommands.h"
 #include "engine/ReplyEngine.h"
 #include "protocol/Framing.h"
 #include "protocol/ReplyParsing.h"
 
 namespace {
-
-const Bytes kReset = "ATZ\r\n";
-
-// Ends an operation whose reply never came, leaving the window usable.
-void EndSilentOperation(Session& s, const std::string& text, const std::string& caption) {
-    s.CurrentOperation = OperationState::Idle;
-    s.RereadAfterError = false;
-    s.LocalFile.Close();
-    s.Message(MessageKind::NoAnswer, text, caption);
-    s.EndWork();
-    s.CloseProgress();
-    s.EnableMainWindow(true);
-    NoteRenameRescue(s);
-}
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
 void HandleWatchdog(Session& s);
@@ -101,60 +88,13 @@ void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
 
 void HandleWatchdog(Session& s) {
     s.TimerOff();
-    switch (s.CurrentOperation) {
-        case OperationState::Initialising:
-            if (s.ResetSettling) {
-                FinishReset(s);
-            } else if (s.OperationStep <= 10) {
-                ++s.OperationStep;
-                ++s.ResetsSent;
-                s.PortWrite(kReset);
-                s.TimerOn();
-            } else {
-                // The connection is given up: an "OK" arriving while the message
-                // is open must not start a caching pass on a port about to close.
-                s.CurrentOperation = OperationState::Idle;
-                s.Message(MessageKind::NoAnswer, "Время ожидания истекло", "Ошибка");
-                if (s.Port)
-                    s.Port->Close();
-                NoteRenameRescue(s);
-                if (s.Ui)
-                    s.Ui->RestartConnection();
-            }
-            break;
-        case OperationState::Listing:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время чтения файла", "Ошибка");
-            break;
-        case OperationState::Reading:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время записи файла", "Error");
-            break;
-        case OperationState::Writing:
-        case OperationState::Erasing:
-        case OperationState::CompilingJava:
-        case OperationState::ChangingFolder:
-        case OperationState::Overwriting:
-            EndSilentOperation(s, "Телефон не отвечает", "Ошибка");
-            break;
-        case OperationState::Caching:
-            if (s.Port)
-                s.Port->Close();
-            s.CurrentOperation = OperationState::Idle;
-            s.RereadAfterError = false;
-            s.CloseProgress();
-            s.Message(MessageKind::NoAnswer, "Телефон не отвечает", "Ошибка");
-            NoteRenameRescue(s);
-            if (s.Ui)
-                s.Ui->RestartConnection();
-            break;
-        default:
-            break;
-    }
+    ProcessSilence(s);
 }
 
 }  // namespace
 
 void InitialisePhone(Session& s) {
-    s.PortWrite(kReset);
+    SendPhoneCommand(s, PhoneCommand::Reset, Bytes());
     s.CurrentOperation = OperationState::Initialising;
     s.OperationStep = 0;
     s.ResetsSent = 1;

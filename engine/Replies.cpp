@@ -4,6 +4,7 @@
 
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 
@@ -14,35 +15,6 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     return data.size();
 }
 
-namespace {
-
-std::string OperationText(OperationState operation) {
-    switch (operation) {
-        case OperationState::Initialising:
-            return "Ошибка во время инициализации телефона";
-        case OperationState::Listing:
-            return "Ошибка чтения каталога";
-        case OperationState::Reading:
-            return "Ошибка чтения файла";
-        case OperationState::Writing:
-            return "Ошибка записи файла";
-        case OperationState::Erasing:
-            return "Ошибка удаления файла";
-        case OperationState::CompilingJava:
-            return "Ошибка компиляции JAVA";
-        case OperationState::Caching:
-            return "Ошибка кэширования спика файлов";
-        case OperationState::ChangingFolder:
-            return "Х.З. Что за ошибка";
-        case OperationState::Overwriting:
-            return "Ошибка перезаписи файла";
-        default:
-            return "Неопознанная ошибка";
-    }
-}
-
-}  // namespace
-
 void ReportPhoneError(Session& s, const Bytes& line) {
     const int32_t code = ParseErrorCode(line);
     std::string detail;
@@ -50,7 +22,8 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         detail = "Файл не найден";
     else if (code == 2007)
         detail = "Память заполнена";
-    std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
+    const OperationRow* row = OperationRowFor(s.CurrentOperation);
+    std::string text = std::string(row ? row->refused : "Неопознанная ошибка") + "\r\n" + detail;
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
