@@ -155,7 +155,11 @@ void LineTrace::Header(const std::string& program, const std::string& port, uint
         std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
         1000;
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
     gmtime_r(&seconds, &utc);
+#endif
     char when[40];
     const std::size_t n = std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
     std::snprintf(when + n, sizeof when - n, ".%03d", static_cast<int>(ms));
