@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>

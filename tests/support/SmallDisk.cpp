@@ -1,5 +1,7 @@
 #include "tests/support/SmallDisk.h"
 
+#ifdef __linux__
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/mount.h>
@@ -51,3 +53,13 @@ void SmallDisk::Fill(std::size_t keep) {
 void SmallDisk::Free() {
     ::unlink((path_ + kFiller).c_str());
 }
+
+#else
+
+// No tmpfs to mount here: the full-disk tests skip.
+SmallDisk::SmallDisk(std::size_t) {}
+SmallDisk::~SmallDisk() = default;
+void SmallDisk::Fill(std::size_t) {}
+void SmallDisk::Free() {}
+
+#endif
