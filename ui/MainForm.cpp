@@ -464,7 +464,8 @@ void TForm1::FormCreate() {
             });
         }
         SettingsForm->exec();
-        if (SettingsForm->ExitRequested()) {
+        // A signal that ended the program meanwhile ended the dialog too.
+        if (SettingsForm->ExitRequested() || exitRequested_) {
             inFormCreate_ = false;
             ExitProgram();
             return;
