@@ -1,5 +1,4 @@
-#include "serial/SerialPorts.h"
-
+// Port search on Linux: the serial device families in /dev, probed.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,6 +14,7 @@
 #include <tuple>
 
 #include "serial/Misc.h"
+#include "serial/SerialPorts.h"
 
 namespace {
 
