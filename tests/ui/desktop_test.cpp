@@ -230,7 +230,7 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     pane->setFocus();
     ASSERT_TRUE(WaitUntil([&] { return pane->hasFocus(); }, 5000));
     Key(pane, Qt::Key_H, Qt::ControlModifier);
-    EXPECT_TRUE(form.ShowHidden1->isChecked());
+    EXPECT_TRUE(Named<QAction>(&form, "ShowHidden1")->isChecked());
     EXPECT_TRUE(WaitUntil([&] { return pane->Count() == 3; }));
     Key(pane, Qt::Key_H, Qt::ControlModifier);
     EXPECT_TRUE(WaitUntil([&] { return pane->Count() == 2; }));
