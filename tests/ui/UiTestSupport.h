@@ -242,12 +242,12 @@ struct ProgramRig {
     void SettleTick() {
         // With the program's own clock running, its watchdog ends the wait itself.
         if (!form || !form->Timer1->signalsBlocked() ||
-            s().CurrentOperation != OperationState::Initialising || !s().ResetSettling) {
+            s().CurrentOperation != OperationState::Initialising || !s().Wake.Settling) {
             settleChunks = -1;
             return;
         }
-        if (s().SettleChunks != settleChunks) {
-            settleChunks = s().SettleChunks;
+        if (s().Wake.SettleChunks != settleChunks) {
+            settleChunks = s().Wake.SettleChunks;
             quiet.restart();
             return;
         }
