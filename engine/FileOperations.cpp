@@ -7,12 +7,6 @@
 // selected row, clears its selection and handles it.
 #include "engine/FileOperations.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -23,6 +17,7 @@
 
 #include "engine/FolderCache.h"
 #include "engine/JavaRegistry.h"
+#include "engine/LocalFileSystem.h"
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "engine/UploadPreparation.h"
@@ -96,20 +91,18 @@ bool CreateRenameTempFile(Session& s, std::string& error) {
         return false;
     }
     // The folder holds copies of the phone's files: for the owner's eyes only.
-    ::chmod(folder.c_str(), 0700);
+    local_fs::MakePrivateFolder(folder);
     std::string pattern = MakeTempFilePath();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    std::string path = pattern;
+    int fd = local_fs::CreateUnique(path);
     if (fd < 0) {
         error = pattern + ": " + std::strerror(errno);
         return false;
     }
-    std::string path(name.data());
     try {
         s.LocalFile.AdoptForWriting(fd, path);
     } catch (const IoError& e) {
-        ::unlink(path.c_str());
+        local_fs::Remove(path);
         error = e.what();
         return false;
     }
@@ -123,7 +116,7 @@ void RemoveRenameTempFile(Session& s) {
         return;
     if (s.LocalFile.Path() == s.TempFilePath)
         s.LocalFile.Close();
-    ::unlink(s.TempFilePath.c_str());
+    local_fs::Remove(s.TempFilePath);
     s.TempFilePath.clear();
 }
 
@@ -141,7 +134,7 @@ std::string KeepRescuedFile(const Session& s, const std::string& path) {
     for (int n = 1; n < 1000; ++n) {
         const std::string target =
             folder + (n == 1 ? own : stem + " (" + std::to_string(n) + ")" + ext);
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        if (local_fs::RenameNoReplace(path, target) == 0)
             return target;
         if (errno != EEXIST)
             break;
@@ -192,7 +185,7 @@ void UploadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const std::string& path : s.Work.localPaths) {
+    for (const std::string& path : s.Batch.Work.localPaths) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
         if (!ec)
@@ -203,7 +196,7 @@ void UploadFiles(Session& s, WorkList work) {
     s.ShowProgress();
     s.EnableMainWindow(false);
 
-    s.BatchTotal = static_cast<int32_t>(s.Work.localPaths.size());
+    s.BatchTotal = static_cast<int32_t>(s.Batch.Work.localPaths.size());
     s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
     s.Progress.ProgressBar2.SetMax(s.BatchTotal);
     s.Progress.ProgressBar2.SetPosition(0);
@@ -221,12 +214,12 @@ void DownloadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const Bytes& name : s.Work.phoneNames)
+    for (const Bytes& name : s.Batch.Work.phoneNames)
         if (const PhoneFileEntry* entry = FindFile(s.CurrentFolder, name))
             total += std::max<int32_t>(entry->Size, 0);
     s.StartTransferBatch(total);
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.ProgressBar2.SetMax(selected);
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
@@ -259,7 +252,7 @@ void DownloadNextFile(Session& s) {
         p.ProgressBar2.StepIt();
         s.ProgressUpdated();
 
-        std::string folder = s.Work.localFolder;
+        std::string folder = s.Batch.Work.localFolder;
         if (folder.empty() || folder.back() != '/')
             folder += '/';
 
@@ -281,8 +274,8 @@ void DownloadNextFile(Session& s) {
 
         std::string localName;
         std::string phoneName;  // the phone's own name, UTF-8, for the command
-        const bool named = s.Work.localNameFor ? s.Work.localNameFor(caption, localName)
-                                               : LocalNameFor(caption, localName);
+        const bool named = s.Batch.Work.localNameFor ? s.Batch.Work.localNameFor(caption, localName)
+                                                     : LocalNameFor(caption, localName);
         if (!IsUsablePhoneName(caption) || !named || !AnsiToUtf8(caption, phoneName)) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
@@ -329,7 +322,7 @@ void EraseFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
     s.ShowProgress();
     s.EnableMainWindow(false);

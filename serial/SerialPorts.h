@@ -6,8 +6,16 @@
 #include <vector>
 
 // The serial ports that can be opened now and are not held by another program, as
-// device paths: the candidates in devDir, probed.
+// device paths: the candidates in devDir, probed. On Windows the candidates are the
+// COM ports of the registry's serial map, by number, and devDir is not used.
 std::vector<std::string> ListSerialPorts(const std::string& devDir = "/dev");
+
+// ports, each followed by the stable names the system gives it in devDir/serial/by-id
+// (a USB adapter's "usb-<maker>_<model>_<serial>-if00-port0"), which stay the same
+// from one plugging in to the next while the kernel's number may change. The links
+// are read, not followed to other folders; names are in alphabetical order.
+std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
+                                         const std::string& devDir = "/dev");
 
 // The device nodes of the serial families present in devDir: ttyUSB<n>, ttyACM<n>,
 // rfcomm<n> and ttyS<n> that are character devices (a link to one counts), family
@@ -24,3 +32,8 @@ std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candid
 // component reported (ECommsError::Error()): one line of text for the user, empty
 // when there is nothing to add.
 std::string PortOpenFailureReason(const std::string& port, int error);
+
+// Windows: the device manager's friendly name of a COM port and the USB ids of
+// the device behind it ("Prolific USB-to-Serial Comm Port (COM5) (067b:2303)");
+// empty when the system names none. (Linux reads this from sysfs in the app layer.)
+std::string SystemPortDescription(const std::string& port);

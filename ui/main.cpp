@@ -30,11 +30,6 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", kNoDisplayMessage);
         return 1;
     }
-    if (!options.screenshotDir.empty() &&
-        !QDir().mkpath(QString::fromStdString(options.screenshotDir))) {
-        std::fprintf(stderr, "orvo-fm: cannot create %s\n", options.screenshotDir.c_str());
-        return 1;
-    }
 
     QApplication app(argc, argv);
     if (options.fontSize > 0) {
