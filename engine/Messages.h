@@ -70,12 +70,17 @@ enum class MessageId {
     ChecksumFailedNotSaved,  // file
 
     // Files the program does not send, fetch, delete or rename.
-    InvalidNewName,     // name
-    NotCopiedBadName,   // name
-    NotDeletedBadName,  // name
-    NotRenamedBadName,  // name
-    NameNotForPhone,    // name
-    NameNotWritable,    // name
+    InvalidNewName,             // name
+    NotCopiedBadName,           // name
+    NotCopiedNoSuchName,        // name
+    NotCopiedControlCharacter,  // name
+    NotCopiedRefusedCharacter,  // name, the character
+    NotCopiedEndsWithDot,       // name
+    NotCopiedDeviceName,        // name, the device
+    NotDeletedBadName,          // name
+    NotRenamedBadName,          // name
+    NameNotForPhone,            // name
+    NameNotWritable,            // name
     NameNotUtf8,
     FileTooLarge,    // file
     FileUnreadable,  // file, reason
@@ -98,12 +103,17 @@ enum class MessageId {
     TempFileNotRead,     // reason
     RenameTooLarge,
     RenameReadBadly,
-    RescuedFileKept,     // file
-    FolderNotCreated,    // folder, reason
-    ManifestNotWritten,  // reason
-    OutsideBackup,       // file
-    BackupFileMissing,   // file
-    BackupFileChanged,   // file
+    RescuedFileKept,         // file
+    FolderNotCreated,        // folder, reason
+    ManifestNotWritten,      // reason
+    OutsideBackup,           // file
+    FileIsLink,              // file
+    BackupFileLiesOutside,   // file, where it really lies
+    BackupFolderNotAFolder,  // what lies there, the phone folder
+    FolderTakesNoFiles,      // folder
+    FileNotSaved,            // file, reason
+    BackupFileMissing,       // file
+    BackupFileChanged,       // file
 
     // Progress and status lines.
     StatusIdle,

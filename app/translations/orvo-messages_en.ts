@@ -290,6 +290,14 @@ The file %1 was not saved</translation>
         <translation>A file outside the backup folder: %1</translation>
     </message>
     <message>
+        <source>Файл %1 - символическая ссылка: не записан</source>
+        <translation>The file %1 is a symbolic link: not written</translation>
+    </message>
+    <message>
+        <source>Файл %1 лежит вне папки резервной копии (%2): не записан</source>
+        <translation>The file %1 lies outside the backup folder (%2): not written</translation>
+    </message>
+    <message>
         <source>Нет файла %1</source>
         <translation>The file %1 is missing</translation>
     </message>
@@ -420,6 +428,40 @@ The file %1 was not saved</translation>
     <message>
         <source>осталось %1</source>
         <translation>%1 left</translation>
+    </message>
+    <message>
+        <source>Папка %1 в резервной копии не папка (символическая ссылка?): файлы папки %2 не записаны</source>
+        <translation>The backup&apos;s folder %1 is not a folder (a symbolic link?): the files of the folder %2 were not written</translation>
+    </message>
+    <message>
+        <source>Папка %1 не принимает файлов</source>
+        <translation>The folder %1 takes no files</translation>
+    </message>
+    <message>
+        <source>Файл %1 не сохранён&#xd;
+%2</source>
+        <translation>The file %1 was not saved&#xd;
+%2</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не скопирован: такого имени файла не бывает</source>
+        <translation>The file &quot;%1&quot; was not copied: there is no such file name</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не скопирован: в имени есть управляющий символ</source>
+        <translation>The file &quot;%1&quot; was not copied: its name holds a control character</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не скопирован: в имени есть знак %2, недопустимый в именах файлов</source>
+        <translation>The file &quot;%1&quot; was not copied: its name holds %2, which file names may not hold</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не скопирован: имя кончается точкой или пробелом</source>
+        <translation>The file &quot;%1&quot; was not copied: its name ends with a dot or a space</translation>
+    </message>
+    <message>
+        <source>Файл &quot;%1&quot; не скопирован: имя %2 занято устройством</source>
+        <translation>The file &quot;%1&quot; was not copied: the name %2 belongs to a device</translation>
     </message>
 </context>
 </TS>

@@ -37,6 +37,12 @@ inline QString AccessibleDescription(QObject* o) {
     return a ? a->text(QAccessible::Description) : QString();
 }
 
+// The window's child of that object name and type, or null.
+template <class T>
+T* Named(QObject* root, const char* name) {
+    return root->findChild<T*>(QString::fromLatin1(name));
+}
+
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {
     QElapsedTimer t;
