@@ -28,6 +28,7 @@
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "engine/UploadPreparation.h"
+#include "phonefs/BackupNames.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
@@ -292,6 +293,18 @@ void DownloadNextFile(Session& s) {
                       kErrorCaption);
             continue;
         }
+#ifdef _WIN32
+        // Windows refuses these names on every file system; elsewhere the file
+        // system itself says so when the file takes its name.
+        const std::string problem =
+            s.Work.localNameFor ? std::string() : LocalNameProblem(localName);
+        if (!problem.empty()) {
+            s.CurrentOperation = OperationState::Idle;
+            s.Message(MessageKind::Refused,
+                      "Файл \"" + Show(caption) + "\" не скопирован: " + problem, kErrorCaption);
+            continue;
+        }
+#endif
 
         s.DownloadTarget = folder + localName;
         try {
