@@ -45,9 +45,11 @@ bool SameFile(const BackupFile& a, const BackupFile& b) {
 }
 
 // The backup folders in dir, newest first: by the minute in their names, then by
-// the number behind it ("-2" is later than none).
+// the number behind it ("-2" is later than none). A link is none: what it leads
+// to is not written into or read back from.
 QStringList BackupFolders(const std::string& dir) {
-    QStringList names = QDir(Q(dir)).entryList({QString(kPrefix) + "*"}, QDir::Dirs);
+    QStringList names =
+        QDir(Q(dir)).entryList({QString(kPrefix) + "*"}, QDir::Dirs | QDir::NoSymLinks);
     const int stamp = static_cast<int>(sizeof kPrefix - 1) + 15;  // YYYY-MM-DD-HHMM
     auto key = [stamp](const QString& name) {
         const int n = name.size() > stamp + 1 ? name.mid(stamp + 1).toInt() : 1;

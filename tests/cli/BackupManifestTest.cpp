@@ -29,6 +29,13 @@ TEST(BackupManifest, ResumeTrustsOnlyListedFilesWhoseBytesAreUnchanged) {
     bigger.size = 8;  // the phone's file changed since
     EXPECT_FALSE(m.HasComplete(bigger));
     EXPECT_EQ(UnfinishedBackup(dir.path().toStdString()), top + "-2");
+    // A later "backup" that is a link to another folder is passed over.
+    QTemporaryDir other;
+    WriteFile(other.filePath("manifest.json"),
+              R"({"format": "orvo-phone-backup", "version": 1, "complete": false, "files": []})");
+    ASSERT_TRUE(QFile::link(other.path(), dir.filePath("phone-backup-2099-01-01-0000")));
+    EXPECT_EQ(UnfinishedBackup(dir.path().toStdString()), top + "-2");
+    EXPECT_EQ(BackupIn(dir.path().toStdString()), top + "-2");
 
     BackupManifest again(top);
     ASSERT_TRUE(again.Load(error));

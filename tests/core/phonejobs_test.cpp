@@ -32,11 +32,13 @@ class CountingStore : public IBackupStore {
         recorded.push_back(file);
         return true;
     }
-    bool Finish(bool all, std::string&) override {
+    bool Finish(bool all, std::string& error) override {
         finished.push_back(all);
-        return true;
+        error = listError;
+        return listError.empty();
     }
     std::set<std::string> complete;
+    std::string listError;  // the list cannot be written at the end
     std::vector<BackupFile> recorded;
     std::vector<bool> finished;
 };
@@ -227,6 +229,17 @@ TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
     EXPECT_TRUE(Ready());
     // The form showed the refusal once, as it does for any copy.
     EXPECT_EQ(rig.ui.messages.size(), 1u);
+
+    // A list that cannot be written at the end is a failure of the job too.
+    phone().Faults.errorCommand.clear();
+    store.listError = "manifest.json: No space left on device";
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_FALSE(ends[1].Succeeded());
+    ASSERT_EQ(ends[1].messages.size(), 1u);
+    EXPECT_EQ(ends[1].messages[0].kind, MessageKind::LocalFile);
+    EXPECT_NE(ends[1].messages[0].text.find(store.listError), std::string::npos);
 }
 
 // The line going ends the job at once, with what it had, and gives the window back.
