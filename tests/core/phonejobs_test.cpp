@@ -239,7 +239,7 @@ TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
     EXPECT_FALSE(ends[1].Succeeded());
     ASSERT_EQ(ends[1].messages.size(), 1u);
     EXPECT_EQ(ends[1].messages[0].kind, MessageKind::LocalFile);
-    EXPECT_NE(ends[1].messages[0].text.find(store.listError), std::string::npos);
+    EXPECT_NE(WordsUtf8(ends[1].messages[0]).find(store.listError), std::string::npos);
 }
 
 // The line going ends the job at once, with what it had, and gives the window back.
