@@ -430,7 +430,8 @@ void TForm1::FormCreate() {
     for (;;) {
         session_.TimerOff();
         SettingsForm->exec();
-        if (SettingsForm->ExitRequested()) {
+        // A signal that ended the program meanwhile ended the dialog too.
+        if (SettingsForm->ExitRequested() || exitRequested_) {
             inFormCreate_ = false;
             ExitProgram();
             return;
