@@ -1,10 +1,17 @@
-// The batch operations of the main window and their per-file steps.
+// The jobs on the files of the phone folder shown: copying to the phone and to the
+// computer, deleting, renaming, re-reading the folder, rebuilding the Java registry
+// and stopping a batch, with the per-file steps of the download, delete and rename
+// batches (the upload's step, which names and stages each file, is in
+// UploadPreparation.cpp).
 //
-// A starter sets up the progress dialog and the operation state, makes the phone's
-// working folder the folder shown in the phone pane and returns; the reply engine
-// calls the batch's step each time the phone has answered a file-level command.
-// The selection of a pane is the batch's work queue: each step takes the first
-// selected row, clears its selection and handles it.
+// A starter takes a work list (phone names of the folder shown, computer paths, the
+// folder downloads go to), sets up the progress model, makes the phone's working
+// folder the folder shown and returns; the reply engine calls the batch's step each
+// time the phone has answered. Each step takes the next item of the work list, never
+// a pane: whoever started the batch hears of each item taken or given back and of
+// the end, with the batch's messages. The phone has no rename: a rename reads the
+// file into a private temporary file, erases it and writes it back under the new
+// name, and keeps the bytes in the rescue folder when it breaks off after the erase.
 #include "engine/FileOperations.h"
 
 #include <algorithm>
@@ -21,6 +28,7 @@
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "engine/UploadPreparation.h"
+#include "phonefs/BackupNames.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
@@ -185,7 +193,7 @@ void UploadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const std::string& path : s.Work.localPaths) {
+    for (const std::string& path : s.Batch.Work.localPaths) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
         if (!ec)
@@ -196,7 +204,7 @@ void UploadFiles(Session& s, WorkList work) {
     s.ShowProgress();
     s.EnableMainWindow(false);
 
-    s.BatchTotal = static_cast<int32_t>(s.Work.localPaths.size());
+    s.BatchTotal = static_cast<int32_t>(s.Batch.Work.localPaths.size());
     s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
     s.Progress.ProgressBar2.SetMax(s.BatchTotal);
     s.Progress.ProgressBar2.SetPosition(0);
@@ -214,12 +222,12 @@ void DownloadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const Bytes& name : s.Work.phoneNames)
+    for (const Bytes& name : s.Batch.Work.phoneNames)
         if (const PhoneFileEntry* entry = FindFile(s.CurrentFolder, name))
             total += std::max<int32_t>(entry->Size, 0);
     s.StartTransferBatch(total);
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.ProgressBar2.SetMax(selected);
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
@@ -252,7 +260,7 @@ void DownloadNextFile(Session& s) {
         p.ProgressBar2.StepIt();
         s.ProgressUpdated();
 
-        std::string folder = s.Work.localFolder;
+        std::string folder = s.Batch.Work.localFolder;
         if (folder.empty() || folder.back() != '/')
             folder += '/';
 
@@ -274,8 +282,8 @@ void DownloadNextFile(Session& s) {
 
         std::string localName;
         std::string phoneName;  // the phone's own name, UTF-8, for the command
-        const bool named = s.Work.localNameFor ? s.Work.localNameFor(caption, localName)
-                                               : LocalNameFor(caption, localName);
+        const bool named = s.Batch.Work.localNameFor ? s.Batch.Work.localNameFor(caption, localName)
+                                                     : LocalNameFor(caption, localName);
         if (!IsUsablePhoneName(caption) || !named || !AnsiToUtf8(caption, phoneName)) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
@@ -285,6 +293,18 @@ void DownloadNextFile(Session& s) {
                       kErrorCaption);
             continue;
         }
+#ifdef _WIN32
+        // Windows refuses these names on every file system; elsewhere the file
+        // system itself says so when the file takes its name.
+        const std::string problem =
+            s.Work.localNameFor ? std::string() : LocalNameProblem(localName);
+        if (!problem.empty()) {
+            s.CurrentOperation = OperationState::Idle;
+            s.Message(MessageKind::Refused,
+                      "Файл \"" + Show(caption) + "\" не скопирован: " + problem, kErrorCaption);
+            continue;
+        }
+#endif
 
         s.DownloadTarget = folder + localName;
         try {
@@ -322,7 +342,7 @@ void EraseFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
     s.ShowProgress();
     s.EnableMainWindow(false);

@@ -117,7 +117,7 @@ void PrepareNextUpload(Session& s) {
         PhoneNode* folder = s.CurrentFolder;
         // Files written back under their own names go where they came from, even
         // the root's own files.
-        const bool asNamed = static_cast<bool>(s.Work.phoneNameFor);
+        const bool asNamed = static_cast<bool>(s.Batch.Work.phoneNameFor);
         std::string path;
         if (!s.PhoneTree || !folder || (folder->Code == ' ' && !asNamed) ||
             !s.TakeLocalPath(path)) {
@@ -126,12 +126,19 @@ void PrepareNextUpload(Session& s) {
         }
 
         std::error_code ec;
+        // Files written back from a backup are taken only as they lie there, never
+        // through a symbolic link.
+        if (asNamed && std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+            Refuse(s, MessageKind::Refused, "Файл " + path + " - символическая ссылка: не записан",
+                   "Ошибка");
+            continue;
+        }
         if (!std::filesystem::is_regular_file(path, ec))
             continue;
 
         int64_t size = 0;
         try {
-            s.LocalFile.OpenRead(path);
+            s.LocalFile.OpenRead(path, !asNamed);
             size = s.LocalFile.Size();
         } catch (const IoError& e) {
             Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
@@ -147,7 +154,7 @@ void PrepareNextUpload(Session& s) {
         // phone, after the folder's naming rule.
         std::string utf8;  // the name on the wire
         if (asNamed) {
-            if (!s.Work.phoneNameFor(path, utf8))
+            if (!s.Batch.Work.phoneNameFor(path, utf8))
                 utf8 = localName;
         } else {
             utf8 = NameOnPhone(*folder, localName);
