@@ -24,6 +24,7 @@
 #include <cstdio>
 
 #include "app/FolderPaths.h"
+#include "app/MessageTexts.h"
 #include "app/PaneSelection.h"
 #include "app/PhoneLink.h"
 #include "app/TransferMeter.h"
@@ -624,11 +625,12 @@ void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ReturnFocus();
 }
 
-void TForm1::Report(MessageKind kind, const std::string& text, const std::string& caption) {
+void TForm1::Report(const Message& message) {
     // A whole-phone job lists its failures in one summary box at its end.
     if (session_.Steps.active)
         return;
-    IUserInterface::Report(kind, text, caption);
+    ShowMessageBox(this, Words(message), CaptionWords(message));
+    ReturnFocus();
 }
 
 int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
@@ -922,5 +924,5 @@ QString TForm1::IdleStatus() const {
             .arg(QString::fromStdString(Comm321->CommPort))
             .arg(Comm321->BaudRate);
     }
-    return QString::fromStdString(session_.MainWindow.StatusText);
+    return Words(session_.MainWindow.StatusText);
 }
