@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+namespace orvo {
+
 namespace {
 
 const char kManifestName[] = "manifest.json";
@@ -236,3 +238,5 @@ bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, st
     }
     return true;
 }
+
+}  // namespace orvo

@@ -10,6 +10,8 @@
 #define ORVO_VERSION "unknown"
 #endif
 
+namespace orvo {
+
 namespace {
 
 // Records waiting in the buffer reach the file within this time.
@@ -141,3 +143,5 @@ void LineTrace::Written() {
     if (!flush_.isActive())
         flush_.start();
 }
+
+}  // namespace orvo

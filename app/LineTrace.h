@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <string>
 
+namespace orvo {
+
 class LineTrace {
   public:
     LineTrace();
@@ -58,3 +60,5 @@ std::string EscapeTraceBytes(const void* data, std::size_t length);
 
 // The program's version, for the header.
 const char* ProgramVersion();
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include "engine/ReceiveHandler.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     comm_->Bits = 8;
     comm_->StopBits = 1;
@@ -156,3 +158,5 @@ void PhoneLink::CheckDone() {
     if (quitWait_ && (SessionIdle() || !IsOpen()))
         quitWait_();
 }
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace orvo {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -50,3 +52,5 @@ std::string PortDescription(const std::string& devicePath, const std::string& sy
     }
     return {};
 }
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace orvo {
+
 void RateMeter::Start(int64_t nowMs, int64_t done) {
     started_ = true;
     startMs_ = nowMs_ = nowMs;
@@ -112,3 +114,5 @@ std::string ProgressLine(const RateMeter& meter, int64_t done, int64_t total) {
     }
     return line;
 }
+
+}  // namespace orvo

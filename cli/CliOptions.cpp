@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+namespace orvo {
+
 const char* const kCliUsage =
     "usage: orvo-cli [--port PATH] [--baud 115200|230400] [--quiet] [--json] [--trace FILE]\n"
     "                COMMAND [ARGS]\n"
@@ -192,3 +194,5 @@ std::string ChoosePort(const std::string& option, const char* environment,
     status = found.empty() ? 3 : 2;
     return std::string();
 }
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 // What to do when the name a file would take on the phone is already there.
 enum class Conflict { Fail, Overwrite, Skip, RenameTo };
 
@@ -37,3 +39,5 @@ std::string ChoosePort(const std::string& option, const char* environment,
                        const std::vector<std::string>& found, int& status);
 
 extern const char* const kCliUsage;
+
+}  // namespace orvo

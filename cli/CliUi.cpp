@@ -4,6 +4,8 @@
 
 #include "cli/Outcome.h"
 
+namespace orvo {
+
 CliUi::CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress)
     : s_(s), link_(link), conflict_(conflict), renameTo_(std::move(renameTo)), progress_(progress) {
     drawClock_.start();
@@ -120,3 +122,5 @@ void CliUi::EndProgress() {
     std::fflush(stderr);
     drawn_ = false;
 }
+
+}  // namespace orvo

@@ -29,6 +29,8 @@
 #include "phonefs/PhoneTree.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 QString Q(const std::string& utf8) {
@@ -679,3 +681,5 @@ int RunCliCommand(const CliOptions& o) {
         return status;
     return runner.Run();
 }
+
+}  // namespace orvo

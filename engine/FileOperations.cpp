@@ -29,6 +29,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 const char* const kErrorCaption = "Ошибка";
@@ -628,3 +630,5 @@ void RequestAbort(Session& s) {
         s.Steps.stop = true;
     s.SetLongStatus("Завершение текущей операции");
 }
+
+}  // namespace orvo

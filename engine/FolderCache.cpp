@@ -7,6 +7,8 @@
 #include "engine/Navigation.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 // The folder that holds node at the top of its tree.
@@ -113,3 +115,5 @@ void RequestNextListing(Session& s) {
     s.ProgressUpdated();
     s.QueuePosition = 0;
 }
+
+}  // namespace orvo

@@ -4,6 +4,8 @@
 #include "engine/Session.h"
 #include "phonefs/StandardFolders.h"
 
+namespace orvo {
+
 struct PhoneNode;
 
 void CollectFolders(Session& s, PhoneNode* node);
@@ -20,3 +22,5 @@ void RequestNextListing(Session& s);
 // phone file's own name in the same folder.
 std::string RescueFolderPath();
 std::string MakeTempFilePath();
+
+}  // namespace orvo

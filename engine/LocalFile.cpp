@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+namespace orvo {
+
 namespace {
 std::string Describe(const char* what, const std::string& path) {
     return std::string(what) + " \"" + path + "\": " + std::strerror(errno);
@@ -166,3 +168,5 @@ void LocalFile::Rewind() {
         throw IoError("File not open");
     std::rewind(file_);
 }
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace orvo {
+
 class IoError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -59,3 +61,5 @@ class LocalFile {
     std::string path_;
     std::string finalPath_;
 };
+
+}  // namespace orvo

@@ -7,6 +7,8 @@
 #include "protocol/CRC.h"
 #include "protocol/Commands.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 512;
@@ -163,3 +165,5 @@ bool RereadFailedLengthFramedRead(Session& s) {
     BeginRead(s, name, s.ReadAnnouncedSize, true);
     return true;
 }
+
+}  // namespace orvo

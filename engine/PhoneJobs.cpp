@@ -16,6 +16,8 @@
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -443,3 +445,5 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
     steps.push_back(ShowAgain(shown));
     s.StartSteps(std::move(steps), std::move(onEnded));
 }
+
+}  // namespace orvo

@@ -11,6 +11,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // A file of a backup.
 struct BackupFile {
     std::string folder;  // the phone folder's path ("Sounds/My Sounds", "/" for the root)
@@ -72,3 +74,5 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error)
 // CheckJavaPair ends the job with its reason before anything is sent.
 // result.done names the files on the phone.
 void InstallJava(Session& s, const std::string& jad, const std::string& jar, JobEnded onEnded);
+
+}  // namespace orvo

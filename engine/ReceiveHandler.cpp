@@ -7,6 +7,8 @@
 #include "protocol/Framing.h"
 #include "protocol/ReplyParsing.h"
 
+namespace orvo {
+
 namespace {
 
 const Bytes kReset = "ATZ\r\n";
@@ -202,3 +204,5 @@ void HandleConnectionLost(Session& s, const std::string& portName) {
 }
 
 }  // namespace
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 void ProcessReplies(Session& s);
 
 // After the phone answered a reset, the line must stay quiet this long before the
@@ -13,3 +15,5 @@ constexpr int kSettleLateMs = 2500;
 // The line stayed quiet after the reset's answer: what came meanwhile is dropped
 // and the caching pass starts.
 void FinishReset(Session& s);
+
+}  // namespace orvo

@@ -4,6 +4,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 void ProgressBarModel::SetMax(int v) {
     Max = v;
     if (Min > Max)
@@ -300,3 +302,5 @@ void Session::Message(MessageKind kind, const std::string& text, const std::stri
     // front end) may have left a job between its steps.
     AdvanceSteps();
 }
+
+}  // namespace orvo

@@ -22,6 +22,8 @@
 #include "protocol/ReplyParsing.h"
 #include "protocol/WatchdogClock.h"
 
+namespace orvo {
+
 // Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
 enum OperationState : int32_t {
     Initialising = 0,
@@ -285,7 +287,7 @@ struct Session {
     // Every user sizes them before writing into them.
     std::vector<uint8_t> TransferBuffer;
     std::vector<uint8_t> FileData;
-    ::LocalFile LocalFile;
+    orvo::LocalFile LocalFile;
     int32_t UploadSize = 0;
     // File bytes the blocks of the running Write may still carry: never more than
     // the command announced, even when the local file grows meanwhile.
@@ -428,3 +430,5 @@ class EngineEntry {
   private:
     Session& s_;
 };
+
+}  // namespace orvo

@@ -11,6 +11,8 @@
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 // Ends the copy batch: nothing is outstanding any more.
@@ -218,3 +220,5 @@ void PrepareNextUpload(Session& s) {
         return;
     }
 }
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 std::string PhoneFolderPath(const PhoneNode* folder) {
     std::string path;
     for (const PhoneNode* f = folder; f && f->Parent; f = f->Parent)
@@ -84,3 +86,5 @@ std::string JarNameOf(const std::string& descriptor) {
     }
     return std::string();
 }
+
+}  // namespace orvo

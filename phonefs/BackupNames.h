@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace orvo {
+
 struct PhoneNode;
 
 // The folder's path as the panes name it: the folder names from the root down
@@ -28,3 +30,5 @@ std::string BackupFileName(const std::string& phoneName, bool atTop);
 // The archive a Java application descriptor (".jad" text) names in its
 // "MIDlet-Jar-URL" line: the last part of the value, or empty when there is none.
 std::string JarNameOf(const std::string& descriptor);
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace orvo {
+
 namespace {
 
 // Converts the whole of in with iconv; false on any byte sequence that has no
@@ -61,3 +63,5 @@ std::string AnsiToUtf8Display(const std::string& ansi) {
     }
     return result;
 }
+
+}  // namespace orvo

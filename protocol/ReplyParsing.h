@@ -7,6 +7,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 // A number in a phone reply that is not a number.
 class ConversionError : public std::runtime_error {
   public:
@@ -42,3 +44,5 @@ PrefixParse ParseDataLinePrefix(const char* text, std::size_t size, DataLinePref
 bool DataLineLengthAgrees(const Bytes& block);
 // The code of a "+CME ERROR: <code>\r\n" line. Throws ConversionError.
 int32_t ParseErrorCode(const Bytes& line);
+
+}  // namespace orvo

@@ -16,6 +16,8 @@
 #include "serial/Misc.h"
 #include "serial/TermiosLine.h"
 
+namespace orvo {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -689,3 +691,5 @@ void TComm32::DeliverHangup(uint64_t generation) {
     auto handler = OnRequestHangup;
     handler(this);
 }
+
+}  // namespace orvo

@@ -11,6 +11,8 @@
 #include <new>
 #include <system_error>
 
+namespace orvo {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcSerial, "orvo.serial", QtInfoMsg)
@@ -143,3 +145,5 @@ void LogSystemError(int code, const char* prefix) {
 void DebugOutput(const std::string& text) {
     qCDebug(lcSerial, "%s", text.c_str());
 }
+
+}  // namespace orvo

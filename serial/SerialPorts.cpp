@@ -14,6 +14,8 @@
 
 #include "serial/Misc.h"
 
+namespace orvo {
+
 namespace {
 
 const char* const kFamilies[] = {"ttyUSB", "ttyACM", "rfcomm", "ttyS"};
@@ -133,3 +135,5 @@ std::string PortOpenFailureReason(const std::string& port, int error) {
             return "Порт " + port + ": " + FormatLastError(error);
     }
 }
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 // The serial ports that can be opened now and are not held by another program, as
 // device paths: the candidates in devDir, probed.
 std::vector<std::string> ListSerialPorts(const std::string& devDir = "/dev");
@@ -24,3 +26,5 @@ std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candid
 // component reported (ECommsError::Error()): one line of text for the user, empty
 // when there is nothing to add.
 std::string PortOpenFailureReason(const std::string& port, int error);
+
+}  // namespace orvo

@@ -14,6 +14,8 @@
 
 #include "serial/Misc.h"
 
+namespace orvo {
+
 namespace {
 
 bool SpeedFor(uint32_t baud, speed_t& speed) {
@@ -152,3 +154,5 @@ void CloseLine(int fd) {
     (void)::ioctl(fd, TIOCNXCL);
     ::close(fd);
 }
+
+}  // namespace orvo

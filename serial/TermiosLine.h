@@ -8,6 +8,8 @@
 
 #include "serial/Comm32.h"
 
+namespace orvo {
+
 // Opens the device for reading and writing, without becoming its controlling
 // terminal, exclusively (a lock other programs see, and the tty's exclusive
 // mode), and sets raw 8N1 at baudRate with `bits` data bits, no flow control.
@@ -20,3 +22,5 @@ void ConfigureLine(int fd, uint32_t baudRate, uint32_t bits);
 bool ReadLineErrorCounters(int fd, LineErrorCounters& out);
 // Leaves the exclusive mode and closes the descriptor.
 void CloseLine(int fd);
+
+}  // namespace orvo

@@ -12,6 +12,8 @@
 #include "engine/PhoneJobs.h"
 #include "ui/MainForm.h"
 
+namespace orvo {
+
 namespace {
 
 // Captions of the jobs' dialogs and boxes, translated when they are shown.
@@ -224,3 +226,5 @@ void TPhoneJobsMenu::ShowSummary(const QString& caption, const QString& done,
         this, [this, caption, text = lastSummary] { ShowMessageBox(&form_, text, caption); },
         Qt::QueuedConnection);
 }
+
+}  // namespace orvo

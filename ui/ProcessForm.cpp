@@ -12,6 +12,8 @@
 #include "engine/FileOperations.h"
 #include "engine/Session.h"
 
+namespace orvo {
+
 namespace {
 
 QProgressBar* MakeBar(QWidget* parent, int left, int top, int width, int height, const char* name) {
@@ -122,7 +124,7 @@ void TProcessForm::Render(const ProgressModel& model) {
 
 void TProcessForm::AbortBtnClick() {
     try {
-        ::RequestAbort(session_);
+        orvo::RequestAbort(session_);
     } catch (const std::exception& e) {
         QMessageBox box(QMessageBox::NoIcon, tr("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);
@@ -133,3 +135,5 @@ void TProcessForm::AbortBtnClick() {
 void TProcessForm::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
+
+}  // namespace orvo

@@ -16,6 +16,8 @@
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr int kDescriptionRole = Qt::UserRole + 1;
@@ -237,3 +239,5 @@ void TSettingsForm::CancelSetBtnClick() {
 void TSettingsForm::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
+
+}  // namespace orvo

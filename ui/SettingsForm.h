@@ -13,6 +13,9 @@
 
 class QComboBox;
 class QToolButton;
+
+namespace orvo {
+
 class TComm32;
 
 class TSettingsForm : public TCenteredDialog {
@@ -74,3 +77,5 @@ class TSettingsForm : public TCenteredDialog {
     bool preselected_ = false;  // the remembered port was found and chosen
     bool userChose_ = false;    // the user picked or typed a port
 };
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 #include "app/BackupManifest.h"
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 TEST(BackupManifest, ResumeTrustsOnlyListedFilesWhoseBytesAreUnchanged) {
     QTemporaryDir dir;
     std::string error;

@@ -5,6 +5,8 @@
 
 #include "tests/core/ProtoTestUtil.h"
 
+using namespace orvo;
+
 namespace {
 
 uint32_t ZlibCrc(const std::string& data) {

@@ -22,6 +22,8 @@
 #include "phonefs/PhoneTree.h"
 #include "tests/support/EmulatorLink.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

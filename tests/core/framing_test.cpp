@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orvo;
+
 namespace {
 
 std::size_t End(ReplyFraming framing, const std::string& bytes) {

@@ -10,6 +10,8 @@
 #include "phonefs/PhoneTree.h"
 #include "tests/support/Fakes.h"
 
+using namespace orvo;
+
 namespace {
 
 std::string WriteLine(const std::string& name, const std::string& data) {

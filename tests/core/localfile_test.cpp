@@ -11,6 +11,8 @@
 
 #include "tests/core/ProtoTestUtil.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -17,6 +17,8 @@
 #include "phonefs/BackupNames.h"
 #include "tests/support/EmulatorLink.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

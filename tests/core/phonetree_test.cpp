@@ -7,6 +7,8 @@
 #include "engine/Navigation.h"
 #include "tests/support/Fakes.h"
 
+using namespace orvo;
+
 namespace {
 
 std::vector<std::string> FileNames(const PhoneNode* folder) {

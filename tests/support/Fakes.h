@@ -12,6 +12,8 @@
 
 class PhoneEmulator;
 
+namespace orvo {
+
 // A port that records every write.
 class RecordingPort : public IPort {
   public:
@@ -123,3 +125,5 @@ struct TestRig {
 // missing).
 void PutFile(const std::string& path, const std::string& data);
 std::string GetFile(const std::string& path);
+
+}  // namespace orvo

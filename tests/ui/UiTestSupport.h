@@ -26,6 +26,8 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
+namespace orvo {
+
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {
     QElapsedTimer t;
@@ -286,3 +288,5 @@ inline std::string CachingPassListings() {
     }
     return out;
 }
+
+}  // namespace orvo

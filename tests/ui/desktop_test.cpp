@@ -30,6 +30,8 @@
 #include "ui/PhoneJobsMenu.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 QString AccessibleName(QObject* o) {

@@ -27,6 +27,8 @@
 #include "ui/ComputerPane.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 // Runs fn once the dialog is up (a modal dialog blocks the caller).

@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
-    <name>TAboutForm</name>
+    <name>orvo::TAboutForm</name>
     <message>
         <source>О программе</source>
         <translation>About</translation>
@@ -21,7 +21,7 @@
     </message>
 </context>
 <context>
-    <name>TFileExistForm</name>
+    <name>orvo::TFileExistForm</name>
     <message>
         <source>Файл существует</source>
         <translation>File exists</translation>
@@ -56,7 +56,7 @@
     </message>
 </context>
 <context>
-    <name>TForm1</name>
+    <name>orvo::TForm1</name>
     <message>
         <source>На каталог выше|Переход в надкаталог</source>
         <translation>One folder up|Go to the parent folder</translation>
@@ -333,7 +333,7 @@ Ctrl+H - hidden computer files; Alt+Home - home folder.</translation>
     </message>
 </context>
 <context>
-    <name>TPhoneJobsMenu</name>
+    <name>orvo::TPhoneJobsMenu</name>
     <message>
         <source>Резервная копия телефона</source>
         <translation>Phone backup</translation>
@@ -440,7 +440,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TProcessForm</name>
+    <name>orvo::TProcessForm</name>
     <message>
         <source>Передача данных...</source>
         <translation>Transferring data...</translation>
@@ -471,7 +471,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TRenameForm</name>
+    <name>orvo::TRenameForm</name>
     <message>
         <source>Переименовать</source>
         <translation>Rename</translation>
@@ -490,7 +490,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TSettingsForm</name>
+    <name>orvo::TSettingsForm</name>
     <message>
         <source>Выберите ваш COM порт</source>
         <translation>Choose your COM port</translation>
