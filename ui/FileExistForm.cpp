@@ -24,7 +24,6 @@ TFileExistForm::TFileExistForm(QWidget* owner)
     NewNameCapt->setBuddy(NewName);
     NewName->setAccessibleName(tr("Новое имя"));
     NewName->setAccessibleDescription(tr("Имя для копии, когда файл с таким именем уже есть"));
-    OldName->setAccessibleName(tr("Старое имя"));
     FexOKBtn = AddButton(QStringLiteral("OK"), 8, 88, 97, 25, "FexOKBtn");
     FexOverwriteBtn = AddButton(tr("Перезаписать"), 120, 88, 121, 25, "FexOverwriteBtn");
     FexCancel = AddButton(tr("Отмена"), 256, 88, 97, 25, "FexCancel");
@@ -38,6 +37,8 @@ TFileExistForm::TFileExistForm(QWidget* owner)
 int TFileExistForm::Ask(const QString& oldName, QString& newName) {
     OldName->setText(oldName);
     OldName->adjustSize();
+    // A screen reader hears the name itself, after what it is.
+    OldName->setAccessibleName(tr("Старое имя: %1").arg(oldName));
     NewName->setText(newName);
     NewName->setFocus();
     int result = exec();

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -228,8 +227,9 @@ TForm1::TForm1(const ProgramOptions& options)
     DeleteBtn->setAccessibleDescription(tr("Удалить выделенные файлы телефона (Delete, F8)"));
     Source->setAccessibleDescription(tr("Файлы и папки компьютера"));
     ListPhone->setAccessibleDescription(tr("Файлы и папки телефона"));
-    StatusPanel->setAccessibleName(tr("Состояние"));
-    SelectionPanel->setAccessibleName(tr("Выделено"));
+    // The panels are heard with what they show: their text is their name.
+    StatusPanel->setAccessibleDescription(tr("Состояние"));
+    SelectionPanel->setAccessibleDescription(tr("Выделено"));
     BuildPaneActions();
 
     session_.Ui = this;
@@ -805,10 +805,10 @@ void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& fol
 
 void TForm1::ReturnFocus() {
     // After an operation or a question the keyboard is back in the pane it came from.
-    QPointer<QWidget> pane = lastPane_;
-    if (!pane)
-        return;
-    QTimer::singleShot(0, this, [this, pane] {
+    // The pane is the one of the moment the return comes: should the user have put
+    // the keyboard into the other pane meanwhile, it stays there.
+    QTimer::singleShot(0, this, [this] {
+        QWidget* pane = lastPane_;
         if (!pane || !isEnabled() || QApplication::activeModalWidget())
             return;
         if (isVisible() && !isActiveWindow())

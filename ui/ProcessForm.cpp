@@ -38,8 +38,9 @@ void ShowBar(QProgressBar* bar, const ProgressBarModel& m) {
 }
 
 // The labels have the width of the bars; a text that is longer (a long file name)
-// is shortened in the middle, and the whole of it is the label's tool-tip.
-void SetLabel(QLabel* label, const std::string& utf8) {
+// is shortened in the middle, and the whole of it is the label's tool-tip. A screen
+// reader hears the whole text, after spoken's words when given ("Файл: %1").
+void SetLabel(QLabel* label, const std::string& utf8, const QString& spoken = QString()) {
     const int kLabelRoom = Design(314);
     const QString text = QString::fromStdString(utf8);
     const QFontMetrics metrics(label->font());
@@ -51,6 +52,14 @@ void SetLabel(QLabel* label, const std::string& utf8) {
         label->setToolTip(shown == text ? QString() : text);
         label->adjustSize();
     }
+    // Empty: the label's own text is its name.
+    QString name;
+    if (!text.isEmpty() && !spoken.isEmpty())
+        name = spoken.arg(text);
+    else if (shown != text)
+        name = text;
+    if (label->accessibleName() != name)
+        label->setAccessibleName(name);
 }
 
 }  // namespace
@@ -72,8 +81,8 @@ TProcessForm::TProcessForm(QWidget* owner, Session& session)
     AbortBtn = AddButton(tr("Прервать"), 116, 152, 97, 25, "AbortBtn");
     ProgressBar1->setAccessibleName(tr("Ход передачи файла"));
     ProgressBar2->setAccessibleName(tr("Ход всей передачи"));
-    FileLine->setAccessibleName(tr("Файл: передано, скорость, осталось"));
-    BatchLine->setAccessibleName(tr("Всего: передано, скорость, осталось"));
+    FileLine->setAccessibleDescription(tr("Файл: передано, скорость, осталось"));
+    BatchLine->setAccessibleDescription(tr("Всего: передано, скорость, осталось"));
 
     connect(AbortBtn, &QPushButton::clicked, this, &TProcessForm::AbortBtnClick);
 
@@ -98,12 +107,16 @@ void TProcessForm::ShowRates() {
     // The meters move on with the clock even when no bytes came since.
     meter_.Tick(Clock());
     const TransferProgress& p = meter_.Last();
-    SetLabel(FileLine, p.fileTotal > 0 || p.fileDone > 0
-                           ? ProgressLine(meter_.File(), p.fileDone, p.fileTotal)
-                           : std::string());
-    SetLabel(BatchLine, p.batchTotal > 0 || p.batchDone > 0
-                            ? ProgressLine(meter_.Batch(), p.batchDone, p.batchTotal)
-                            : std::string());
+    SetLabel(FileLine,
+             p.fileTotal > 0 || p.fileDone > 0
+                 ? ProgressLine(meter_.File(), p.fileDone, p.fileTotal)
+                 : std::string(),
+             tr("Файл: %1"));
+    SetLabel(BatchLine,
+             p.batchTotal > 0 || p.batchDone > 0
+                 ? ProgressLine(meter_.Batch(), p.batchDone, p.batchTotal)
+                 : std::string(),
+             tr("Всего: %1"));
 }
 
 void TProcessForm::Render(const ProgressModel& model) {

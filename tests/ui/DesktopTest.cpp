@@ -34,16 +34,6 @@ using namespace orvo;
 
 namespace {
 
-QString AccessibleName(QObject* o) {
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-    return a ? a->text(QAccessible::Name) : QString();
-}
-
-QString AccessibleDescription(QObject* o) {
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
-    return a ? a->text(QAccessible::Description) : QString();
-}
-
 void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QTest::keyClick(w, key, mods);
 }
@@ -87,7 +77,10 @@ TEST_F(Desktop, KeysMoveThroughThePhoneFolders) {
     Cursor("Images");
     QTest::keyClicks(pane, QStringLiteral("s"));
     EXPECT_EQ(pane->CurrentRow(), rig.Row("Sounds"));
-    QTest::qWait(QApplication::keyboardInputInterval() + 50);
+    // The next letter starts a search of its own once the typing pause has passed.
+    QElapsedTimer typed;
+    typed.start();
+    ASSERT_TRUE(WaitUntil([&] { return typed.elapsed() > QApplication::keyboardInputInterval(); }));
     QTest::keyClicks(pane, QStringLiteral("r"));
     EXPECT_EQ(pane->CurrentRow(), rig.Row("readme.txt"));
     Key(pane, Qt::Key_A, Qt::ControlModifier);
@@ -137,6 +130,16 @@ TEST_F(Desktop, KeysStartThePhonePaneOperationsAndFocusComesBack) {
         ASSERT_TRUE(
             WaitUntil([&] { return rig.form->isEnabled() && !QApplication::activeModalWidget(); }));
     }
+
+    // A return still on its way when the user puts the keyboard into the other pane
+    // leaves the keyboard where the user put it.
+    ASSERT_TRUE(WaitUntil([&] { return pane->hasFocus(); }, 5000));
+    rig.s().EnableMainWindow(false);
+    rig.s().EnableMainWindow(true);  // queues the return to the phone pane
+    rig.form->Source->setFocus();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(rig.form->Source->hasFocus());
+    rig.form->ListPhone->setFocus();
 
     // The context menu lists the pane's operations with their keys.
     std::set<QString> keys;
@@ -192,12 +195,15 @@ TEST_F(Desktop, ScreenReadersHearWhichPaneAndWhichControl) {
 TEST_F(Desktop, StatusBarShowsThePortAndTheSelection) {
     TForm1& f = *rig.form;
     EXPECT_EQ(f.StatusPanel->text().toStdString(), "Порт " + rig.emulator.pty + ", 115200 бит/с");
+    // A screen reader hears what the panels show.
+    EXPECT_EQ(AccessibleName(f.StatusPanel), f.StatusPanel->text());
     rig.pane()->clearSelection();
     rig.pane()->SetSelected(rig.Row("readme.txt"), true);
     rig.pane()->SetSelected(rig.Row("tricky.bin"), true);
     const long long total = std::stoll(rig.pane()->SizeText(rig.Row("readme.txt"))) +
                             std::stoll(rig.pane()->SizeText(rig.Row("tricky.bin")));
     EXPECT_EQ(f.SelectionPanel->text().toStdString(), "Выделено: 2, " + FormatBytes(total));
+    EXPECT_EQ(AccessibleName(f.SelectionPanel).toStdString(), "Выделено: 2, " + FormatBytes(total));
     rig.pane()->clearSelection();
     EXPECT_EQ(f.SelectionPanel->text(), QString());
 }
@@ -291,6 +297,11 @@ TEST(Dialogs, ProgressLinesGiveBytesSpeedAndTimeLeft) {
     f.ShowRates();
     EXPECT_EQ(f.FileLine->text(), QStringLiteral("1,0 КБ из 4,0 КБ, 1,0 КБ/с, осталось 0:03"));
     EXPECT_EQ(f.BatchLine->text(), QStringLiteral("1,0 КБ из 6,0 КБ, 1,0 КБ/с, осталось 0:05"));
+    // A screen reader hears which line and its figures.
+    EXPECT_EQ(AccessibleName(f.FileLine),
+              QStringLiteral("Файл: 1,0 КБ из 4,0 КБ, 1,0 КБ/с, осталось 0:03"));
+    EXPECT_EQ(AccessibleName(f.BatchLine),
+              QStringLiteral("Всего: 1,0 КБ из 6,0 КБ, 1,0 КБ/с, осталось 0:05"));
     // No bytes for a second: the speed falls and the time left grows.
     now = 2000;
     f.ShowRates();
@@ -388,7 +399,7 @@ TEST(Scale, ALargerFontGrowsTheDesignAndCutsNothing) {
         form.show();
         ASSERT_TRUE(WaitUntil([&] { return form.ExitRequested(); }));
         form.resize(form.minimumSize());
-        QTest::qWait(20);
+        ASSERT_TRUE(WaitUntil([&] { return form.size() == form.minimumSize(); }));
         const QRect panel(form.StatusPanel->mapTo(&form, QPoint(0, 0)), form.StatusPanel->size());
         EXPECT_LE(panel.bottom(), form.height() - 1);
         EXPECT_GE(form.StatusPanel->height(), QFontMetrics(big).height());
@@ -413,10 +424,18 @@ TEST(Scale, TypeColumnOfTheComputerPaneIsWhole) {
     ASSERT_TRUE(pane.SetFolder(QStringLiteral("/usr")));
     ASSERT_TRUE(WaitUntil([&] { return pane.Loaded() && pane.Count() > 0; }));
     pane.show();
-    QTest::qWait(50);
-    // Every type shown fits its column.
+    // Every type shown fits its column, once the column has followed its contents.
     const int type = 2;
     const QFontMetrics metrics(pane.font());
+    const auto widest = [&] {
+        int width = 0;
+        for (int i = 0; i < pane.Count(); ++i) {
+            const QModelIndex index = pane.Model()->index(i, type, pane.rootIndex());
+            width = std::max(width, metrics.horizontalAdvance(index.data().toString()));
+        }
+        return width;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return widest() <= pane.header()->sectionSize(type); }, 5000));
     for (int i = 0; i < pane.Count(); ++i) {
         const QModelIndex index = pane.Model()->index(i, type, pane.rootIndex());
         EXPECT_LE(metrics.horizontalAdvance(index.data().toString()),

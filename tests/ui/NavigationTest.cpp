@@ -119,11 +119,9 @@ TEST_F(Navigation, WideningKeepsThePhonePaneWidth) {
     EXPECT_EQ(f.RescanBtn->y(), buttonsY + 100);
     // The size limits.
     f.resize(2000, 2000);
-    QTest::qWait(20);
-    EXPECT_EQ(f.size(), QSize(1200, 840));
+    EXPECT_TRUE(WaitUntil([&] { return f.size() == QSize(1200, 840); })) << f.width();
     f.resize(100, 100);
-    QTest::qWait(20);
-    EXPECT_EQ(f.size(), QSize(600, 420));
+    EXPECT_TRUE(WaitUntil([&] { return f.size() == QSize(600, 420); })) << f.width();
 }
 
 TEST_F(Navigation, ComputerPaneGoesUpToTheRootAndNoFurther) {

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -27,6 +28,16 @@
 #include "ui/SettingsForm.h"
 
 namespace orvo {
+
+// What a screen reader hears of a widget: its accessible name and description.
+inline QString AccessibleName(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+inline QString AccessibleDescription(QObject* o) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Description) : QString();
+}
 
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -49,6 +50,7 @@ TEST(Dialogs, FileExistResults) {
     QString name = QStringLiteral("b.txt");
     WhenShown(&f, [&] {
         EXPECT_EQ(f.OldName->text(), QStringLiteral("a.txt"));
+        EXPECT_EQ(AccessibleName(f.OldName), QStringLiteral("Старое имя: a.txt"));
         EXPECT_EQ(f.NewName->text(), QStringLiteral("b.txt"));
         f.NewName->setText(QStringLiteral("c.txt"));
         f.FexOKBtn->click();
@@ -102,13 +104,11 @@ TEST(Dialogs, SettingsStoresPortAndSpeedAndCannotBeClosed) {
     WhenShown(&f, [&] {
         f.close();   // refused
         f.reject();  // Escape: refused
-        QTimer::singleShot(50, [&] {
-            EXPECT_TRUE(f.isVisible());
-            f.SelCom->setCurrentIndex(1);
-            f.SelSpeed->setCurrentIndex(1);
-            f.SelSpeed->setEditText(QStringLiteral("9600"));  // typed text does not count
-            f.Start->click();
-        });
+        EXPECT_TRUE(f.isVisible());
+        f.SelCom->setCurrentIndex(1);
+        f.SelSpeed->setCurrentIndex(1);
+        f.SelSpeed->setEditText(QStringLiteral("9600"));  // typed text does not count
+        f.Start->click();
     });
     EXPECT_EQ(f.exec(), 1);
     EXPECT_FALSE(f.ExitRequested());
@@ -196,10 +196,12 @@ TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
     EXPECT_TRUE(f.QuickStatus->text().startsWith(QStringLiteral("Copying to Phone")));
     EXPECT_TRUE(f.QuickStatus->text().endsWith(QStringLiteral(".jar")));
     EXPECT_EQ(f.QuickStatus->toolTip().toStdString(), s.Progress.QuickStatus);
+    EXPECT_EQ(AccessibleName(f.QuickStatus).toStdString(), s.Progress.QuickStatus);
     s.Progress.QuickStatus = "Копируем файл b.txt";
     f.Render(s.Progress);
     EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("Копируем файл b.txt"));
     EXPECT_TRUE(f.QuickStatus->toolTip().isEmpty());
+    EXPECT_EQ(AccessibleName(f.QuickStatus), QStringLiteral("Копируем файл b.txt"));
 
     f.close();  // no close box: only the program hides it
     EXPECT_TRUE(f.isVisible());
@@ -392,11 +394,13 @@ TEST(ComputerPane, RereadShowsAFileThatGrewAndKeepsTheSelection) {
     EXPECT_EQ(pane.Model()->size(index), 0);
     pane.SetSelected(row, true);
 
-    QTest::qWait(20);  // a later modification time than the one the pane has seen
     {
         QFile f(grown);
         ASSERT_TRUE(f.open(QIODevice::Append));
         ASSERT_EQ(f.write(QByteArray(1500, 'x')), 1500);
+        // A later modification time than the one the pane has seen.
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(10),
+                                  QFileDevice::FileModificationTime));
     }
     pane.Refresh();
     EXPECT_TRUE(
@@ -416,8 +420,7 @@ TEST_F(MainWindowAlone, TimerFollowsTheWatchdogModel) {
     s.TimerOn();
     EXPECT_TRUE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 1000);
-    QTest::qWait(300);
-    EXPECT_LT(form.Timer1->remainingTime(), 900);
+    EXPECT_TRUE(WaitUntil([&] { return form.Timer1->remainingTime() < 900; }, 5000));
     // Off and on again restarts the full interval.
     s.TimerOff();
     EXPECT_FALSE(form.Timer1->isActive());

@@ -43,8 +43,8 @@
         <translation>Name for the copy when a file of that name exists</translation>
     </message>
     <message>
-        <source>Старое имя</source>
-        <translation>Old name</translation>
+        <source>Старое имя: %1</source>
+        <translation>Old name: %1</translation>
     </message>
     <message>
         <source>Перезаписать</source>
@@ -464,6 +464,14 @@ Not done (%1):</translation>
     <message>
         <source>Всего: передано, скорость, осталось</source>
         <translation>All: done, speed, time left</translation>
+    </message>
+    <message>
+        <source>Файл: %1</source>
+        <translation>File: %1</translation>
+    </message>
+    <message>
+        <source>Всего: %1</source>
+        <translation>All: %1</translation>
     </message>
     <message>
         <source>Ошибка</source>
