@@ -1,8 +1,7 @@
-#include "protocol/CRC.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "protocol/CRC.h"
 #include "tests/core/ProtoTestUtil.h"
 
 using namespace orvo;

@@ -1,7 +1,7 @@
 // Names between the phone's UTF-8 and the model's CP1251.
-#include "phonefs/CodePage.h"
-
 #include <gtest/gtest.h>
+
+#include "phonefs/CodePage.h"
 
 using namespace orvo;
 

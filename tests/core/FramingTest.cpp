@@ -1,7 +1,7 @@
 // Where the serial component may hand the phone's bytes over before the quiet gap.
-#include "protocol/Framing.h"
-
 #include <gtest/gtest.h>
+
+#include "protocol/Framing.h"
 
 using namespace orvo;
 

@@ -1,8 +1,6 @@
 // The whole-phone jobs against the in-process emulator: a backup into a folder of
 // the computer (with a counting store in place of the manifest), writing a backup
 // back, and what ends such a job early.
-#include "engine/PhoneJobs.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,6 +11,7 @@
 #include <sstream>
 
 #include "engine/FolderCache.h"
+#include "engine/PhoneJobs.h"
 #include "engine/ReceiveHandler.h"
 #include "phonefs/BackupNames.h"
 #include "tests/support/EmulatorLink.h"

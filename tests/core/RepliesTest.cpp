@@ -1,7 +1,6 @@
-#include "engine/Replies.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/Replies.h"
 #include "phonefs/PhoneTree.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
