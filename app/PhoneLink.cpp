@@ -115,7 +115,8 @@ void PhoneLink::Set(bool running, int intervalMs) {
 }
 
 bool PhoneLink::SessionIdle() const {
-    return s_.CurrentOperation == Idle && s_.MainWindow.Enabled && !s_.Progress.Visible;
+    return s_.CurrentOperation == OperationState::Idle && s_.MainWindow.Enabled &&
+           !s_.Progress.Visible;
 }
 
 bool PhoneLink::WakePhone(int timeoutMs) {

@@ -52,14 +52,15 @@ bool HasFiles(const PhoneNode* folder) {
 // hands over to step.
 void StartBatch(Session& s, BatchProc step) {
     s.BatchStep = step;
-    s.CurrentOperation = ChangingFolder;
-    SendPhoneCommand(s, ChangeFolder, Bytes(1, static_cast<char>(s.CurrentFolder->Code)));
+    s.CurrentOperation = OperationState::ChangingFolder;
+    SendPhoneCommand(s, PhoneCommand::ChangeFolder,
+                     Bytes(1, static_cast<char>(s.CurrentFolder->Code)));
     s.TimerOn();
 }
 
 // Nothing more is awaited: give the window back.
 void EndBatch(Session& s) {
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.TimerOff();
     s.CloseProgress();
     s.EnableMainWindow(true);
@@ -170,7 +171,7 @@ void UndoRenameInModel(Session& s, bool erased) {
 // Ends a rename that cannot go on. The model already carries the new name, so the
 // folder is read again from the phone.
 void FailRename(Session& s, MessageKind kind, const std::string& text) {
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.LocalFile.Close();
@@ -287,7 +288,7 @@ void DownloadNextFile(Session& s) {
         if (!IsUsablePhoneName(caption) || !named || !AnsiToUtf8(caption, phoneName)) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
-            s.CurrentOperation = Idle;
+            s.CurrentOperation = OperationState::Idle;
             s.Message(MessageKind::Refused,
                       "Файл \"" + Show(caption) + "\" не скопирован: его имя нельзя использовать",
                       kErrorCaption);
@@ -302,7 +303,7 @@ void DownloadNextFile(Session& s) {
         } catch (const IoError&) {
             // This file was not copied: it stays with the rest of the work.
             s.GiveBackPhoneName(caption);
-            s.CurrentOperation = Idle;
+            s.CurrentOperation = OperationState::Idle;
             s.TimerOff();
             s.Message(MessageKind::LocalFile, "Диск только для чтения", kErrorCaption);
             s.CloseProgress();
@@ -367,15 +368,15 @@ void DeleteNextFile(Session& s) {
 
         Bytes utf8;
         if (!AnsiToUtf8(caption, utf8) || !IsUsablePhoneName(caption)) {
-            s.CurrentOperation = Idle;
+            s.CurrentOperation = OperationState::Idle;
             s.Message(MessageKind::Refused,
                       "Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
             continue;
         }
         RemoveFile(caption, s.CurrentFolder);
         s.SetQuickStatus("Удаляем " + Show(caption));
-        s.CurrentOperation = Erasing;
-        SendPhoneCommand(s, Erase, utf8);
+        s.CurrentOperation = OperationState::Erasing;
+        SendPhoneCommand(s, PhoneCommand::Erase, utf8);
         s.TimerOn();
         return;
     }
@@ -511,12 +512,12 @@ void RenameStep(Session& s) {
                 FailRename(s, kind, problem);
                 return;
             }
-            s.CurrentOperation = ChangingFolder;
+            s.CurrentOperation = OperationState::ChangingFolder;
             s.OperationStep = 2;
             if (s.RenameOverwrite == 1) {
                 Bytes utf8;
                 AnsiToUtf8(s.RenameNewName, utf8);
-                SendPhoneCommand(s, Erase, utf8);
+                SendPhoneCommand(s, PhoneCommand::Erase, utf8);
                 s.TimerOn();
                 return;
             }
@@ -531,8 +532,8 @@ void RenameStep(Session& s) {
             s.RenameRescuePath = s.TempFilePath;
             Bytes utf8;
             AnsiToUtf8(s.RenameOldName, utf8);
-            s.CurrentOperation = ChangingFolder;
-            SendPhoneCommand(s, Erase, utf8);
+            s.CurrentOperation = OperationState::ChangingFolder;
+            SendPhoneCommand(s, PhoneCommand::Erase, utf8);
             s.OperationStep = 3;
             s.TimerOn();
             return;
@@ -547,9 +548,9 @@ void RenameStep(Session& s) {
                 if (!s.LocalFile.IsOpen())
                     s.LocalFile.OpenRead(s.TempFilePath);
                 s.UploadSize = static_cast<int32_t>(s.LocalFile.Size());
-                s.CurrentOperation = Writing;
+                s.CurrentOperation = OperationState::Writing;
                 // OperationStep is still 3 here: no melody header goes ahead.
-                SendPhoneCommand(s, Write, utf8);
+                SendPhoneCommand(s, PhoneCommand::Write, utf8);
             } catch (const IoError& e) {
                 FailRename(s, MessageKind::LocalFile,
                            std::string("Ошибка чтения временного файла\r\n") + e.what());
@@ -565,7 +566,7 @@ void RenameStep(Session& s) {
             AddFile(s.CurrentFolder, s.RenameNewName, s.UploadSize);
             ShowFolder(s, s.CurrentFolder);
             s.OperationStep = 0;
-            s.CurrentOperation = Idle;
+            s.CurrentOperation = OperationState::Idle;
             s.CloseProgress();
             s.EnableMainWindow(true);
             // The file is on the phone again under its new name.

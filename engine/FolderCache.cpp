@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/Navigation.h"
+#include "engine/PhoneCommands.h"
 #include "phonefs/PhoneTree.h"
 
 namespace orvo {
@@ -75,7 +76,7 @@ void StartFolderCaching(Session& s) {
     }
     s.PhoneTree = SeedStandardFolders();
 
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.BatchStep = nullptr;
 
     for (PhoneNode*& entry : s.FolderQueue) entry = nullptr;
@@ -95,17 +96,14 @@ void RequestNextListing(Session& s) {
                             ? s.FolderQueue[s.QueuePosition]
                             : nullptr;
     if (folder) {
-        Bytes line = "AT+FSDL=\"";
-        line += static_cast<char>(folder->Code);
-        line += "\"\r\n";
-        s.PortWrite(line);
+        SendPhoneCommand(s, PhoneCommand::List, Bytes(1, static_cast<char>(folder->Code)));
         s.TimerOn();
-        s.CurrentOperation = Caching;
+        s.CurrentOperation = OperationState::Caching;
         return;
     }
 
     // The pass is over: the pane moves to the new tree, the old one can go.
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.CurrentFolder = s.PhoneTree.get();
     s.ShownTree.reset();
     ShowFolder(s, s.CurrentFolder);

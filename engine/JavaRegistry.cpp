@@ -23,7 +23,7 @@ void AdvanceBars(Session& s) {
 
 // Ends the rebuild without touching the phone any further.
 void Finish(Session& s) {
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.EnableMainWindow(true);
@@ -66,7 +66,7 @@ void StartJavaRegistryRebuild(Session& s) {
     std::memcpy(s.SuitesList, records.data(), records.size());
     s.SuitesListLength = static_cast<int32_t>(records.size());
 
-    s.CurrentOperation = CompilingJava;
+    s.CurrentOperation = OperationState::CompilingJava;
     s.OperationStep = 0;
     JavaRegistryStep(s);
 }
@@ -78,9 +78,10 @@ bool RunStep(Session& s, PhoneNode* java) {
     const std::size_t length = static_cast<std::size_t>(s.SuitesListLength);
     switch (s.OperationStep) {
         case 0:
-            SendPhoneCommand(s, ChangeFolder, Bytes(1, static_cast<char>(java->Code)));
+            SendPhoneCommand(s, PhoneCommand::ChangeFolder,
+                             Bytes(1, static_cast<char>(java->Code)));
             s.QueuePosition = 0;
-            s.CurrentOperation = CompilingJava;
+            s.CurrentOperation = OperationState::CompilingJava;
             s.SetQuickStatus("Заходим в java");
             AdvanceBars(s);
             return true;
@@ -88,7 +89,7 @@ bool RunStep(Session& s, PhoneNode* java) {
             AdvanceBars(s);
             if (HasFile(java, kSuitesFile)) {
                 s.SetQuickStatus("Удаляем suites.utf");
-                SendPhoneCommand(s, Erase, kSuitesFile);
+                SendPhoneCommand(s, PhoneCommand::Erase, kSuitesFile);
                 RemoveFile(kSuitesFile, java);
                 return true;
             }
@@ -98,7 +99,7 @@ bool RunStep(Session& s, PhoneNode* java) {
             AdvanceBars(s);
             if (HasFile(java, kSuitesNameFile)) {
                 s.SetQuickStatus("Удаляем suitesName.utf");
-                SendPhoneCommand(s, Erase, kSuitesNameFile);
+                SendPhoneCommand(s, PhoneCommand::Erase, kSuitesNameFile);
                 RemoveFile(kSuitesNameFile, java);
                 return true;
             }

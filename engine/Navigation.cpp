@@ -21,7 +21,7 @@ void ShowFolder(Session& s, PhoneNode* folder) {
     }
     // A folder with files ends a listing; an empty one leaves the state alone.
     if (folder->Files)
-        s.CurrentOperation = Idle;
+        s.CurrentOperation = OperationState::Idle;
 }
 
 void RereadCurrentFolder(Session& s) {
@@ -45,8 +45,8 @@ void RereadCurrentFolder(Session& s) {
 
     while (folder->Files) RemoveFile(folder->Files->Name, folder);
 
-    s.CurrentOperation = Listing;
-    SendPhoneCommand(s, List, Bytes(1, static_cast<char>(folder->Code)));
+    s.CurrentOperation = OperationState::Listing;
+    SendPhoneCommand(s, PhoneCommand::List, Bytes(1, static_cast<char>(folder->Code)));
     s.TimerOn();
 }
 

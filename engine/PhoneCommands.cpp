@@ -70,15 +70,15 @@ std::size_t BlockLimit(const Session& s, std::size_t room) {
 
 }  // namespace
 
-void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument) {
+void SendPhoneCommand(Session& s, PhoneCommand kind, const Bytes& argument) {
     Bytes line;
     switch (kind) {
-        case Write: {
+        case PhoneCommand::Write: {
             uint32_t crc = StageWrite(s);
             line = FormatWriteCommand(argument, Announced(s.UploadSize), crc);
             break;
         }
-        case Read:
+        case PhoneCommand::Read:
             // Nothing of an earlier read counts against this one.
             s.ReadBytesReceived = 0;
             s.ReadAnnouncedSize = 0;
@@ -136,14 +136,14 @@ namespace {
 void BeginRead(Session& s, const Bytes& utf8Name, int64_t listedSize, bool quietOnly) {
     // A checksum left over from an earlier file must not vouch for this one.
     s.ExpectedCrc = -1;
-    s.CurrentOperation = Reading;
+    s.CurrentOperation = OperationState::Reading;
     // Each read learns its blocks' framing afresh.
     s.ReadQuietOnly = quietOnly;
     s.ReadFraming = quietOnly ? Session::BlockFraming::QuietGap : Session::BlockFraming::Learning;
     s.ReadUsedLength = false;
     s.ReadCrc = 0;
     s.ReadName = utf8Name;
-    SendPhoneCommand(s, Read, utf8Name);
+    SendPhoneCommand(s, PhoneCommand::Read, utf8Name);
     s.ReadAnnouncedSize = std::max<int64_t>(listedSize, 0);
     s.TimerOn();
 }

@@ -8,7 +8,7 @@ namespace orvo {
 
 // Formats a command of kind with argument (a UTF-8 name or a one-byte folder code)
 // and writes it to the port. A Write first stages the file from LocalFile.
-void SendPhoneCommand(Session& s, uint8_t kind, const Bytes& argument);
+void SendPhoneCommand(Session& s, PhoneCommand kind, const Bytes& argument);
 // Sends the next block of the file being written (one per prompt).
 void SendWriteBlock(Session& s);
 // CRC-32 of LocalFile from its start, read back piece by piece through FileData

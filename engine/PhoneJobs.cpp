@@ -73,7 +73,7 @@ JobStep ShowAgain(const std::string& folderPath) {
         PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), folderPath);
         s.CurrentFolder = folder ? folder : s.PhoneTree.get();
         ShowFolder(s, s.CurrentFolder);
-        s.CurrentOperation = Idle;
+        s.CurrentOperation = OperationState::Idle;
     };
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/FileOperations.h"
+#include "engine/PhoneCommands.h"
 #include "engine/ReplyEngine.h"
 #include "protocol/Framing.h"
 #include "protocol/ReplyParsing.h"
@@ -10,20 +11,6 @@
 namespace orvo {
 
 namespace {
-
-const Bytes kReset = "ATZ\r\n";
-
-// Ends an operation whose reply never came, leaving the window usable.
-void EndSilentOperation(Session& s, const std::string& text, const std::string& caption) {
-    s.CurrentOperation = Idle;
-    s.RereadAfterError = false;
-    s.LocalFile.Close();
-    s.Message(MessageKind::NoAnswer, text, caption);
-    s.EndWork();
-    s.CloseProgress();
-    s.EnableMainWindow(true);
-    NoteRenameRescue(s);
-}
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
 void HandleWatchdog(Session& s);
@@ -90,12 +77,12 @@ namespace {
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
     const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
-                                         s.CurrentOperation == Idle);
-    if (chunk.answerMarker && s.CurrentOperation == Reading)
+                                         s.CurrentOperation == OperationState::Idle);
+    if (chunk.answerMarker && s.CurrentOperation == OperationState::Reading)
         LearnBlockFraming(s, chunk.bytes);
     if (chunk.answerMarker)
         s.PortWrite(kMarkerAnswer);
-    if (s.CurrentOperation == Reading)
+    if (s.CurrentOperation == OperationState::Reading)
         s.ReadBytesReceived += static_cast<int64_t>(chunk.bytes.size());
     s.ReceiveBuffer += chunk.bytes;
     ProcessReplies(s);
@@ -103,61 +90,14 @@ void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
 
 void HandleWatchdog(Session& s) {
     s.TimerOff();
-    switch (s.CurrentOperation) {
-        case Initialising:
-            if (s.ResetSettling) {
-                FinishReset(s);
-            } else if (s.OperationStep <= 10) {
-                ++s.OperationStep;
-                ++s.ResetsSent;
-                s.PortWrite(kReset);
-                s.TimerOn();
-            } else {
-                // The connection is given up: an "OK" arriving while the message
-                // is open must not start a caching pass on a port about to close.
-                s.CurrentOperation = Idle;
-                s.Message(MessageKind::NoAnswer, "Время ожидания истекло", "Ошибка");
-                if (s.Port)
-                    s.Port->Close();
-                NoteRenameRescue(s);
-                if (s.Ui)
-                    s.Ui->RestartConnection();
-            }
-            break;
-        case Listing:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время чтения файла", "Ошибка");
-            break;
-        case Reading:
-            EndSilentOperation(s, "Ошибка соединения\r\nво время записи файла", "Error");
-            break;
-        case Writing:
-        case Erasing:
-        case CompilingJava:
-        case ChangingFolder:
-        case Overwriting:
-            EndSilentOperation(s, "Телефон не отвечает", "Ошибка");
-            break;
-        case Caching:
-            if (s.Port)
-                s.Port->Close();
-            s.CurrentOperation = Idle;
-            s.RereadAfterError = false;
-            s.CloseProgress();
-            s.Message(MessageKind::NoAnswer, "Телефон не отвечает", "Ошибка");
-            NoteRenameRescue(s);
-            if (s.Ui)
-                s.Ui->RestartConnection();
-            break;
-        default:
-            break;
-    }
+    ProcessSilence(s);
 }
 
 }  // namespace
 
 void InitialisePhone(Session& s) {
-    s.PortWrite(kReset);
-    s.CurrentOperation = Initialising;
+    SendPhoneCommand(s, PhoneCommand::Reset, Bytes());
+    s.CurrentOperation = OperationState::Initialising;
     s.OperationStep = 0;
     s.ResetsSent = 1;
     s.ResetsAnswered = 0;
@@ -179,7 +119,7 @@ namespace {
 void HandleConnectionLost(Session& s, const std::string& portName) {
     ++s.LinkEpoch;
     s.TimerOff();
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.BatchStep = nullptr;
     s.RereadAfterError = false;

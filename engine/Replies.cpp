@@ -4,6 +4,7 @@
 
 #include "engine/FileOperations.h"
 #include "engine/Navigation.h"
+#include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 
@@ -16,35 +17,6 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     return data.size();
 }
 
-namespace {
-
-std::string OperationText(int32_t operation) {
-    switch (operation) {
-        case Initialising:
-            return "Ошибка во время инициализации телефона";
-        case Listing:
-            return "Ошибка чтения каталога";
-        case Reading:
-            return "Ошибка чтения файла";
-        case Writing:
-            return "Ошибка записи файла";
-        case Erasing:
-            return "Ошибка удаления файла";
-        case CompilingJava:
-            return "Ошибка компиляции JAVA";
-        case Caching:
-            return "Ошибка кэширования спика файлов";
-        case ChangingFolder:
-            return "Х.З. Что за ошибка";
-        case Overwriting:
-            return "Ошибка перезаписи файла";
-        default:
-            return "Неопознанная ошибка";
-    }
-}
-
-}  // namespace
-
 void ReportPhoneError(Session& s, const Bytes& line) {
     const int32_t code = ParseErrorCode(line);
     std::string detail;
@@ -52,14 +24,16 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         detail = "Файл не найден";
     else if (code == 2007)
         detail = "Память заполнена";
-    std::string text = OperationText(s.CurrentOperation) + "\r\n" + detail;
+    const OperationRow* row = OperationRowFor(s.CurrentOperation);
+    std::string text = std::string(row ? row->refused : "Неопознанная ошибка") + "\r\n" + detail;
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
-        s.RereadAfterError && (s.CurrentOperation == Listing || s.CurrentOperation == Caching);
+        s.RereadAfterError && (s.CurrentOperation == OperationState::Listing ||
+                               s.CurrentOperation == OperationState::Caching);
     s.RereadAfterError = false;
 
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.EnableMainWindow(true);
@@ -75,7 +49,8 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         return;
     s.RereadAfterError = true;
     RereadCurrentFolder(s);
-    if (s.CurrentOperation != Listing && s.CurrentOperation != Caching)
+    if (s.CurrentOperation != OperationState::Listing &&
+        s.CurrentOperation != OperationState::Caching)
         s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
 }
 

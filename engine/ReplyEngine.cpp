@@ -34,11 +34,6 @@ bool IsDataLine(const Bytes& line) {
 bool StartsWith(const Bytes& line, const char* prefix) {
     return line.rfind(prefix, 0) == 0;
 }
-// An error report of the phone, and not one of its own entry or read lines, whose
-// names or file bytes may spell the error mark.
-bool IsErrorLineOutside(const Bytes& line, const char* replyPrefix) {
-    return !StartsWith(line, replyPrefix) && IsErrorLine(line);
-}
 bool EndsWithLineEnd(const Bytes& text) {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
@@ -49,7 +44,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.HeldMarkerStale = true;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.RereadAfterError = false;
     s.TimerOff();
@@ -73,7 +68,7 @@ void ContinueBatch(Session& s) {
         s.BatchStep(s);
         return;
     }
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.CloseProgress();
     s.EnableMainWindow(true);
 }
@@ -130,7 +125,222 @@ std::string Counter(const char* what, const Session& s) {
            std::to_string(s.BatchTotal);
 }
 
-enum class Scan { Incomplete, Done };
+// --- what each state makes of a line -----------------------------------------
+
+Scan CountResetAnswer(Session& s) {
+    // Answers are counted here; the caching pass waits for a quiet line.
+    ++s.ResetsAnswered;
+    s.ResetSettling = true;
+    return Scan::More;
+}
+
+Scan ListingDone(Session& s) {
+    s.TimerOff();
+    ShowFolder(s, s.CurrentFolder);
+    // The listing is over even when the folder holds no file.
+    s.CurrentOperation = OperationState::Idle;
+    s.RereadAfterError = false;
+    s.SetStatusText("Idle");
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    return Scan::Done;
+}
+
+Scan ListedFile(Session& s, const Bytes& line) {
+    if (IsListLine(line))
+        AddListedFile(s.CurrentFolder, line);
+    return Scan::More;
+}
+
+Scan ReadDone(Session& s) {
+    if (RereadFailedLengthFramedRead(s))
+        return Scan::Done;
+    s.CurrentOperation = OperationState::Idle;
+    const uint32_t link = s.LinkEpoch;
+    FinishDownload(s);
+    s.TimerOff();
+    // The line may have gone while the checksum message was open.
+    if (s.LinkEpoch == link)
+        ContinueBatch(s);
+    return Scan::Done;
+}
+
+Scan ReadLine(Session& s, const Bytes& line) {
+    if (IsReadHeader(line)) {
+        s.ExpectedCrc = ParseReadHeader(line);
+        s.ReadAnnouncedSize = std::max(s.ReadAnnouncedSize, ParseReadHeaderSize(line));
+    } else if (IsDataLine(line)) {
+        // The data line runs to the end of what has arrived: file bytes may hold
+        // "\n" themselves. Wait until its line end is in.
+        Bytes block = line + s.ReceiveBuffer;
+        if (!EndsWithLineEnd(block)) {
+            s.ReceiveBuffer = std::move(block);
+            return Scan::Incomplete;
+        }
+        // Those bytes are file data: never read them again as replies.
+        s.ReceiveBuffer.clear();
+        s.TransferMoved(static_cast<int64_t>(StoreDataBlock(s, block)));
+        s.Progress.ProgressBar1.StepIt();
+        s.ProgressStepped();
+        s.TimerOn();
+    }
+    return Scan::More;
+}
+
+Scan WriteDone(Session& s) {
+    s.CurrentOperation = OperationState::Idle;
+    s.LocalFile.Close();
+    s.Progress.ProgressBar1.SetPosition(0);
+    s.Progress.ProgressBar2.StepIt();
+    s.SetLongStatus(Counter("Копируем файл ", s));
+    s.TimerOff();
+    if (s.WorkActive && s.Work.onWritten)
+        s.Work.onWritten(s.WorkItem);
+    ContinueBatch(s);
+    return Scan::Done;
+}
+
+Scan WritePrompt(Session& s, const Bytes& line) {
+    if (line != kPrompt)
+        return Scan::More;
+    s.Progress.ProgressBar1.StepIt();
+    s.ProgressStepped();
+    SendWriteBlock(s);
+    s.TimerOn();
+    DropReceived(s);
+    return Scan::Done;
+}
+
+Scan EraseDone(Session& s) {
+    s.TimerOff();
+    s.Progress.ProgressBar1.StepIt();
+    s.Progress.ProgressBar2.StepIt();
+    s.SetLongStatus(Counter("Удаляем файл ", s));
+    s.CurrentOperation = OperationState::Idle;
+    ContinueBatch(s);
+    return Scan::Done;
+}
+
+Scan RegistryOk(Session& s) {
+    return JavaRegistryReply(s, false) ? Scan::Done : Scan::More;
+}
+
+Scan RegistryPrompt(Session& s, const Bytes& line) {
+    return line == kPrompt && JavaRegistryReply(s, true) ? Scan::Done : Scan::More;
+}
+
+Scan CachedListingDone(Session& s) {
+    ++s.QueuePosition;
+    s.Progress.ProgressBar1.StepIt();
+    s.ProgressStepped();
+    s.TimerOff();
+    RequestNextListing(s);
+    // A pass that has listed every folder ends a re-read after an error.
+    if (s.CurrentOperation != OperationState::Caching)
+        s.RereadAfterError = false;
+    return Scan::Done;
+}
+
+Scan CachedFile(Session& s, const Bytes& line) {
+    if (IsListLine(line))
+        AddListedFile(CachedFolder(s), line);
+    return Scan::More;
+}
+
+Scan FolderChanged(Session& s) {
+    s.TimerOff();
+    ContinueBatch(s);
+    return Scan::Done;
+}
+
+Scan Overwritten(Session& s) {
+    s.CurrentOperation = OperationState::Idle;
+    ContinueBatch(s);
+    return Scan::Done;
+}
+
+// --- what the watchdog does when the phone falls silent -----------------------
+
+// Tells of the silence and starts the connection over (settings, port, wake-up).
+void GiveUpConnection(Session& s, const OperationRow& row) {
+    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    if (s.Port)
+        s.Port->Close();
+    NoteRenameRescue(s);
+    if (s.Ui)
+        s.Ui->RestartConnection();
+}
+
+// Waking: another reset while the phone has not answered, up to eleven more; the
+// quiet line after an answer starts the caching pass.
+void WakeSilence(Session& s, const OperationRow& row) {
+    if (s.ResetSettling) {
+        FinishReset(s);
+    } else if (s.OperationStep <= 10) {
+        ++s.OperationStep;
+        ++s.ResetsSent;
+        SendPhoneCommand(s, PhoneCommand::Reset, Bytes());
+        s.TimerOn();
+    } else {
+        // The connection is given up: an "OK" arriving while the message is open
+        // must not start a caching pass on a port about to close.
+        s.CurrentOperation = OperationState::Idle;
+        GiveUpConnection(s, row);
+    }
+}
+
+// Ends an operation whose reply never came, leaving the window usable.
+void EndSilentOperation(Session& s, const OperationRow& row) {
+    s.CurrentOperation = OperationState::Idle;
+    s.RereadAfterError = false;
+    s.LocalFile.Close();
+    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    s.EndWork();
+    s.CloseProgress();
+    s.EnableMainWindow(true);
+    NoteRenameRescue(s);
+}
+
+// A caching pass the phone does not answer: the port is closed at once.
+void CachingSilence(Session& s, const OperationRow& row) {
+    if (s.Port)
+        s.Port->Close();
+    s.CurrentOperation = OperationState::Idle;
+    s.RereadAfterError = false;
+    s.CloseProgress();
+    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    NoteRenameRescue(s);
+    if (s.Ui)
+        s.Ui->RestartConnection();
+}
+
+// --- the operation table ------------------------------------------------------
+
+const char* const kListPrefix = "+FSDL: ";
+const char* const kReadPrefix = "+FSFR: ";
+const char* const kError = "Ошибка";
+const char* const kNoAnswer = "Телефон не отвечает";
+
+// clang-format off
+const OperationRow kOperations[] = {
+    // state                          own lines    errors  refused                                    silent                                           caption  "OK"               other lines     silence
+    {OperationState::Initialising,   nullptr,     false,  "Ошибка во время инициализации телефона",  "Время ожидания истекло",                         kError,  CountResetAnswer,  nullptr,        WakeSilence},
+    {OperationState::Listing,        kListPrefix, true,   "Ошибка чтения каталога",                  "Ошибка соединения\r\nво время чтения файла",    kError,  ListingDone,       ListedFile,     EndSilentOperation},
+    {OperationState::Reading,        kReadPrefix, true,   "Ошибка чтения файла",                     "Ошибка соединения\r\nво время записи файла",    "Error", ReadDone,          ReadLine,       EndSilentOperation},
+    {OperationState::Writing,        nullptr,     true,   "Ошибка записи файла",                     kNoAnswer,                                        kError,  WriteDone,         WritePrompt,    EndSilentOperation},
+    {OperationState::Erasing,        nullptr,     true,   "Ошибка удаления файла",                   kNoAnswer,                                        kError,  EraseDone,         nullptr,        EndSilentOperation},
+    {OperationState::CompilingJava,  nullptr,     true,   "Ошибка компиляции JAVA",                  kNoAnswer,                                        kError,  RegistryOk,        RegistryPrompt, EndSilentOperation},
+    {OperationState::Caching,        kListPrefix, true,   "Ошибка кэширования спика файлов",         kNoAnswer,                                        kError,  CachedListingDone, CachedFile,     CachingSilence},
+    {OperationState::ChangingFolder, nullptr,     true,   "Х.З. Что за ошибка",                      kNoAnswer,                                        kError,  FolderChanged,     nullptr,        EndSilentOperation},
+    {OperationState::Overwriting,    nullptr,     true,   "Ошибка перезаписи файла",                 kNoAnswer,                                        kError,  Overwritten,       nullptr,        EndSilentOperation},
+};
+// clang-format on
+
+// An error report of the phone, and not one of the state's own lines, whose names
+// or file bytes may spell the error mark.
+bool EndsWithRefusal(const OperationRow& row, const Bytes& line) {
+    return row.errorsEnd && IsErrorLine(line) && !(row.ownLines && StartsWith(line, row.ownLines));
+}
 
 // Takes lines until one ends the scan for the current state and acts on it.
 Scan RunScan(Session& s) {
@@ -138,163 +348,21 @@ Scan RunScan(Session& s) {
         Bytes line = TakeLine(s);
         if (line.empty())
             return Scan::Incomplete;
-        switch (s.CurrentOperation) {
-            case Initialising:
-                // Answers are counted here; the caching pass waits for a quiet line.
-                if (line == kOk) {
-                    ++s.ResetsAnswered;
-                    s.ResetSettling = true;
-                }
-                break;
-            case Listing:
-                if (line == kOk) {
-                    s.TimerOff();
-                    ShowFolder(s, s.CurrentFolder);
-                    // The listing is over even when the folder holds no file.
-                    s.CurrentOperation = Idle;
-                    s.RereadAfterError = false;
-                    s.SetStatusText("Idle");
-                    s.CloseProgress();
-                    s.EnableMainWindow(true);
-                    return Scan::Done;
-                }
-                if (IsErrorLineOutside(line, "+FSDL: ")) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                if (IsListLine(line))
-                    AddListedFile(s.CurrentFolder, line);
-                break;
-            case Reading:
-                if (line == kOk) {
-                    if (RereadFailedLengthFramedRead(s))
-                        return Scan::Done;
-                    s.CurrentOperation = Idle;
-                    const uint32_t link = s.LinkEpoch;
-                    FinishDownload(s);
-                    s.TimerOff();
-                    // The line may have gone while the checksum message was open.
-                    if (s.LinkEpoch == link)
-                        ContinueBatch(s);
-                    return Scan::Done;
-                }
-                if (IsErrorLineOutside(line, "+FSFR: ")) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                if (IsReadHeader(line)) {
-                    s.ExpectedCrc = ParseReadHeader(line);
-                    s.ReadAnnouncedSize = std::max(s.ReadAnnouncedSize, ParseReadHeaderSize(line));
-                } else if (IsDataLine(line)) {
-                    // The data line runs to the end of what has arrived: file bytes
-                    // may hold "\n" themselves. Wait until its line end is in.
-                    Bytes block = line + s.ReceiveBuffer;
-                    if (!EndsWithLineEnd(block)) {
-                        s.ReceiveBuffer = std::move(block);
-                        return Scan::Incomplete;
-                    }
-                    // Those bytes are file data: never read them again as replies.
-                    s.ReceiveBuffer.clear();
-                    s.TransferMoved(static_cast<int64_t>(StoreDataBlock(s, block)));
-                    s.Progress.ProgressBar1.StepIt();
-                    s.ProgressStepped();
-                    s.TimerOn();
-                }
-                break;
-            case Writing:
-                if (line == kPrompt) {
-                    s.Progress.ProgressBar1.StepIt();
-                    s.ProgressStepped();
-                    SendWriteBlock(s);
-                    s.TimerOn();
-                    DropReceived(s);
-                    return Scan::Done;
-                }
-                if (line == kOk) {
-                    s.CurrentOperation = Idle;
-                    s.LocalFile.Close();
-                    s.Progress.ProgressBar1.SetPosition(0);
-                    s.Progress.ProgressBar2.StepIt();
-                    s.SetLongStatus(Counter("Копируем файл ", s));
-                    s.TimerOff();
-                    if (s.WorkActive && s.Work.onWritten)
-                        s.Work.onWritten(s.WorkItem);
-                    ContinueBatch(s);
-                    return Scan::Done;
-                }
-                if (IsErrorLine(line)) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                break;
-            case Erasing:
-                if (line == kOk) {
-                    s.TimerOff();
-                    s.Progress.ProgressBar1.StepIt();
-                    s.Progress.ProgressBar2.StepIt();
-                    s.SetLongStatus(Counter("Удаляем файл ", s));
-                    s.CurrentOperation = Idle;
-                    ContinueBatch(s);
-                    return Scan::Done;
-                }
-                if (IsErrorLine(line)) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                break;
-            case CompilingJava:
-                if (IsErrorLine(line)) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                if ((line == kOk || line == kPrompt) && JavaRegistryReply(s, line == kPrompt))
-                    return Scan::Done;
-                break;
-            case Caching:
-                if (line == kOk) {
-                    ++s.QueuePosition;
-                    s.Progress.ProgressBar1.StepIt();
-                    s.ProgressStepped();
-                    s.TimerOff();
-                    RequestNextListing(s);
-                    // A pass that has listed every folder ends a re-read after an error.
-                    if (s.CurrentOperation != Caching)
-                        s.RereadAfterError = false;
-                    return Scan::Done;
-                }
-                if (IsErrorLineOutside(line, "+FSDL: ")) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                if (IsListLine(line))
-                    AddListedFile(CachedFolder(s), line);
-                break;
-            case ChangingFolder:
-                if (line == kOk) {
-                    s.TimerOff();
-                    ContinueBatch(s);
-                    return Scan::Done;
-                }
-                if (IsErrorLine(line)) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                break;
-            case Overwriting:
-                if (line == kOk) {
-                    s.CurrentOperation = Idle;
-                    ContinueBatch(s);
-                    return Scan::Done;
-                }
-                if (IsErrorLine(line)) {
-                    ReportPhoneError(s, line);
-                    return Scan::Done;
-                }
-                break;
-            default:
-                // The state changed under the scan to one without replies.
-                return Scan::Done;
+        // The state may change under the scan, to one without replies.
+        const OperationRow* row = OperationRowFor(s.CurrentOperation);
+        if (!row)
+            return Scan::Done;
+        Scan next = Scan::More;
+        if (EndsWithRefusal(*row, line)) {
+            ReportPhoneError(s, line);
+            next = Scan::Done;
+        } else if (line == kOk) {
+            next = row->onOk(s);
+        } else if (row->onLine) {
+            next = row->onLine(s, line);
         }
+        if (next != Scan::More)
+            return next;
     }
 }
 
@@ -311,37 +379,20 @@ bool ReadOverflows(const Session& s) {
 // Chunks received while waiting for a quiet line after the reset, at the most.
 constexpr int kSettleChunksMax = 64;
 
-bool Scanned(int32_t state) {
-    switch (state) {
-        case Initialising:
-        case Listing:
-        case Reading:
-        case Writing:
-        case Erasing:
-        case CompilingJava:
-        case Caching:
-        case ChangingFolder:
-        case Overwriting:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 void ProcessReplies(Session& s) {
-    const int32_t state = s.CurrentOperation;
-    if (state == Idle) {
+    const OperationState state = s.CurrentOperation;
+    if (state == OperationState::Idle) {
         // Everything received while idle is dropped.
         DropReceived(s);
         return;
     }
-    if (!Scanned(state))
+    if (!OperationRowFor(state))
         return;
 
     s.TimerOff();
-    if (state == Initialising) {
+    if (state == OperationState::Initialising) {
         RunScan(s);
         if (s.ResetSettling) {
             // A phone that never falls quiet is not waited for without end.
@@ -356,7 +407,7 @@ void ProcessReplies(Session& s) {
         return;
     }
     try {
-        if (state == Reading && ReadOverflows(s))
+        if (state == OperationState::Reading && ReadOverflows(s))
             throw ConversionError("файл длиннее, чем объявлено (" +
                                   std::to_string(s.ReadAnnouncedSize) + " байт)");
         Scan result = RunScan(s);
@@ -374,9 +425,21 @@ void ProcessReplies(Session& s) {
     }
 }
 
+const OperationRow* OperationRowFor(OperationState state) {
+    for (const OperationRow& row : kOperations)
+        if (row.state == state)
+            return &row;
+    return nullptr;
+}
+
+void ProcessSilence(Session& s) {
+    if (const OperationRow* row = OperationRowFor(s.CurrentOperation))
+        row->onSilence(s, *row);
+}
+
 void FinishReset(Session& s) {
     s.ResetSettling = false;
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.TimerOff();
     DropReceived(s);
     s.ShowProgress();

@@ -37,7 +37,7 @@ ReplyFraming Session::ExpectedFraming() const {
     // A read's data lines may hold any byte, "\n" and "OK" included: only the quiet
     // gap, or a length learned from the read's own blocks, shows where they end.
     // Every other reply is made of short lines.
-    if (CurrentOperation != Reading)
+    if (CurrentOperation != OperationState::Reading)
         return ReplyFraming::Lines;
     return ReadFraming == BlockFraming::ByLength ? ReplyFraming::ReadBlocks
                                                  : ReplyFraming::QuietGap;
@@ -203,7 +203,7 @@ bool JobResult::Succeeded() const {
 }
 
 bool Session::Quiet() const {
-    return CurrentOperation == Idle && ProgressClosed && WindowReleased;
+    return CurrentOperation == OperationState::Idle && ProgressClosed && WindowReleased;
 }
 
 void Session::StartSteps(std::deque<JobStep> steps, JobEnded onEnded) {
@@ -224,7 +224,7 @@ void Session::AdvanceSteps() {
     if (!Steps.active || EngineDepth > 0 || MessageDepth > 0)
         return;
     EngineEntry entry(*this);
-    while (Steps.active && CurrentOperation == Idle) {
+    while (Steps.active && CurrentOperation == OperationState::Idle) {
         // A stopped job ends as soon as nothing is awaited; otherwise each step
         // waits until the one before has given the window back.
         if (!Steps.stop && !Quiet())

@@ -25,7 +25,7 @@
 namespace orvo {
 
 // Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
-enum OperationState : int32_t {
+enum class OperationState : int32_t {
     Initialising = 0,
     Listing = 1,
     Reading = 2,
@@ -261,7 +261,7 @@ struct Session {
     WatchdogModel Timer1;
 
     // Shared operation state.
-    int32_t CurrentOperation = Initialising;
+    OperationState CurrentOperation = OperationState::Initialising;
     uint8_t OperationStep = 0;
     BatchProc BatchStep = nullptr;
     WorkList Work;  // the running batch's items

@@ -17,7 +17,7 @@ namespace {
 
 // Ends the copy batch: nothing is outstanding any more.
 void EndBatch(Session& s) {
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
     s.LocalFile.Close();
     s.EnableMainWindow(true);
     s.CloseProgress();
@@ -107,7 +107,7 @@ void PrepareNextUpload(Session& s) {
         s.OperationStep = 0;
         // Nothing is outstanding while this step runs; bytes that arrive while one
         // of its dialogs is open are dropped.
-        s.CurrentOperation = Idle;
+        s.CurrentOperation = OperationState::Idle;
         s.LocalFile.Close();
 
         if (s.AbortRequested) {
@@ -185,8 +185,8 @@ void PrepareNextUpload(Session& s) {
                 s.GiveBackLocalPath(path);
                 s.LocalFile.Close();
                 RemoveFile(name, folder);
-                SendPhoneCommand(s, Erase, utf8);
-                s.CurrentOperation = Overwriting;
+                SendPhoneCommand(s, PhoneCommand::Erase, utf8);
+                s.CurrentOperation = OperationState::Overwriting;
                 s.TimerOn();
                 return;
             }
@@ -204,12 +204,12 @@ void PrepareNextUpload(Session& s) {
         s.UploadSize = static_cast<int32_t>(size) +
                        (s.OperationStep == 1 ? static_cast<int32_t>(kMelodyHeaderSize) : 0);
         try {
-            SendPhoneCommand(s, Write, utf8);
+            SendPhoneCommand(s, PhoneCommand::Write, utf8);
         } catch (const IoError& e) {
             Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
             continue;
         }
-        s.CurrentOperation = Writing;
+        s.CurrentOperation = OperationState::Writing;
         AddFile(folder, finalName, s.UploadSize);
         // Progress counts the computer file's bytes (a melody's header aside).
         s.StartTransferFile(AnsiToUtf8Display(finalName), size);

@@ -15,17 +15,17 @@ Bytes Quoted(const char* prefix, const Bytes& argument) {
 
 }  // namespace
 
-Bytes FormatCommand(uint8_t kind, const Bytes& argument) {
+Bytes FormatCommand(PhoneCommand kind, const Bytes& argument) {
     switch (kind) {
-        case Reset:
+        case PhoneCommand::Reset:
             return "ATZ\r\n";
-        case List:
+        case PhoneCommand::List:
             return Quoted("AT+FSDL=\"", argument);
-        case Read:
+        case PhoneCommand::Read:
             return Quoted("AT+FSFR=-1,\"", argument);
-        case Erase:
+        case PhoneCommand::Erase:
             return Quoted("AT+FSFE=-1,\"", argument);
-        case ChangeFolder:
+        case PhoneCommand::ChangeFolder:
             return Quoted("AT+FSCD=\"", argument);
         default:
             return Bytes();

@@ -8,7 +8,7 @@
 
 namespace orvo {
 
-enum PhoneCommand : uint8_t {
+enum class PhoneCommand : uint8_t {
     Reset = 0,
     List = 1,
     Read = 2,
@@ -19,7 +19,7 @@ enum PhoneCommand : uint8_t {
 
 // The command line of kind with its argument (a UTF-8 name or a one-byte folder
 // code), CR LF included; empty for Write (see FormatWriteCommand) and unknown kinds.
-Bytes FormatCommand(uint8_t kind, const Bytes& argument);
+Bytes FormatCommand(PhoneCommand kind, const Bytes& argument);
 // The Write line for a name, announced size and checksum.
 Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc);
 // The phone's block size: a Write's data goes in blocks of at most this many bytes.

@@ -402,7 +402,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::OperationRunning() const {
-    return Comm321->IsOpen() && (session_.CurrentOperation != Idle || session_.Progress.Visible);
+    return Comm321->IsOpen() &&
+           (session_.CurrentOperation != OperationState::Idle || session_.Progress.Visible);
 }
 
 bool TForm1::ConfirmExit() {
@@ -863,8 +864,8 @@ void TForm1::UpdateSelectionPanel() {
 }
 
 QString TForm1::IdleStatus() const {
-    if (session_.MainWindow.Enabled && session_.CurrentOperation == Idle && session_.PhoneTree &&
-        Comm321->IsOpen()) {
+    if (session_.MainWindow.Enabled && session_.CurrentOperation == OperationState::Idle &&
+        session_.PhoneTree && Comm321->IsOpen()) {
         return tr("Порт %1, %2 бит/с")
             .arg(QString::fromStdString(Comm321->CommPort))
             .arg(Comm321->BaudRate);

@@ -21,13 +21,13 @@ uint32_t ZlibCrc(const std::string& data) {
 
 TEST(PhoneCommandBytes, SimpleCommands) {
     TestRig rig;
-    SendPhoneCommand(rig.s, Reset, "ignored");
-    SendPhoneCommand(rig.s, List, "T");
-    SendPhoneCommand(rig.s, Read, "a b.jpg");
-    SendPhoneCommand(rig.s, Erase, "\xD0\x9F.mid");
-    SendPhoneCommand(rig.s, ChangeFolder, "T");
-    SendPhoneCommand(rig.s, ChangeFolder, " ");
-    SendPhoneCommand(rig.s, List, std::string(1, '\0'));
+    SendPhoneCommand(rig.s, PhoneCommand::Reset, "ignored");
+    SendPhoneCommand(rig.s, PhoneCommand::List, "T");
+    SendPhoneCommand(rig.s, PhoneCommand::Read, "a b.jpg");
+    SendPhoneCommand(rig.s, PhoneCommand::Erase, "\xD0\x9F.mid");
+    SendPhoneCommand(rig.s, PhoneCommand::ChangeFolder, "T");
+    SendPhoneCommand(rig.s, PhoneCommand::ChangeFolder, " ");
+    SendPhoneCommand(rig.s, PhoneCommand::List, std::string(1, '\0'));
     ASSERT_EQ(rig.port.writes.size(), 7u);
     EXPECT_EQ(rig.port.writes[0], "ATZ\r\n");
     EXPECT_EQ(rig.port.writes[1], "AT+FSDL=\"T\"\r\n");
@@ -41,11 +41,11 @@ TEST(PhoneCommandBytes, SimpleCommands) {
 
 TEST(PhoneCommandBytes, UnknownKindSendsNothingAndLeavesStateAlone) {
     TestRig rig;
-    rig.s.CurrentOperation = Erasing;
-    SendPhoneCommand(rig.s, 6, "x");
-    SendPhoneCommand(rig.s, 255, "x");
+    rig.s.CurrentOperation = OperationState::Erasing;
+    SendPhoneCommand(rig.s, static_cast<PhoneCommand>(6), "x");
+    SendPhoneCommand(rig.s, static_cast<PhoneCommand>(255), "x");
     EXPECT_TRUE(rig.port.writes.empty());
-    EXPECT_EQ(rig.s.CurrentOperation, Erasing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Erasing);
 }
 
 TEST(PhoneCommandBytes, FormatWriteCommand) {
@@ -67,8 +67,8 @@ class WriteCommand : public ::testing::Test {
             rig.s.OperationStep = 1;
         }
         rig.s.UploadSize = static_cast<int32_t>(data.size() + (header ? 32 : 0));
-        rig.s.CurrentOperation = Writing;
-        SendPhoneCommand(rig.s, Write, "up.bin");
+        rig.s.CurrentOperation = OperationState::Writing;
+        SendPhoneCommand(rig.s, PhoneCommand::Write, "up.bin");
     }
     // Sends one block per prompt until a prompt sends nothing; returns the blocks.
     std::vector<std::string> Blocks(int maxPrompts = 100000) {

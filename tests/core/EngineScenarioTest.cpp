@@ -30,7 +30,7 @@ class Scenario : public ::testing::Test {
         rig.s.CurrentFolder = sounds;
     }
     // Sends a command in a state, as a starter does, and lets the phone answer.
-    void Exchange(int32_t state, uint8_t kind, const Bytes& argument) {
+    void Exchange(OperationState state, PhoneCommand kind, const Bytes& argument) {
         rig.s.CurrentOperation = state;
         rig.s.ShowProgress();
         rig.s.EnableMainWindow(false);
@@ -39,7 +39,7 @@ class Scenario : public ::testing::Test {
         rig.link.Pump();
     }
     void EnterSounds() {
-        Exchange(ChangingFolder, ChangeFolder, "T");
+        Exchange(OperationState::ChangingFolder, PhoneCommand::ChangeFolder, "T");
         ASSERT_EQ(g_batchCalls, 1);
         g_batchCalls = 0;
     }
@@ -52,13 +52,13 @@ class Scenario : public ::testing::Test {
             rig.s.OperationStep = 1;
         }
         rig.s.UploadSize = static_cast<int32_t>(data.size() + header.size());
-        Exchange(Writing, Write, name);
+        Exchange(OperationState::Writing, PhoneCommand::Write, name);
     }
     void Download(const std::string& name) {
         target = dir.File("down.bin");
         rig.s.DownloadTarget = target;
         rig.s.LocalFile.Create(target);
-        Exchange(Reading, Read, name);
+        Exchange(OperationState::Reading, PhoneCommand::Read, name);
     }
 
     EmulatorRig rig;
@@ -72,11 +72,11 @@ TEST_F(Scenario, Listing) {
     rig.phone().PutFile('T', "ring.mid", std::string(1234, 'r'));
     rig.phone().PutFile('T', "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mid", "abc");
     rig.phone().PutFile('T', "empty.mid", "");
-    Exchange(Listing, List, "T");
+    Exchange(OperationState::Listing, PhoneCommand::List, "T");
     EXPECT_EQ(FindFile(sounds, "ring.mid")->Size, 1234);
     EXPECT_TRUE(HasFile(sounds, "\xCF\xE5\xF1\xED\xFF.mid"));
     EXPECT_FALSE(HasFile(sounds, "empty.mid"));
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
     EXPECT_TRUE(rig.ui.messages.empty());
@@ -86,10 +86,10 @@ TEST_F(Scenario, ListingInSmallChunks) {
     rig.phone().Faults.splitEvery = 3;
     rig.phone().PutFile('T', "a.mid", "12345");
     rig.phone().PutFile('T', "b.mid", "1");
-    Exchange(Listing, List, "T");
+    Exchange(OperationState::Listing, PhoneCommand::List, "T");
     EXPECT_TRUE(HasFile(sounds, "a.mid"));
     EXPECT_TRUE(HasFile(sounds, "b.mid"));
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
 }
 
 TEST_F(Scenario, ReadWithMatchingChecksum) {
@@ -100,7 +100,7 @@ TEST_F(Scenario, ReadWithMatchingChecksum) {
     EXPECT_EQ(ReadFile(target), data);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_EQ(g_batchCalls, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
 }
 
@@ -123,7 +123,7 @@ TEST_F(Scenario, ReadInSmallChunks) {
         EXPECT_EQ(ReadFile(target), data) << every;
         EXPECT_TRUE(rig.ui.messages.empty()) << every;
         EXPECT_EQ(g_batchCalls, 1) << every;
-        EXPECT_EQ(rig.s.CurrentOperation, Idle) << every;
+        EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle) << every;
     }
 }
 
@@ -156,7 +156,7 @@ TEST_F(Scenario, WriteOfAThousandBytes) {
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_EQ(g_batchCalls, 1);
     EXPECT_EQ(rig.phone().FileData('T', "up.bin"), data);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
 }
 
@@ -181,18 +181,18 @@ TEST_F(Scenario, WriteLargerThanTheBuffers) {
 TEST_F(Scenario, Erase) {
     rig.phone().PutFile('T', "old.mid", "x");
     EnterSounds();
-    Exchange(Erasing, Erase, "old.mid");
+    Exchange(OperationState::Erasing, PhoneCommand::Erase, "old.mid");
     EXPECT_FALSE(rig.phone().Exists('T', "old.mid"));
     EXPECT_EQ(g_batchCalls, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
-    Exchange(Erasing, Erase, "old.mid");
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
+    Exchange(OperationState::Erasing, PhoneCommand::Erase, "old.mid");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Ошибка удаления файла\r\nФайл не найден");
 }
 
 TEST_F(Scenario, SilentPhoneIsCaughtByTheWatchdog) {
     rig.phone().Faults.silent = true;
-    Exchange(Erasing, Erase, "old.mid");
+    Exchange(OperationState::Erasing, PhoneCommand::Erase, "old.mid");
     EXPECT_TRUE(rig.s.Timer1.Enabled);
     WatchdogExpired(rig.s);
     ASSERT_EQ(rig.ui.messages.size(), 1u);

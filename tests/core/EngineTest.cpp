@@ -36,14 +36,14 @@ class Engine : public ::testing::Test {
         rig.s.SetTimerInterval(10000);
     }
     // Puts the session into a running operation, as a starter does.
-    void Begin(int32_t state) {
+    void Begin(OperationState state) {
         rig.s.CurrentOperation = state;
         rig.s.ShowProgress();
         rig.s.EnableMainWindow(false);
         rig.s.TimerOn();
     }
     void ExpectEndedCleanly() {
-        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
         EXPECT_FALSE(rig.s.Timer1.Enabled);
         EXPECT_FALSE(rig.s.Progress.Visible);
         EXPECT_TRUE(rig.s.MainWindow.Enabled);
@@ -54,12 +54,12 @@ class Engine : public ::testing::Test {
 };
 
 TEST_F(Engine, BytesReceivedWhileIdleAreDropped) {
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     Deliver(rig.s, "OK\r\n+CME ERROR: 11\r\nhalf");
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
     EXPECT_TRUE(rig.ui.messages.empty());
     // They never reach the next operation.
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     Deliver(rig.s, "O");
     EXPECT_EQ(g_batchCalls, 0);
     Deliver(rig.s, "K\r\n");
@@ -67,29 +67,29 @@ TEST_F(Engine, BytesReceivedWhileIdleAreDropped) {
 }
 
 TEST_F(Engine, UnusedStateValuesLeaveTheBytesAlone) {
-    rig.s.CurrentOperation = 7;
+    rig.s.CurrentOperation = kUnscannedState;
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(rig.s.ReceiveBuffer, "OK\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, 7);
+    EXPECT_EQ(rig.s.CurrentOperation, kUnscannedState);
 }
 
 TEST_F(Engine, CompletionLineSplitOverTwoChunks) {
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     rig.s.BatchTotal = 3;
     rig.s.Progress.ProgressBar2.Step = 1;
     rig.s.Progress.ProgressBar1.Step = 1;
     Deliver(rig.s, "O");
     EXPECT_TRUE(rig.s.Timer1.Enabled);
-    EXPECT_EQ(rig.s.CurrentOperation, Erasing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Erasing);
     Deliver(rig.s, "K\r\n");
     EXPECT_EQ(g_batchCalls, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
     EXPECT_EQ(rig.s.Progress.LongStatus, "Удаляем файл 2 из 3");
 }
 
 TEST_F(Engine, CompletionLineMustBeExact) {
-    Begin(ChangingFolder);
+    Begin(OperationState::ChangingFolder);
     Deliver(rig.s, " OK\r\nOK \r\nAT+FSCD=\"T\"\r\n\r\n");
     EXPECT_EQ(g_batchCalls, 0);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
@@ -102,7 +102,7 @@ TEST_F(Engine, ListingStoresEntriesInTheModelCodePage) {
     PhoneNode root;
     PhoneNode* folder = AddChildFolder("My Sounds", &root, 'T');
     rig.s.CurrentFolder = folder;
-    Begin(Listing);
+    Begin(OperationState::Listing);
     Deliver(rig.s,
             "AT+FSDL=\"T\"\r\n"
             "+FSDL: \"a.mid\",1,0,0,0,1200,1\r\n"
@@ -123,16 +123,16 @@ TEST_F(Engine, ListingStoresEntriesInTheModelCodePage) {
     EXPECT_FALSE(rig.s.Progress.Visible);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_EQ(rig.s.ReceiveBuffer, "trailing");
 }
 
 TEST_F(Engine, ListingOfAnEmptyFolderEndsToo) {
     PhoneNode root;
     rig.s.CurrentFolder = AddChildFolder("Voice", &root, 'Q');
-    Begin(Listing);
+    Begin(OperationState::Listing);
     Deliver(rig.s, "OK\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
 }
 
@@ -143,7 +143,7 @@ TEST_F(Engine, CachingFillsTheQueuedFolder) {
     rig.s.FolderQueue[0] = a;
     rig.s.FolderQueue[1] = b;
     rig.s.QueuePosition = 1;
-    Begin(Caching);
+    Begin(OperationState::Caching);
     Deliver(rig.s, "+FSDL: \"v.amr\",1,0,0,0,300,0\r\n");
     EXPECT_TRUE(HasFile(b, "v.amr"));
     EXPECT_FALSE(HasFile(a, "v.amr"));
@@ -157,7 +157,7 @@ class Download : public Engine {
         target = dir.File("down.bin");
         rig.s.DownloadTarget = target;
         rig.s.LocalFile.Create(target);
-        Begin(Reading);
+        Begin(OperationState::Reading);
         rig.s.ReadBytesReceived = 0;
     }
     // The phone's output for a file: the header, then one chunk per data line with
@@ -180,7 +180,7 @@ class Download : public Engine {
             Deliver(rig.s, chunks[i]);
             if (i + 1 < chunks.size()) {
                 // Nothing but the phone's own "OK" completes the read.
-                ASSERT_EQ(rig.s.CurrentOperation, Reading) << "after chunk " << i;
+                ASSERT_EQ(rig.s.CurrentOperation, OperationState::Reading) << "after chunk " << i;
                 ASSERT_TRUE(rig.s.ReceiveBuffer.empty()) << "after chunk " << i;
             }
         }
@@ -196,7 +196,7 @@ TEST_F(Download, MatchingChecksum) {
     EXPECT_EQ(ReadFile(target), data);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_EQ(g_batchCalls, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
     // One marker answer per data line.
     EXPECT_EQ(rig.port.All(), "##>\r\n##>\r\n##>\r\n");
@@ -285,25 +285,26 @@ TEST_F(Download, EndlessReadEndsLikeAMalformedReply) {
         Deliver(rig.s, "+FSFR: 0,1024,0\r\n");
         if (round == 0) {
             Deliver(rig.s, "+FSFR: 1,512,");
-            for (int i = 0; i < 16 && rig.s.CurrentOperation == Reading; ++i)
+            for (int i = 0; i < 16 && rig.s.CurrentOperation == OperationState::Reading; ++i)
                 Deliver(rig.s, std::string(1000, 'x'));
         } else {
             const std::string block = "+FSFR: 1,512," + std::string(512, 'y') + "\r\n#OK#";
-            for (int i = 0; i < 16 && rig.s.CurrentOperation == Reading; ++i) Deliver(rig.s, block);
+            for (int i = 0; i < 16 && rig.s.CurrentOperation == OperationState::Reading; ++i)
+                Deliver(rig.s, block);
             // Two blocks and the slack went through, never far more than announced.
             EXPECT_LE(ReadFile(target).size(), 1024u + 1024u / 8 + 4096u) << round;
         }
         ASSERT_EQ(rig.ui.messages.size(), 1u) << round;
         EXPECT_EQ(rig.ui.messages[0].text.rfind("Телефон прислал неверный ответ\r\n", 0), 0u);
         ExpectEndedCleanly();
-        EXPECT_TRUE(rig.s.ReceiveBuffer.empty() || rig.s.CurrentOperation == Idle);
+        EXPECT_TRUE(rig.s.ReceiveBuffer.empty() || rig.s.CurrentOperation == OperationState::Idle);
     }
 }
 
 TEST_F(Engine, MalformedListingSizeEndsTheListingCleanly) {
     PhoneNode root;
     rig.s.CurrentFolder = AddChildFolder("My Sounds", &root, 'T');
-    Begin(Listing);
+    Begin(OperationState::Listing);
     Deliver(rig.s, "+FSDL: \"a.mid\",1,0,0,0,12k,0\r\nOK\r\n");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_NE(rig.ui.messages[0].text.find("неверный ответ"), std::string::npos);
@@ -312,7 +313,7 @@ TEST_F(Engine, MalformedListingSizeEndsTheListingCleanly) {
 
 TEST_F(Engine, MalformedErrorCodeEndsTheOperationCleanly) {
     rig.s.LocalFile.Create(dir.File("w.bin"));
-    Begin(Writing);
+    Begin(OperationState::Writing);
     Deliver(rig.s, "+CME ERROR: oops\r\n");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_NE(rig.ui.messages[0].text.find("неверный ответ"), std::string::npos);
@@ -321,13 +322,17 @@ TEST_F(Engine, MalformedErrorCodeEndsTheOperationCleanly) {
 
 TEST_F(Engine, ErrorLineInEachState) {
     struct Case {
-        int32_t state;
+        OperationState state;
         const char* text;
     } cases[] = {
-        {Listing, "Ошибка чтения каталога"},       {Reading, "Ошибка чтения файла"},
-        {Writing, "Ошибка записи файла"},          {Erasing, "Ошибка удаления файла"},
-        {CompilingJava, "Ошибка компиляции JAVA"}, {Caching, "Ошибка кэширования спика файлов"},
-        {ChangingFolder, "Х.З. Что за ошибка"},    {Overwriting, "Ошибка перезаписи файла"},
+        {OperationState::Listing, "Ошибка чтения каталога"},
+        {OperationState::Reading, "Ошибка чтения файла"},
+        {OperationState::Writing, "Ошибка записи файла"},
+        {OperationState::Erasing, "Ошибка удаления файла"},
+        {OperationState::CompilingJava, "Ошибка компиляции JAVA"},
+        {OperationState::Caching, "Ошибка кэширования спика файлов"},
+        {OperationState::ChangingFolder, "Х.З. Что за ошибка"},
+        {OperationState::Overwriting, "Ошибка перезаписи файла"},
     };
     for (const auto& c : cases) {
         rig.ui.messages.clear();
@@ -337,23 +342,23 @@ TEST_F(Engine, ErrorLineInEachState) {
         // read from the wrong place, which ends the operation as a bad reply).
         Deliver(rig.s, "echo\r\nAT+X: +CME ERROR: 2007\r\n");
         ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
-        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
         rig.ui.messages.clear();
         Begin(c.state);
         Deliver(rig.s, "+CME ERROR: 2007\r\n");
         ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
         EXPECT_EQ(rig.ui.messages[0].text, std::string(c.text) + "\r\nПамять заполнена");
-        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
         EXPECT_TRUE(rig.s.MainWindow.Enabled);
         EXPECT_EQ(g_batchCalls, 0);
     }
 }
 
 TEST_F(Engine, ErrorLineDuringInitialisationIsSkipped) {
-    rig.s.CurrentOperation = Initialising;
+    rig.s.CurrentOperation = OperationState::Initialising;
     rig.s.TimerOn();
     Deliver(rig.s, "+CME ERROR: 11\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Initialising);
     EXPECT_TRUE(rig.ui.messages.empty());
     EXPECT_TRUE(rig.s.Timer1.Enabled);
 }
@@ -363,11 +368,11 @@ TEST_F(Engine, InitialisationOkStartsTheCachingPass) {
     rig.port.ClearWrites();
     Deliver(rig.s, "ATZ\r\nOK\r\n");
     // The line must stay quiet for a moment first: nothing is sent yet.
-    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Initialising);
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
     EXPECT_TRUE(rig.port.writes.empty());
     WatchdogExpired(rig.s);
-    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Caching);
     EXPECT_TRUE(rig.s.Progress.Visible);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
     EXPECT_EQ(rig.s.Timer1.Interval, 10000);
@@ -380,8 +385,8 @@ TEST_F(Engine, WritePromptSendsOneBlockAndDropsWhatFollows) {
     WriteFile(path, data);
     rig.s.LocalFile.OpenRead(path);
     rig.s.UploadSize = 1000;
-    SendPhoneCommand(rig.s, Write, "w.bin");
-    Begin(Writing);
+    SendPhoneCommand(rig.s, PhoneCommand::Write, "w.bin");
+    Begin(OperationState::Writing);
     rig.s.BatchTotal = 3;
     rig.s.Progress.ProgressBar2.Step = 1;
     rig.port.ClearWrites();
@@ -393,7 +398,7 @@ TEST_F(Engine, WritePromptSendsOneBlockAndDropsWhatFollows) {
     EXPECT_EQ(rig.port.All(), data);
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(g_batchCalls, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
     EXPECT_EQ(rig.s.Progress.ProgressBar1.Position, 0);
     EXPECT_EQ(rig.s.Progress.LongStatus, "Копируем файл 2 из 3");
@@ -401,30 +406,30 @@ TEST_F(Engine, WritePromptSendsOneBlockAndDropsWhatFollows) {
 }
 
 TEST_F(Engine, FolderChangeAndOverwriteHandOverToTheBatch) {
-    Begin(ChangingFolder);
+    Begin(OperationState::ChangingFolder);
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(g_batchCalls, 1);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
-    Begin(Overwriting);
+    Begin(OperationState::Overwriting);
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(g_batchCalls, 2);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
 }
 
 TEST_F(Engine, WithoutABatchTheOperationStillEnds) {
     rig.s.BatchStep = nullptr;
-    Begin(ChangingFolder);
+    Begin(OperationState::ChangingFolder);
     Deliver(rig.s, "OK\r\n");
     ExpectEndedCleanly();
 }
 
 TEST_F(Engine, BytesArrivingWhileAMessageIsOpenAreDropped) {
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     rig.ui.onMessage = [this] { Deliver(rig.s, "OK\r\n"); };
     Deliver(rig.s, "+CME ERROR: 11\r\n");
     EXPECT_EQ(g_batchCalls, 0);
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
 }
 
 // The phone's output for a read, cut where the phone waits for the marker's
@@ -462,7 +467,7 @@ TEST_F(Download, ChunkBoundaryAtEveryByte) {
                 if (i == cut) {
                     Deliver(rig.s, segments[i].substr(0, at));
                     ASSERT_EQ(rig.port.writes.size(), i) << cut << "/" << at;
-                    ASSERT_EQ(rig.s.CurrentOperation, Reading) << cut << "/" << at;
+                    ASSERT_EQ(rig.s.CurrentOperation, OperationState::Reading) << cut << "/" << at;
                     Deliver(rig.s, segments[i].substr(at));
                 } else {
                     Deliver(rig.s, segments[i]);
@@ -505,11 +510,11 @@ TEST_F(Engine, EntryNamedLikeAnErrorReportIsListed) {
     PhoneNode root;
     PhoneNode* folder = AddChildFolder("My Sounds", &root, 'T');
     rig.s.CurrentFolder = folder;
-    Begin(Listing);
+    Begin(OperationState::Listing);
     Deliver(rig.s, "+FSDL: \"+CME ERROR: 11\",1,0,0,0,12,0\r\nOK\r\n");
     EXPECT_TRUE(HasFile(folder, "+CME ERROR: 11"));
     EXPECT_TRUE(rig.ui.messages.empty());
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
 }
 
 // A rename whose phone copy may already be erased: an error report, or a reply
@@ -518,7 +523,7 @@ TEST_F(Engine, FailedRenameTellsWhereTheFileWasKept) {
     for (const char* reply : {"+CME ERROR: 2007\r\n", "+CME ERROR: x\r\n"}) {
         rig.ui.messages.clear();
         rig.s.RenameRescuePath = "/tmp/orvofm-kept";
-        Begin(Writing);
+        Begin(OperationState::Writing);
         Deliver(rig.s, reply);
         ASSERT_EQ(rig.ui.messages.size(), 2u) << reply;
         EXPECT_EQ(rig.ui.messages[1].text, "Файл сохранён в /tmp/orvofm-kept");
@@ -526,7 +531,7 @@ TEST_F(Engine, FailedRenameTellsWhereTheFileWasKept) {
     }
     // Nothing more to say when no rename was interrupted.
     rig.ui.messages.clear();
-    Begin(Writing);
+    Begin(OperationState::Writing);
     Deliver(rig.s, "+CME ERROR: 2007\r\n");
     EXPECT_EQ(rig.ui.messages.size(), 1u);
 }
@@ -550,15 +555,15 @@ class ErrorReread : public Engine {
 };
 
 TEST_F(ErrorReread, OneRereadAndNoChain) {
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     Deliver(rig.s, "+CME ERROR: 11\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Listing);
     EXPECT_EQ(rig.port.All(), "AT+FSDL=\"T\"\r\n");
     Deliver(rig.s, "+CME ERROR: 3\r\n");
     ASSERT_EQ(rig.ui.messages.size(), 2u);
     EXPECT_EQ(rig.ui.messages[1].text, "Ошибка чтения каталога\r\n");
     EXPECT_EQ(Listings(), 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
     EXPECT_FALSE(rig.s.Progress.Visible);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
@@ -566,32 +571,32 @@ TEST_F(ErrorReread, OneRereadAndNoChain) {
     // A listing the user starts gets its one re-read again.
     RereadCurrentFolder(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Listing);
     EXPECT_EQ(Listings(), 3);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_EQ(Listings(), 3);
 }
 
 TEST_F(ErrorReread, CompletedRereadClearsTheMark) {
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     Deliver(rig.s, "+CME ERROR: 11\r\n");
     Deliver(rig.s, "+FSDL: \"a.mid\",1,0,0,0,5,0\r\nOK\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_TRUE(HasFile(sounds, "a.mid"));
     // The next failure of the folder's listing is re-read once more.
     RereadCurrentFolder(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Listing);
 }
 
 TEST_F(ErrorReread, SilentRereadClearsTheMark) {
-    Begin(Erasing);
+    Begin(OperationState::Erasing);
     Deliver(rig.s, "+CME ERROR: 11\r\n");
     WatchdogExpired(rig.s);
     RereadCurrentFolder(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Listing);
 }
 
 // At the root the re-read is a whole caching pass; one that fails is not repeated
@@ -600,11 +605,11 @@ TEST_F(ErrorReread, CachingPassAtTheRootIsRepeatedOnce) {
     rig.s.CurrentFolder = rig.s.PhoneTree.get();
     StartFolderCaching(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Caching);
     EXPECT_EQ(Listings(), 2);
     Deliver(rig.s, "OK\r\n");
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_EQ(Listings(), 3);
     EXPECT_EQ(rig.ui.messages.size(), 2u);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
@@ -612,12 +617,13 @@ TEST_F(ErrorReread, CachingPassAtTheRootIsRepeatedOnce) {
 
     // A pass that lists every folder clears the mark.
     RereadCurrentFolder(rig.s);
-    for (int i = 0; i < 40 && rig.s.CurrentOperation == Caching; ++i) Deliver(rig.s, "OK\r\n");
-    ASSERT_EQ(rig.s.CurrentOperation, Idle);
+    for (int i = 0; i < 40 && rig.s.CurrentOperation == OperationState::Caching; ++i)
+        Deliver(rig.s, "OK\r\n");
+    ASSERT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.RereadAfterError);
     RereadCurrentFolder(rig.s);
     Deliver(rig.s, "+CME ERROR: 3\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Caching);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ class FileOpsTest : public ::testing::Test {
         for (const char* name : path) node = FindChildFolder(name, node);
         s().CurrentFolder = node;
         ShowFolder(s(), node);
-        s().CurrentOperation = Idle;
+        s().CurrentOperation = OperationState::Idle;
         phone().Commands.clear();
     }
     void Local(const std::string& name, const std::string& data) {
@@ -92,7 +92,8 @@ class FileOpsTest : public ::testing::Test {
         for (const auto& n : utf8Names) ASSERT_TRUE(rig.pane.Select(Ansi(n))) << n;
     }
     bool Ready() {
-        return s().CurrentOperation == Idle && s().MainWindow.Enabled && !s().Progress.Visible;
+        return s().CurrentOperation == OperationState::Idle && s().MainWindow.Enabled &&
+               !s().Progress.Visible;
     }
     int CountMessages(const std::string& text) {
         int n = 0;
@@ -322,7 +323,7 @@ TEST_F(FileOpsTest, FolderRowsAndUnquotableNamesAreNotDownloaded) {
     Connect({});
     AddFile(s().CurrentFolder, "a\"b", 4);  // a name no command can quote
     ShowFolder(s(), s().CurrentFolder);
-    s().CurrentOperation = Idle;
+    s().CurrentOperation = OperationState::Idle;
     SelectPhone({"java", "a\"b", "root.txt"});
     DownloadSelectedFiles(s());
     rig.link.Pump();
@@ -344,7 +345,7 @@ TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
     Connect({"Images", "My Images"});
     SelectPhone({"f1.bin", "f2.bin", "f3.bin", "f4.bin", "f5.bin"});
     DownloadSelectedFiles(s());
-    while (s().CurrentOperation != Reading) ASSERT_EQ(rig.link.Pump(1), 1);
+    while (s().CurrentOperation != OperationState::Reading) ASSERT_EQ(rig.link.Pump(1), 1);
     rig.link.Pump(1);  // the first bytes of the file
     RequestAbort(s());
     EXPECT_EQ(s().Progress.LongStatus, "Завершение текущей операции");
@@ -558,7 +559,7 @@ TEST_F(FileOpsTest, SilenceDuringTheWriteBackIsEndedAndTheBytesAreFound) {
     while (s().OperationStep != 3) ASSERT_EQ(rig.link.Pump(1), 1);
     phone().Faults.silent = true;
     rig.link.Pump();
-    ASSERT_EQ(s().CurrentOperation, Writing);
+    ASSERT_EQ(s().CurrentOperation, OperationState::Writing);
     ASSERT_TRUE(s().Timer1.Enabled);
     WatchdogExpired(s());
     EXPECT_EQ(CountMessages("Телефон не отвечает"), 1);
@@ -604,7 +605,7 @@ TEST_F(FileOpsTest, RenameOfAFileTooLargeToAnnounceNeverErasesIt) {
         FindChildFolder("My Images", FindChildFolder("Images", t.s.PhoneTree.get()));
     AddFile(folder, "big.bin", INT32_MAX);
     t.s.CurrentFolder = folder;
-    t.s.CurrentOperation = Idle;
+    t.s.CurrentOperation = OperationState::Idle;
     ShowFolder(t.s, folder);
     ASSERT_TRUE(t.pane.Select("big.bin"));
     t.ui.renameAnswers.push_back({1, "b.bin"});
@@ -613,11 +614,11 @@ TEST_F(FileOpsTest, RenameOfAFileTooLargeToAnnounceNeverErasesIt) {
     const std::string temp = t.s.TempFilePath;
     t.s.ReceiveBuffer = "OK\r\n";  // the change of folder: the read goes out
     ProcessReplies(t.s);
-    ASSERT_EQ(t.s.CurrentOperation, Reading);
+    ASSERT_EQ(t.s.CurrentOperation, OperationState::Reading);
 
     // The phone delivered more than a Write command can announce (a sparse file
     // stands in for it); the engine ends the read and hands over.
-    t.s.CurrentOperation = Idle;
+    t.s.CurrentOperation = OperationState::Idle;
     t.s.LocalFile.Close();
     ASSERT_EQ(::truncate(temp.c_str(), int64_t{1} << 31), 0);
     t.s.ExpectedCrc = 0;
@@ -686,7 +687,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
     };
     auto midRead = [&] {
         rig.link.Pump(3);  // the header and the first blocks
-        ASSERT_EQ(s().CurrentOperation, Reading);
+        ASSERT_EQ(s().CurrentOperation, OperationState::Reading);
         rig.link.pending.clear();
     };
     const std::vector<Failure> failures = {
@@ -718,7 +719,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
          [&] {
              midRead();
              s().LocalFile.Close();  // what ending the program does to it
-             s().CurrentOperation = Idle;
+             s().CurrentOperation = OperationState::Idle;
              s().TimerOff();
              s().CloseProgress();
              s().EnableMainWindow(true);
@@ -738,7 +739,7 @@ TEST_F(FileOpsTest, FailedDownloadLeavesTheFolderAsItWas) {
         EXPECT_EQ(LocalNames(), before) << f.what;
         EXPECT_TRUE(GetFile(dir + "/song.bin") == "the user's own bytes") << f.what;
         EXPECT_FALSE(s().LocalFile.IsOpen()) << f.what;
-        EXPECT_EQ(s().CurrentOperation, Idle) << f.what;
+        EXPECT_EQ(s().CurrentOperation, OperationState::Idle) << f.what;
         if (f.kind != MessageKind::Notice) {
             ASSERT_FALSE(rig.ui.messages.empty()) << f.what;
             EXPECT_EQ(rig.ui.messages.back().kind, f.kind) << f.what;
@@ -857,7 +858,7 @@ TEST_F(FileOpsTest, RenameThatFailsBeforeTheEraseShowsTheOldName) {
     RenameSelectedFile(s());
     rig.link.Pump(2);  // the change of folder and the read's header
     rig.link.pending.clear();
-    ASSERT_EQ(s().CurrentOperation, Reading);
+    ASSERT_EQ(s().CurrentOperation, OperationState::Reading);
     WatchdogExpired(s());
     EXPECT_EQ(rig.pane.Captions(), std::vector<std::string>{"old.bin"});
     EXPECT_TRUE(TempFiles().empty());

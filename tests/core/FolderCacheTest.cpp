@@ -29,7 +29,7 @@ std::string ListCommand(char code) {
 
 // Answers every listing of a pass with "OK" (plus the given entries for a code).
 void RunPass(TestRig& r, const std::map<char, std::string>& entries = {}) {
-    for (int i = 0; i < 20 && r.s.CurrentOperation == Caching; ++i) {
+    for (int i = 0; i < 20 && r.s.CurrentOperation == OperationState::Caching; ++i) {
         const std::string& last = r.port.writes.back();
         char code = last[9];
         auto it = entries.find(code);
@@ -65,7 +65,7 @@ TEST(FolderCacheTest, CollectFoldersNeverQueuesMoreThan32) {
 
 TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown) {
     TestRig r;
-    r.s.CurrentOperation = Idle;
+    r.s.CurrentOperation = OperationState::Idle;
     StartFolderCaching(r.s);
     // Listing needs no staging buffer: it is allocated by the first transfer.
     EXPECT_TRUE(r.s.TransferBuffer.empty());
@@ -74,7 +74,7 @@ TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown)
     EXPECT_EQ(r.s.Progress.ProgressBar1.Max, 14);
     EXPECT_EQ(r.s.Progress.ProgressBar2.Max, 14);
     EXPECT_TRUE(r.s.Progress.Visible);
-    EXPECT_EQ(r.s.CurrentOperation, Caching);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Caching);
 
     RunPass(r, {{'T', "+FSDL: \"tune.mid\",0,0,0,0,100,\r\n+FSDL: \"empty\",0,0,0,0,0,\r\n"},
                 {' ', "+FSDL: \"top.txt\",0,0,0,0,5,\r\n"}});
@@ -83,7 +83,7 @@ TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown)
     ASSERT_EQ(r.port.writes.size(), 14u);
     for (std::size_t i = 0; i < 14; ++i) EXPECT_EQ(r.port.writes[i], ListCommand(expectedCodes[i]));
 
-    EXPECT_EQ(r.s.CurrentOperation, Idle);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Idle);
     ASSERT_NE(r.s.CurrentFolder, nullptr);
     EXPECT_EQ(r.s.CurrentFolder, r.s.PhoneTree.get());
     EXPECT_FALSE(r.s.Progress.Visible);
@@ -101,14 +101,14 @@ TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown)
 
 TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown) {
     TestRig r;
-    r.s.CurrentOperation = Idle;
+    r.s.CurrentOperation = OperationState::Idle;
     StartFolderCaching(r.s);
     RunPass(r);
     PhoneNode* oldRoot = r.s.PhoneTree.get();
     AddFile(oldRoot, "uploaded", 3);
 
     RereadCurrentFolder(r.s);  // at the root: a whole new pass
-    EXPECT_EQ(r.s.CurrentOperation, Caching);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Caching);
     // Busy like every other operation: nothing else may start during the pass.
     EXPECT_FALSE(r.s.MainWindow.Enabled);
     EXPECT_TRUE(r.s.Progress.Visible);
@@ -122,7 +122,7 @@ TEST(FolderCacheTest, RescanAtTheRootReplacesTheTreeAndKeepsTheOldOneWhileShown)
     ASSERT_EQ(r.ui.messages.size(), 1u);
     EXPECT_EQ(r.ui.messages[0].text, "Ошибка кэширования спика файлов\r\n");
     // The error report re-reads the current folder, the root: another pass.
-    ASSERT_EQ(r.s.CurrentOperation, Caching);
+    ASSERT_EQ(r.s.CurrentOperation, OperationState::Caching);
     EXPECT_EQ(r.s.CurrentFolder, oldRoot);
     EXPECT_EQ(r.s.ShownTree.get(), oldRoot);
     EXPECT_TRUE(HasFile(r.s.CurrentFolder, "uploaded"));

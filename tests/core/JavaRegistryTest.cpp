@@ -34,7 +34,7 @@ class JavaRegistryTest : public ::testing::Test {
         r.s.PhoneTree = SeedStandardFolders();
         r.s.CurrentFolder = r.s.PhoneTree.get();
         r.s.TransferBuffer.resize(kTransferBufferSize);
-        r.s.CurrentOperation = Idle;
+        r.s.CurrentOperation = OperationState::Idle;
         java = FindChildFolder("java", r.s.PhoneTree.get());
     }
     // What the "Compile Java" handler does before the rebuild starts.
@@ -56,7 +56,7 @@ class JavaRegistryTest : public ::testing::Test {
         return std::string(reinterpret_cast<const char*>(r.s.SuitesList), r.s.SuitesListLength);
     }
     void ExpectEnded() {
-        EXPECT_EQ(r.s.CurrentOperation, Idle);
+        EXPECT_EQ(r.s.CurrentOperation, OperationState::Idle);
         EXPECT_FALSE(r.s.Progress.Visible);
         EXPECT_TRUE(r.s.MainWindow.Enabled);
     }
@@ -76,7 +76,7 @@ TEST_F(JavaRegistryTest, ExampleFolderGivesTheDocumentedRecordsAndTheWholeExchan
         15);
     EXPECT_EQ(Suites(), expected);
     EXPECT_EQ(r.port.All(), "AT+FSCD=\"`\"\r\n");
-    EXPECT_EQ(r.s.CurrentOperation, CompilingJava);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::CompilingJava);
     EXPECT_EQ(r.s.Progress.QuickStatus, "Заходим в java");
 
     // Neither registry file is listed: straight on to the write of suites.utf.
@@ -191,7 +191,7 @@ TEST_F(JavaRegistryTest, ListFillingTheWholeRoomIsAccepted) {
     Start();
     EXPECT_EQ(r.s.SuitesListLength, 4100);
     EXPECT_TRUE(r.ui.messages.empty());
-    EXPECT_EQ(r.s.CurrentOperation, CompilingJava);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::CompilingJava);
 }
 
 TEST_F(JavaRegistryTest, ListTooLongForTheRegistryIsRefusedAndNothingIsSent) {

@@ -53,7 +53,7 @@ class PhoneJobsTest : public ::testing::Test {
         phone().Commands.clear();
     }
     bool Ready() {
-        return rig.s.CurrentOperation == Idle && rig.s.MainWindow.Enabled &&
+        return rig.s.CurrentOperation == OperationState::Idle && rig.s.MainWindow.Enabled &&
                !rig.s.Progress.Visible;
     }
     // The reads of a file the phone was asked for.

@@ -145,14 +145,14 @@ TEST(PhoneTreeTest, VeryLongListsAndSiblingChainsAreReleasedWithoutDeepRecursion
 TEST(PhoneTreeTest, ShowFolderListsSubFoldersThenFilesAndSetsIdleOnlyWithFiles) {
     TestRig r;
     SmallTree t;
-    r.s.CurrentOperation = Listing;
+    r.s.CurrentOperation = OperationState::Listing;
     ShowFolder(r.s, t.b);  // no sub-folders, no files
     EXPECT_EQ(r.pane.Count(), 0);
-    EXPECT_EQ(r.s.CurrentOperation, Listing);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Listing);
 
     ShowFolder(r.s, t.root.get());  // sub-folders only
     EXPECT_EQ(r.pane.Count(), 2);
-    EXPECT_EQ(r.s.CurrentOperation, Listing);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Listing);
 
     AddFile(t.root.get(), "Zeta.bin", 1234);
     AddFile(t.root.get(), "b.txt", 7);
@@ -161,7 +161,7 @@ TEST(PhoneTreeTest, ShowFolderListsSubFoldersThenFilesAndSetsIdleOnlyWithFiles) 
     EXPECT_EQ(r.pane.Image(0), 0);
     EXPECT_EQ(r.pane.Image(1), 1);
     EXPECT_EQ(r.pane.SizeText(3), "1234");
-    EXPECT_EQ(r.s.CurrentOperation, Idle);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Idle);
 
     ShowFolder(r.s, nullptr);  // nothing happens
     EXPECT_EQ(r.pane.Count(), 4);
@@ -200,7 +200,7 @@ TEST(PhoneTreeTest, RereadClearsTheListAndSendsTheListingOfTheFolderCode) {
     SmallTree t;
     AddFile(t.a, "x", 1);
     AddFile(t.a, "y", 2);
-    r.s.CurrentOperation = Idle;
+    r.s.CurrentOperation = OperationState::Idle;
 
     RereadCurrentFolder(r.s);  // no current folder
     EXPECT_TRUE(r.port.writes.empty());
@@ -208,12 +208,12 @@ TEST(PhoneTreeTest, RereadClearsTheListAndSendsTheListingOfTheFolderCode) {
     r.s.CurrentFolder = t.c;  // container
     RereadCurrentFolder(r.s);
     EXPECT_TRUE(r.port.writes.empty());
-    EXPECT_EQ(r.s.CurrentOperation, Idle);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Idle);
 
     r.s.CurrentFolder = t.a;
     RereadCurrentFolder(r.s);
     EXPECT_EQ(r.port.All(), "AT+FSDL=\"A\"\r\n");
-    EXPECT_EQ(r.s.CurrentOperation, Listing);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Listing);
     EXPECT_FALSE(t.a->Files);
     EXPECT_TRUE(r.s.Timer1.Enabled);
     EXPECT_TRUE(r.s.Progress.Visible);

@@ -141,12 +141,12 @@ class ReadFraming : public ::testing::Test {
         ASSERT_NE(node, nullptr);
         s.CurrentFolder = node;
         ShowFolder(s, node);
-        s.CurrentOperation = Idle;
+        s.CurrentOperation = OperationState::Idle;
         link.Restart();
         ASSERT_TRUE(pane.Select("file.bin"));
         DownloadSelectedFiles(s);
         link.Pump();
-        EXPECT_EQ(s.CurrentOperation, Idle);
+        EXPECT_EQ(s.CurrentOperation, OperationState::Idle);
     }
     std::string Saved() {
         std::ifstream in(dir + "/file.bin", std::ios::binary);

@@ -80,7 +80,7 @@ TEST(StoreDataBlock, KeepsLineFeedsAndNulsOfTheData) {
 // ReportPhoneError ends every operation the same way; only the texts differ.
 class PhoneErrorReport : public ::testing::Test {
   protected:
-    void Report(int32_t state, const Bytes& line) {
+    void Report(OperationState state, const Bytes& line) {
         rig.s.CurrentOperation = state;
         rig.s.OperationStep = 3;
         rig.s.TimerOn();
@@ -94,22 +94,22 @@ class PhoneErrorReport : public ::testing::Test {
 
 TEST_F(PhoneErrorReport, OperationTextsAndDetails) {
     struct Case {
-        int32_t state;
+        OperationState state;
         const char* text;
     } cases[] = {
-        {Initialising, "Ошибка во время инициализации телефона"},
-        {Listing, "Ошибка чтения каталога"},
-        {Reading, "Ошибка чтения файла"},
-        {Writing, "Ошибка записи файла"},
-        {Erasing, "Ошибка удаления файла"},
-        {CompilingJava, "Ошибка компиляции JAVA"},
-        {Caching, "Ошибка кэширования спика файлов"},
-        {ChangingFolder, "Х.З. Что за ошибка"},
-        {Overwriting, "Ошибка перезаписи файла"},
-        {7, "Неопознанная ошибка"},
-        {9, "Неопознанная ошибка"},
-        {11, "Неопознанная ошибка"},
-        {Idle, "Неопознанная ошибка"},
+        {OperationState::Initialising, "Ошибка во время инициализации телефона"},
+        {OperationState::Listing, "Ошибка чтения каталога"},
+        {OperationState::Reading, "Ошибка чтения файла"},
+        {OperationState::Writing, "Ошибка записи файла"},
+        {OperationState::Erasing, "Ошибка удаления файла"},
+        {OperationState::CompilingJava, "Ошибка компиляции JAVA"},
+        {OperationState::Caching, "Ошибка кэширования спика файлов"},
+        {OperationState::ChangingFolder, "Х.З. Что за ошибка"},
+        {OperationState::Overwriting, "Ошибка перезаписи файла"},
+        {static_cast<OperationState>(7), "Неопознанная ошибка"},
+        {static_cast<OperationState>(9), "Неопознанная ошибка"},
+        {static_cast<OperationState>(11), "Неопознанная ошибка"},
+        {OperationState::Idle, "Неопознанная ошибка"},
     };
     struct Code {
         const char* line;
@@ -126,7 +126,7 @@ TEST_F(PhoneErrorReport, OperationTextsAndDetails) {
             ASSERT_EQ(rig.ui.messages.size(), 1u);
             EXPECT_EQ(rig.ui.messages[0].text, std::string(c.text) + "\r\n" + code.detail);
             EXPECT_EQ(rig.ui.messages[0].caption, "Ошибка");
-            EXPECT_EQ(rig.s.CurrentOperation, Idle);
+            EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
             EXPECT_EQ(rig.s.OperationStep, 0);
             EXPECT_FALSE(rig.s.Timer1.Enabled);
             EXPECT_TRUE(rig.s.MainWindow.Enabled);
@@ -136,23 +136,23 @@ TEST_F(PhoneErrorReport, OperationTextsAndDetails) {
 }
 
 TEST_F(PhoneErrorReport, CodeIsReadAfterTheFirstTwelveBytes) {
-    Report(Reading, "xxxxxxxxxxxx11\r\n");
+    Report(OperationState::Reading, "xxxxxxxxxxxx11\r\n");
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Ошибка чтения файла\r\nФайл не найден");
 }
 
 TEST_F(PhoneErrorReport, MalformedCodeThrowsBeforeChangingAnything) {
-    rig.s.CurrentOperation = Writing;
+    rig.s.CurrentOperation = OperationState::Writing;
     EXPECT_THROW(ReportPhoneError(rig.s, "+CME ERROR: abc\r\n"), ConversionError);
     EXPECT_THROW(ReportPhoneError(rig.s, "+CME ERROR: \r\n"), ConversionError);
-    EXPECT_EQ(rig.s.CurrentOperation, Writing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Writing);
     EXPECT_TRUE(rig.ui.messages.empty());
 }
 
 TEST_F(PhoneErrorReport, ClosesTheLocalFileOfTheFailedTransfer) {
     TempDir dir;
     rig.s.LocalFile.Create(dir.File("part.bin"));
-    Report(Reading, "+CME ERROR: 11\r\n");
+    Report(OperationState::Reading, "+CME ERROR: 11\r\n");
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
 }
 
@@ -161,9 +161,9 @@ TEST_F(PhoneErrorReport, RereadsTheCurrentFolder) {
     PhoneNode* sounds = AddChildFolder("My Sounds", &root, 'T');
     AddFile(sounds, "old.mid", 10);
     rig.s.CurrentFolder = sounds;
-    Report(Erasing, "+CME ERROR: 11\r\n");
+    Report(OperationState::Erasing, "+CME ERROR: 11\r\n");
     EXPECT_EQ(rig.port.All(), "AT+FSDL=\"T\"\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Listing);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Listing);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
 }
 

@@ -56,7 +56,7 @@ class UploadTest : public ::testing::Test {
         // As the copy starter leaves it once the phone has changed its folder.
         r.s.BatchStep = PrepareNextUpload;
         r.s.BatchTotal = 1;
-        r.s.CurrentOperation = ChangingFolder;
+        r.s.CurrentOperation = OperationState::ChangingFolder;
         r.s.ShowProgress();
         r.s.EnableMainWindow(false);
     }
@@ -89,7 +89,7 @@ class UploadTest : public ::testing::Test {
         return cmd;
     }
     void ExpectBatchEnded() {
-        EXPECT_EQ(r.s.CurrentOperation, Idle);
+        EXPECT_EQ(r.s.CurrentOperation, OperationState::Idle);
         EXPECT_FALSE(r.s.Progress.Visible);
         EXPECT_TRUE(r.s.MainWindow.Enabled);
         EXPECT_FALSE(r.s.Timer1.Enabled);
@@ -112,7 +112,7 @@ TEST_F(UploadTest, SizeLimitRefusesOneByteMoreAndTheBatchGoesOn) {
     EXPECT_EQ(r.ui.messages[0].caption, "Ошибка:");
     ASSERT_EQ(r.port.writes.size(), 1u);
     EXPECT_EQ(r.port.writes[0], ExpectedWrite("ok.bin", std::string(616448, 'o')));
-    EXPECT_EQ(r.s.CurrentOperation, Writing);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Writing);
     EXPECT_EQ(r.s.UploadSize, 616448);
     EXPECT_EQ(r.s.OperationStep, 0);
     ASSERT_TRUE(HasFile(images, "ok.bin"));
@@ -317,7 +317,7 @@ TEST_F(UploadTest, FileExistsAnsweredWithOverwriteErasesFirstThenWrites) {
     r.ui.existAnswers = {{5, ""}};
     PrepareNextUpload(r.s);
     EXPECT_EQ(r.port.All(), "AT+FSFE=-1,\"a.txt\"\r\n");
-    EXPECT_EQ(r.s.CurrentOperation, Overwriting);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Overwriting);
     EXPECT_FALSE(HasFile(images, "a.txt"));
     EXPECT_EQ(r.source.SelCount(), 1);
 
@@ -326,7 +326,7 @@ TEST_F(UploadTest, FileExistsAnsweredWithOverwriteErasesFirstThenWrites) {
     EXPECT_EQ(r.port.All(), ExpectedWrite("a.txt", "newer"));
     EXPECT_EQ(r.ui.existShown.size(), 1u);
     EXPECT_EQ(FindFile(images, "a.txt")->Size, 5);
-    EXPECT_EQ(r.s.CurrentOperation, Writing);
+    EXPECT_EQ(r.s.CurrentOperation, OperationState::Writing);
 }
 
 TEST_F(UploadTest, NamesThatWouldBreakTheCommandAreRefused) {

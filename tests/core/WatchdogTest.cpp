@@ -17,11 +17,11 @@ using prototest::TempDir;
 
 TEST(InitialisePhone, SendsTheResetAndWaits) {
     TestRig rig;
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     rig.s.OperationStep = 7;
     InitialisePhone(rig.s);
     EXPECT_EQ(rig.port.All(), "ATZ\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Initialising);
     EXPECT_EQ(rig.s.OperationStep, 0);
     EXPECT_EQ(rig.s.Timer1.Interval, 1000);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
@@ -59,7 +59,7 @@ TEST(Watchdog, AnswerToTheSixthResetStopsTheResets) {
     // Five resets are still unanswered: their late answers are waited for.
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
     WatchdogExpired(rig.s);
-    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Caching);
     int resets = 0;
     for (const auto& w : rig.port.writes) resets += w == "ATZ\r\n";
     EXPECT_EQ(resets, 6);
@@ -69,17 +69,17 @@ TEST(Watchdog, AnswerToTheSixthResetStopsTheResets) {
 // Every state that ends on silence: the texts, and the window given back.
 TEST(Watchdog, SilenceEndsTheOperation) {
     struct Case {
-        int32_t state;
+        OperationState state;
         const char* text;
         const char* caption;
     } cases[] = {
-        {Listing, "Ошибка соединения\r\nво время чтения файла", "Ошибка"},
-        {Reading, "Ошибка соединения\r\nво время записи файла", "Error"},
-        {Writing, "Телефон не отвечает", "Ошибка"},
-        {Erasing, "Телефон не отвечает", "Ошибка"},
-        {CompilingJava, "Телефон не отвечает", "Ошибка"},
-        {ChangingFolder, "Телефон не отвечает", "Ошибка"},
-        {Overwriting, "Телефон не отвечает", "Ошибка"},
+        {OperationState::Listing, "Ошибка соединения\r\nво время чтения файла", "Ошибка"},
+        {OperationState::Reading, "Ошибка соединения\r\nво время записи файла", "Error"},
+        {OperationState::Writing, "Телефон не отвечает", "Ошибка"},
+        {OperationState::Erasing, "Телефон не отвечает", "Ошибка"},
+        {OperationState::CompilingJava, "Телефон не отвечает", "Ошибка"},
+        {OperationState::ChangingFolder, "Телефон не отвечает", "Ошибка"},
+        {OperationState::Overwriting, "Телефон не отвечает", "Ошибка"},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -89,14 +89,14 @@ TEST(Watchdog, SilenceEndsTheOperation) {
         rig.s.ShowProgress();
         rig.s.EnableMainWindow(false);
         rig.s.TimerOn();
-        int32_t stateInBox = -1;
+        OperationState stateInBox = OperationState::Initialising;
         rig.ui.onMessage = [&] { stateInBox = rig.s.CurrentOperation; };
         WatchdogExpired(rig.s);
         ASSERT_EQ(rig.ui.messages.size(), 1u) << c.state;
         EXPECT_EQ(rig.ui.messages[0].text, c.text);
         EXPECT_EQ(rig.ui.messages[0].caption, c.caption);
-        EXPECT_EQ(stateInBox, Idle);  // bytes arriving meanwhile are dropped
-        EXPECT_EQ(rig.s.CurrentOperation, Idle);
+        EXPECT_EQ(stateInBox, OperationState::Idle);  // bytes arriving meanwhile are dropped
+        EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
         EXPECT_FALSE(rig.s.Progress.Visible);
         EXPECT_TRUE(rig.s.MainWindow.Enabled);
         EXPECT_FALSE(rig.s.Timer1.Enabled);
@@ -108,12 +108,12 @@ TEST(Watchdog, SilenceEndsTheOperation) {
 
 TEST(Watchdog, SilenceWhileCachingRestartsTheConnection) {
     TestRig rig;
-    rig.s.CurrentOperation = Caching;
+    rig.s.CurrentOperation = OperationState::Caching;
     rig.s.ShowProgress();
     rig.s.TimerOn();
     WatchdogExpired(rig.s);
     EXPECT_EQ(rig.port.closeCount, 1);
-    EXPECT_EQ(rig.s.CurrentOperation, Idle);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.Progress.Visible);
     ASSERT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_EQ(rig.ui.messages[0].text, "Телефон не отвечает");
@@ -128,7 +128,7 @@ TEST(Watchdog, LateResetAnswersNeverEndAListing) {
     InitialisePhone(rig.s);
     WatchdogExpired(rig.s);  // no answer within the interval: a second reset
     Deliver(rig.s, "OK\r\n");
-    EXPECT_EQ(rig.s.CurrentOperation, Initialising);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Initialising);
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleLateMs);
     rig.port.ClearWrites();
     Deliver(rig.s, "O");
@@ -136,7 +136,7 @@ TEST(Watchdog, LateResetAnswersNeverEndAListing) {
     EXPECT_EQ(rig.s.Timer1.Interval, kSettleQuietMs);
     EXPECT_TRUE(rig.port.writes.empty());
     WatchdogExpired(rig.s);  // quiet: the caching pass begins with nothing left over
-    ASSERT_EQ(rig.s.CurrentOperation, Caching);
+    ASSERT_EQ(rig.s.CurrentOperation, OperationState::Caching);
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());
     ASSERT_EQ(rig.port.writes.size(), 1u);
     const int32_t first = rig.s.QueuePosition;
@@ -147,9 +147,9 @@ TEST(Watchdog, LateResetAnswersNeverEndAListing) {
     TestRig chatty;
     InitialisePhone(chatty.s);
     Deliver(chatty.s, "OK\r\n");
-    for (int i = 0; i < 100 && chatty.s.CurrentOperation == Initialising; ++i)
+    for (int i = 0; i < 100 && chatty.s.CurrentOperation == OperationState::Initialising; ++i)
         Deliver(chatty.s, "RING\r\n");
-    EXPECT_EQ(chatty.s.CurrentOperation, Caching);
+    EXPECT_EQ(chatty.s.CurrentOperation, OperationState::Caching);
 }
 
 // The connection is given up: a late "OK" while the message is open is dropped
@@ -170,7 +170,9 @@ TEST(Watchdog, LateAnswerDuringTheTimeOutMessageIsDropped) {
 // A rename whose phone copy may already be erased: after the time-out the user
 // learns where the bytes are, in every state that ends on silence.
 TEST(Watchdog, SilenceTellsWhereARenamedFileWasKept) {
-    for (int32_t state : {ChangingFolder, Writing, Reading, Listing, Caching}) {
+    for (OperationState state :
+         {OperationState::ChangingFolder, OperationState::Writing, OperationState::Reading,
+          OperationState::Listing, OperationState::Caching}) {
         TestRig rig;
         rig.s.CurrentOperation = state;
         rig.s.RenameRescuePath = "/tmp/orvofm-kept";
@@ -188,7 +190,7 @@ TEST(Watchdog, SilenceTellsWhereARenamedFileWasKept) {
 
 TEST(Watchdog, NothingToDoWhileIdle) {
     TestRig rig;
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     rig.s.TimerOn();
     WatchdogExpired(rig.s);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
@@ -198,7 +200,7 @@ TEST(Watchdog, NothingToDoWhileIdle) {
 
 TEST(MarkerAnswer, OneAnswerPerChunkAndTheLastMarkerRemoved) {
     TestRig rig;
-    rig.s.CurrentOperation = 7;  // keeps the bytes, so the buffer can be inspected
+    rig.s.CurrentOperation = kUnscannedState;  // keeps the bytes, so the buffer can be inspected
     Deliver(rig.s, "ab#OK#cd");
     EXPECT_EQ(rig.port.All(), "##>\r\n");
     EXPECT_EQ(rig.s.ReceiveBuffer, "abcd");
@@ -215,7 +217,7 @@ TEST(MarkerAnswer, MarkerSplitBetweenChunksIsAnswered) {
         {"data#", "OK#"}, {"data#O", "K#"}, {"data#OK", "#"}, {"data#", "O", "K", "#"}};
     for (const auto& parts : splits) {
         TestRig rig;
-        rig.s.CurrentOperation = 7;  // keeps the bytes
+        rig.s.CurrentOperation = kUnscannedState;  // keeps the bytes
         for (std::size_t i = 0; i < parts.size(); ++i) {
             Deliver(rig.s, parts[i]);
             // Answered once the last byte of the marker is in, not before.
@@ -228,7 +230,7 @@ TEST(MarkerAnswer, MarkerSplitBetweenChunksIsAnswered) {
 
 TEST(MarkerAnswer, HeldBytesThatAreNoMarkerArriveInOrder) {
     TestRig rig;
-    rig.s.CurrentOperation = 7;
+    rig.s.CurrentOperation = kUnscannedState;
     Deliver(rig.s, "ab#O");
     EXPECT_EQ(rig.s.ReceiveBuffer, "ab");
     Deliver(rig.s, "x#");
@@ -252,12 +254,12 @@ TEST(MarkerAnswer, HoldingNeverStallsAReply) {
     TestRig rig;
     prototest::g_batchCalls = 0;
     rig.s.BatchStep = prototest::CountingBatchStep;
-    rig.s.CurrentOperation = Erasing;
+    rig.s.CurrentOperation = OperationState::Erasing;
     Deliver(rig.s, "OK\r\n#O");
     EXPECT_EQ(prototest::g_batchCalls, 1);
     // The next operation still sees those bytes, as it would any bytes that
     // followed a completion line.
-    rig.s.CurrentOperation = 7;
+    rig.s.CurrentOperation = kUnscannedState;
     Deliver(rig.s, "x");
     EXPECT_EQ(rig.s.ReceiveBuffer, "#Ox");
 }
@@ -268,17 +270,17 @@ TEST(MarkerAnswer, HeldBytesReceivedWhileIdleAreDropped) {
     TestRig rig;
     prototest::g_batchCalls = 0;
     rig.s.BatchStep = prototest::CountingBatchStep;
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     Deliver(rig.s, "late output#");
-    rig.s.CurrentOperation = Erasing;
+    rig.s.CurrentOperation = OperationState::Erasing;
     Deliver(rig.s, "OK\r\n");
     EXPECT_EQ(prototest::g_batchCalls, 1);
     EXPECT_TRUE(rig.port.writes.empty());
 
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     Deliver(rig.s, "#");
     Deliver(rig.s, "O");
-    rig.s.CurrentOperation = 7;
+    rig.s.CurrentOperation = kUnscannedState;
     Deliver(rig.s, "K#after");
     EXPECT_EQ(rig.port.All(), "##>\r\n");
     EXPECT_EQ(rig.s.ReceiveBuffer, "after");
@@ -293,7 +295,7 @@ TEST(MarkerAnswer, HeldBytesBehindAWritePromptAreDropped) {
     rig.s.WriteBytesLeft = 3;  // as announced by the Write command
     prototest::g_batchCalls = 0;
     rig.s.BatchStep = prototest::CountingBatchStep;
-    rig.s.CurrentOperation = Writing;
+    rig.s.CurrentOperation = OperationState::Writing;
     Deliver(rig.s, "##>\r\n#");
     EXPECT_EQ(rig.port.All(), "abc");
     Deliver(rig.s, "OK\r\n");
@@ -302,18 +304,18 @@ TEST(MarkerAnswer, HeldBytesBehindAWritePromptAreDropped) {
 
 TEST(MarkerAnswer, NewConnectionForgetsHeldBytes) {
     TestRig rig;
-    rig.s.CurrentOperation = 7;
+    rig.s.CurrentOperation = kUnscannedState;
     Deliver(rig.s, "#O");
     rig.s.ReceiveBuffer.clear();
     InitialisePhone(rig.s);
     Deliver(rig.s, "OK\r\n");
     WatchdogExpired(rig.s);
-    EXPECT_EQ(rig.s.CurrentOperation, Caching);
+    EXPECT_EQ(rig.s.CurrentOperation, OperationState::Caching);
 }
 
 TEST(MarkerAnswer, AnsweredWhileIdleToo) {
     TestRig rig;
-    rig.s.CurrentOperation = Idle;
+    rig.s.CurrentOperation = OperationState::Idle;
     Deliver(rig.s, "#OK#");
     EXPECT_EQ(rig.port.All(), "##>\r\n");
     EXPECT_TRUE(rig.s.ReceiveBuffer.empty());

@@ -485,7 +485,7 @@ class Run {
         std::fprintf(stderr, "-- messages:\n");
         for (const auto& m : ui.messages)
             std::fprintf(stderr, "   [%s] %s\n", m.caption.c_str(), Escape(m.text).c_str());
-        std::fprintf(stderr, "-- state %d, window %s\n", s.CurrentOperation,
+        std::fprintf(stderr, "-- state %d, window %s\n", static_cast<int>(s.CurrentOperation),
                      s.MainWindow.Enabled ? "enabled" : "disabled");
     }
 
@@ -584,7 +584,7 @@ class Run {
         }
         s.CurrentFolder = shown;
         ShowFolder(s, shown);
-        s.CurrentOperation = Idle;
+        s.CurrentOperation = OperationState::Idle;
         s.SetTimerInterval(10000);
         s.SetStatusText("Idle");
         s.EnableMainWindow(true);
@@ -744,16 +744,17 @@ class Run {
     void CheckAll() {
         wire.Check(port.writes);
 
-        const bool waiting = s.CurrentOperation != Idle;
+        const bool waiting = s.CurrentOperation != OperationState::Idle;
         // A reply is awaited only with the watchdog running, so no operation can
         // hang for good.
-        CHECK(!waiting || s.Timer1.Enabled, "state " + std::to_string(s.CurrentOperation));
+        CHECK(!waiting || s.Timer1.Enabled,
+              "state " + std::to_string(static_cast<int>(s.CurrentOperation)));
         // The window is usable exactly when no reply is awaited. The one exception:
         // the watchdog gave up on the phone and the settings dialog is open; the
         // window then stays as it was until the user starts again.
         if (!restartPending || waiting)
             CHECK(s.MainWindow.Enabled == !waiting,
-                  "state " + std::to_string(s.CurrentOperation) +
+                  "state " + std::to_string(static_cast<int>(s.CurrentOperation)) +
                       (s.MainWindow.Enabled ? ", window enabled" : ", window disabled"));
         // The progress dialog is shown only while the window is disabled.
         CHECK(!(s.Progress.Visible && s.MainWindow.Enabled && !waiting) || restartPending,
@@ -768,8 +769,8 @@ class Run {
     }
 
     void CheckFinal() {
-        CHECK(s.CurrentOperation == Idle,
-              "still waiting: state " + std::to_string(s.CurrentOperation));
+        CHECK(s.CurrentOperation == OperationState::Idle,
+              "still waiting: state " + std::to_string(static_cast<int>(s.CurrentOperation)));
         CHECK(!s.Timer1.Enabled);
         CHECK(s.MainWindow.Enabled || restartPending);
         CHECK(!s.LocalFile.IsOpen(), s.LocalFile.Path());

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,14 @@
 class PhoneEmulator;
 
 namespace orvo {
+
+// A state without replies of its own: the engine leaves what arrives in the buffer,
+// so a test can look at it.
+constexpr OperationState kUnscannedState = static_cast<OperationState>(7);
+// A state in a test's failure message: its number.
+inline std::ostream& operator<<(std::ostream& os, OperationState state) {
+    return os << static_cast<int>(state);
+}
 
 // A port that records every write.
 class RecordingPort : public IPort {

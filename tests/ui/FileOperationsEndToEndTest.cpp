@@ -674,7 +674,7 @@ TEST_F(FileOpsE2E, CopyToComputerBringsEveryByteAndStopsAtAReadOnlyFolder) {
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{"box:Ошибка:Диск только для чтения"});
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 0);
     EXPECT_EQ(SelectedOnPhone(), (std::vector<std::string>{"lines.bin", "ok.bin"}));
-    EXPECT_EQ(rig.s().CurrentOperation, Idle);
+    EXPECT_EQ(rig.s().CurrentOperation, OperationState::Idle);
 }
 
 // A slow line sends about 19 bytes every 10 ms; with a short quiet time on the
@@ -819,7 +819,7 @@ TEST_F(FileOpsE2E, PulledCableEndsADownloadAtOnceAndStartConnectsAgain) {
     rig.form->CopyToCompBtn->click();
     // A few blocks in: the transfer is under way.
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 4; }));
-    ASSERT_EQ(rig.s().CurrentOperation, Reading);
+    ASSERT_EQ(rig.s().CurrentOperation, OperationState::Reading);
 
     QElapsedTimer sincePulled;
     qint64 reportedAfter = -1;
@@ -925,7 +925,7 @@ TEST_F(FileOpsE2E, ExitFromTheMenuMidTransferAsksFirst) {
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "No"); });
     rig.form->Exit1->trigger();
     EXPECT_FALSE(rig.exited);
-    EXPECT_EQ(rig.s().CurrentOperation, Reading);
+    EXPECT_EQ(rig.s().CurrentOperation, OperationState::Reading);
 
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "Yes"); });
     rig.form->Exit1->trigger();

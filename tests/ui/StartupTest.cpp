@@ -173,7 +173,7 @@ TEST(StartUp, PulledCableWhileIdleIsReportedAtOnce) {
     EXPECT_LT(reportedAfter, 1000);
     EXPECT_FALSE(openAtReport);
     EXPECT_FALSE(rig.form->Timer1->isActive());
-    EXPECT_EQ(rig.s().CurrentOperation, Idle);
+    EXPECT_EQ(rig.s().CurrentOperation, OperationState::Idle);
 }
 
 TEST(StartUp, SettingsMenuClosesThePortAndANewStartRebuildsTheTree) {

@@ -237,8 +237,8 @@ struct ProgramRig {
     }
     void SettleTick() {
         // With the program's own clock running, its watchdog ends the wait itself.
-        if (!form || !form->Timer1->signalsBlocked() || s().CurrentOperation != Initialising ||
-            !s().ResetSettling) {
+        if (!form || !form->Timer1->signalsBlocked() ||
+            s().CurrentOperation != OperationState::Initialising || !s().ResetSettling) {
             settleChunks = -1;
             return;
         }
@@ -277,7 +277,8 @@ struct ProgramRig {
         return WaitUntil(
             [this] {
                 return s().CurrentFolder && s().CurrentFolder == s().PhoneTree.get() &&
-                       s().CurrentOperation == Idle && form->isEnabled() && pane()->Count() > 0;
+                       s().CurrentOperation == OperationState::Idle && form->isEnabled() &&
+                       pane()->Count() > 0;
             },
             ms);
     }

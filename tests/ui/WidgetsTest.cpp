@@ -471,7 +471,7 @@ TEST_F(MainWindowAlone, ErrorsInHandlersAreReportedNotThrown) {
     ModalAnswerer answers;
     answers.Then(ModalAnswerer::Ok());
     Session& s = form.session();
-    s.CurrentOperation = Listing;
+    s.CurrentOperation = OperationState::Listing;
     const std::string bad = "+FSDL: \"x.txt\",abc\r\n";
     form.Comm321->OnReceiveData(form.Comm321, reinterpret_cast<const uint8_t*>(bad.data()),
                                 static_cast<uint16_t>(bad.size()));

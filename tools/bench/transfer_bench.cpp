@@ -88,7 +88,8 @@ std::string GetFile(const std::string& path) {
 
 // No operation in flight and nothing modal on screen.
 bool Ready(const Session& s) {
-    return s.CurrentOperation == Idle && s.MainWindow.Enabled && !s.Progress.Visible;
+    return s.CurrentOperation == OperationState::Idle && s.MainWindow.Enabled &&
+           !s.Progress.Visible;
 }
 
 // Shows the phone folder at `path` under the root, as the double-clicks would.
@@ -97,7 +98,7 @@ void ShowPath(Session& s, std::initializer_list<const char*> path) {
     for (const char* name : path) node = FindChildFolder(name, node);
     s.CurrentFolder = node;
     ShowFolder(s, node);
-    s.CurrentOperation = Idle;
+    s.CurrentOperation = OperationState::Idle;
 }
 
 // Prints what the user would have been shown; true when nothing was.

@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
         Session& s = form.session();
         StallProbe probe;
         auto ready = [&] {
-            return s.CurrentOperation == Idle && s.MainWindow.Enabled && !s.Progress.Visible &&
-                   s.CurrentFolder != nullptr;
+            return s.CurrentOperation == OperationState::Idle && s.MainWindow.Enabled &&
+                   !s.Progress.Visible && s.CurrentFolder != nullptr;
         };
         auto step = [&](const char* what, const std::function<void()>& act) {
             probe.Begin();
