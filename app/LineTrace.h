@@ -1,24 +1,18 @@
-// A trace of the phone's line: every byte both ways, appended to a text file, one
-// record per line, for a user to send with a problem report and for the phone
-// emulator to replay (docs/reporting-problems.md describes the format).
+// A trace of the phone's line: every byte both ways, appended to a text file in
+// the format of protocol/TraceFormat.h, for a user to send with a problem report
+// and for the phone emulator to replay (docs/reporting-problems.md).
 //
-//   # orvo line trace 1
-//   # program: orvo-cli 0.1
-//   # port: /dev/ttyUSB0
-//   # speed: 115200
-//   # started: 2026-12-09 02:30:00.123 UTC
-//   0.000412 H "AT\r"
-//   0.031877 P "\r\nOK\r\n"
-//
-// Each record: seconds since the block's "started" line, H (the computer sent)
-// or P (the phone sent), and the bytes as a quoted literal. Writes are buffered
-// and flushed shortly after, so recording never waits on the disk.
+// The file holds every byte moved, so a new one is made readable by its owner
+// alone (0600), and so is a folder made for it (0700). Records are kept in memory
+// and written whole shortly after, so recording never waits on the disk, and the
+// file only ever ends with a whole record: a write that fails (a full disk) is
+// cut back to the last whole record and ends the trace, with the reason kept.
 #pragma once
 
 #include <QTimer>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <string>
 
 namespace orvo {
@@ -30,11 +24,13 @@ class LineTrace {
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
-    // Opens path for appending (creating its folder when missing). On failure the
-    // trace stays closed and error says why.
+    // Opens path for appending (creating its folder when missing). A path that is
+    // there but is not a regular file (a folder, a pipe, a device) is refused. On
+    // failure the trace stays closed and error says why.
     bool Open(const std::string& path, std::string& error);
+    // Writes what is kept and closes the file.
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 
     // Starts a block: the header lines; record times count from here.
@@ -43,20 +39,26 @@ class LineTrace {
     void Record(char direction, const void* data, std::size_t length);
     // A comment line ("# text").
     void Note(const std::string& text);
+    // Writes what is kept now; false when the trace could not be written.
+    bool Flush();
+
+    // Why the trace stopped at a write that failed; empty while every record
+    // reached the file. Open() clears it.
+    const std::string& Error() const { return error_; }
+    // Called once when a write fails (the trace is closed by then), with the reason.
+    std::function<void(const std::string&)> onFailed;
 
   private:
-    void Written();
+    void Add(const std::string& text);
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string path_;
+    std::string pending_;  // whole records not written yet
+    long long good_ = 0;   // the file's size after the last whole write
+    std::string error_;
     std::chrono::steady_clock::time_point start_;
     QTimer flush_;
 };
-
-// The bytes as the inside of a trace literal: printable ASCII stays, except '"'
-// and '\', which are escaped like CR, LF and TAB (\" \\ \r \n \t); every other byte
-// is \xHH with two upper-case hex digits.
-std::string EscapeTraceBytes(const void* data, std::size_t length);
 
 // The program's version, for the header.
 const char* ProgramVersion();

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 
+#include "engine/FileOperations.h"
 #include "engine/ReceiveHandler.h"
 #include "serial/SerialPorts.h"
 
@@ -72,10 +73,11 @@ bool PhoneLink::StartTrace(const std::string& path, const std::string& program,
     return true;
 }
 
-void PhoneLink::StopTrace() {
+bool PhoneLink::StopTrace() {
     if (trace_.IsOpen())
         trace_.Note("trace ended");
     trace_.Close();
+    return trace_.Error().empty();
 }
 
 void PhoneLink::TraceHeader() {
@@ -125,7 +127,20 @@ bool PhoneLink::WakePhone(int timeoutMs) {
     return IsOpen() && s_.PhoneTree && s_.CurrentFolder == s_.PhoneTree.get();
 }
 
+void PhoneLink::Abandon() {
+    abandoned_ = true;
+    s_.TimerOff();
+    Close();
+    s_.LocalFile.Close();  // a partial download never gets its name
+    Guarded([this] { NoteRenameRescue(s_); });
+    trace_.Flush();
+    if (quitWait_)
+        quitWait_();
+}
+
 bool PhoneLink::RunAndWait(const std::function<void()>& op, int timeoutMs) {
+    if (abandoned_)
+        return false;
     Guarded(op);
     if (SessionIdle() || !IsOpen())
         return true;

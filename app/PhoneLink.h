@@ -43,9 +43,25 @@ class PhoneLink : public IWatchdogClock {
     // the port is open. False, with the reason in error, when the file cannot be
     // written; the previous trace (if any) has ended either way.
     bool StartTrace(const std::string& path, const std::string& program, std::string& error);
-    void StopTrace();
+    // Ends the trace, its last records written. False when a write of it failed
+    // (now or earlier): TraceError() says why.
+    bool StopTrace();
     bool Tracing() const { return trace_.IsOpen(); }
     const std::string& TracePath() const { return trace_.Path(); }
+    // Why the trace stopped at a write that failed; empty while it is whole.
+    const std::string& TraceError() const { return trace_.Error(); }
+    // Called once when a write of the trace fails (the trace has ended), with the reason.
+    void OnTraceFailed(std::function<void(const std::string&)> handler) {
+        trace_.onFailed = std::move(handler);
+    }
+
+    // Ends whatever runs, as closing the window does: the watchdog stops, the port
+    // closes (nothing more arrives), a partial download is removed, a rename broken
+    // off after its erase keeps its bytes under the file's own name in the rescue
+    // folder (its message says where), and the trace's records reach the file. A
+    // wait in RunAndWait returns, and later ones return at once.
+    void Abandon();
+    bool Abandoned() const { return abandoned_; }
 
     // The session's watchdog clock: an event-loop timer.
     void Set(bool running, int intervalMs) override;
@@ -89,6 +105,7 @@ class PhoneLink : public IWatchdogClock {
     TracedPort port_{*this};
     QTimer watchdog_;
     bool running_ = false;
+    bool abandoned_ = false;
     int interval_ = 0;
     std::function<void()> quitWait_;
 };

@@ -9,7 +9,9 @@ const char* const kCliUsage =
     "  ports                         serial ports found, one per line\n"
     "  tree                          every standard folder of the phone, with file sizes\n"
     "  ls FOLDER                     one phone folder: name and size per line\n"
-    "  get FOLDER/NAME... [-o DIR]   download (checksum checked) into DIR, default \".\"\n"
+    "  get FOLDER/NAME... [-o DIR] [--overwrite]\n"
+    "                                download (checksum checked) into DIR, default \".\";\n"
+    "                                a second file of one name is refused unless --overwrite\n"
     "  put FILE... FOLDER            upload under the phone's naming rules\n"
     "  rm FOLDER/NAME...             erase phone files\n"
     "  mv FOLDER/OLD NEW             rename a phone file\n"
@@ -82,6 +84,8 @@ bool CheckOperands(CliOptions& o) {
     }
     if (!o.outDir.empty() && c != "get")
         return bad("-o works with get only");
+    if (o.conflict == Conflict::Overwrite && c == "get")
+        return true;
     if (o.conflict != Conflict::Fail && c != "put" && c != "mv" && c != "install-java")
         return bad("--overwrite, --skip and --rename-to work with put, mv and install-java only");
     if (o.resume && c != "backup")

@@ -16,8 +16,8 @@ void CliUi::MessageBox(const std::string& text, const std::string& caption) {
 }
 
 void CliUi::Report(MessageKind kind, const std::string& text, const std::string&) {
-    // A job's messages come with its result, at its end.
-    if (s_.WorkActive || s_.Steps.active)
+    // A job's messages come with its result, at its end (a stopped job has none).
+    if ((s_.WorkActive || s_.Steps.active) && !interrupted)
         return;
     const std::string item = currentItem ? currentItem() : std::string();
     Said(kind, item, text);
@@ -41,6 +41,8 @@ void CliUi::Said(MessageKind kind, const std::string& item, const std::string& t
 }
 
 void CliUi::Fail(const std::string& item, const std::string& text, int status) {
+    if (interrupted)
+        return;
     EndProgress();
     failures.push_back(Failure{item, text, status});
     std::fprintf(stderr, "orvo-cli: %s%s%s\n", item.c_str(), item.empty() ? "" : ": ",

@@ -41,8 +41,11 @@ class CliUi : public IUserInterface, public IProgressSink {
     // the failure lists it. Notices are said, not counted.
     void TakeResult(const JobResult& result,
                     const std::function<std::string(const std::string&)>& itemOf);
-    // The first failure's status, 0 when none.
-    int Status() const { return failures.empty() ? 0 : failures.front().status; }
+    // 128 + the signal that stopped the command, else the first failure's status,
+    // 0 when none.
+    int Status() const {
+        return interrupted ? 128 + interrupted : failures.empty() ? 0 : failures.front().status;
+    }
     // Clears the progress line.
     void EndProgress();
 
@@ -54,6 +57,9 @@ class CliUi : public IUserInterface, public IProgressSink {
     std::vector<std::string> skipped;    // items left alone (--skip)
     std::vector<std::string> renamedTo;  // names given by --rename-to
     bool lineLost = false;
+    // The signal that stopped the command (0: none). What fails after it is its
+    // consequence and not reported; notices (where a rescued file went) still are.
+    int interrupted = 0;
 
   private:
     void Said(MessageKind kind, const std::string& item, const std::string& text);

@@ -9,13 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
 
 #include "app/BackupManifest.h"
 #include "app/FolderPaths.h"
 #include "app/PhoneLink.h"
+#include "app/PortDescriptions.h"
+#include "app/SignalWatcher.h"
 #include "app/WorkPanes.h"
 #include "cli/CliUi.h"
 #include "cli/Outcome.h"
@@ -50,35 +51,6 @@ void PrintJson(const QJsonObject& doc) {
 }
 
 // --- ports -------------------------------------------------------------------
-
-std::string ReadLineOf(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-    return line;
-}
-
-// The maker and product of the USB device behind a serial port, when the
-// system names them.
-std::string PortDescription(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::canonical(path, ec);
-    if (ec)
-        return std::string();
-    std::filesystem::path dev =
-        std::filesystem::canonical("/sys/class/tty/" + real.filename().string() + "/device", ec);
-    if (ec)
-        return std::string();
-    for (int up = 0; up < 5 && dev.has_relative_path(); ++up, dev = dev.parent_path()) {
-        const std::string product = ReadLineOf(dev / "product");
-        if (product.empty())
-            continue;
-        const std::string maker = ReadLineOf(dev / "manufacturer");
-        return maker.empty() ? product : maker + " " + product;
-    }
-    return std::string();
-}
 
 int ListPorts(const CliOptions& o) {
     QJsonArray list;
@@ -197,6 +169,17 @@ class Runner {
         return ui_.Status();
     }
 
+    // A signal stops the command: whatever runs ends as closing the form's window
+    // ends it, and the command returns 128 + the signal.
+    void Interrupt(int signo) {
+        if (ui_.interrupted)
+            return;
+        ui_.EndProgress();
+        ui_.interrupted = signo;
+        std::fprintf(stderr, "orvo-cli: stopped by %s\n", SignalName(signo));
+        link_.Abandon();
+    }
+
     int Run() {
         const std::string& c = o_.command;
         if (c == "tree")
@@ -220,6 +203,7 @@ class Runner {
         else if (c == "install-java")
             InstallJavaApp();
         ui_.EndProgress();
+        EndTrace();
         if (o_.json) {
             QJsonArray errors;
             for (const Failure& f : ui_.failures)
@@ -234,6 +218,15 @@ class Runner {
     }
 
   private:
+    // Closes the port and the trace; a trace that could not be written whole is a
+    // failure of the command.
+    void EndTrace() {
+        link_.Close();
+        if (!o_.trace.empty() && !link_.StopTrace())
+            ui_.Fail("", "cannot write the trace " + o_.trace + ": " + link_.TraceError(),
+                     kExitRefused);
+    }
+
     PhoneNode* Folder(const std::string& path) {
         return FindFolderByPath(s_.PhoneTree.get(), path);
     }
@@ -377,8 +370,26 @@ class Runner {
 
     void Get() {
         QJsonArray files;
+        // Names written by this command: a second phone file of the same name would
+        // replace the first one's bytes, as cp refuses to.
+        std::set<Bytes> written;
         for (auto& [folder, rows] : PhoneFiles()) {
+            if (o_.conflict != Conflict::Overwrite) {
+                for (auto r = rows.begin(); r != rows.end();) {
+                    if (!written.count(*r)) {
+                        ++r;
+                        continue;
+                    }
+                    ui_.Fail(JoinPath(FolderPathOf(folder), AnsiToUtf8Display(*r)),
+                             "would overwrite a file just written: " +
+                                 JoinPath(source_.FolderPath(), AnsiToUtf8Display(*r)) +
+                                 " (use --overwrite)",
+                             kExitRefused);
+                    r = rows.erase(r);
+                }
+            }
             for (const Bytes& caption : PhoneBatch(folder, rows, DownloadFiles)) {
+                written.insert(caption);
                 std::string name;
                 AnsiToUtf8(caption, name);
                 const std::string local = JoinPath(source_.FolderPath(), name);
@@ -677,9 +688,16 @@ int RunCliCommand(const CliOptions& o) {
         }
     }
     Runner runner(o, computerFolder, files);
-    if (int status = runner.Connect(port))
-        return status;
-    return runner.Run();
+    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP}, [&](int signo) { runner.Interrupt(signo); });
+    status = runner.Connect(port);
+    if (status == kExitOk)
+        status = runner.Run();
+    // A signal that came after the last wait on the line.
+    if (const int late = watcher.TakePending()) {
+        runner.Interrupt(late);
+        status = 128 + late;
+    }
+    return status;
 }
 
 }  // namespace orvo

@@ -330,10 +330,42 @@ bool ReadableFile(const std::string& path, std::string* text = nullptr, std::siz
     return true;
 }
 
+std::string BaseName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The name a computer file gets in "java" ("game.jad" becomes "game_suite.jad").
+std::string JavaNameOf(const std::string& path) {
+    PhoneNode java;
+    java.Name = "java";
+    return NameOnPhone(java, BaseName(path));
+}
+
+// The phone's code page holds the name, its commands can carry it, and it is no
+// longer than the phone keeps.
+bool FitsThePhone(const std::string& utf8) {
+    Bytes ansi;
+    return Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi) && !ansi.empty() &&
+           ansi.size() <= kFileNameMax;
+}
+
+// The temporary files of downloads into the backup that a killed program could not
+// remove (a program that is told to end removes its own).
+void RemoveKilledDownloads(const std::string& top) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code statError;
+        if (it->symlink_status(statError).type() == fs::file_type::regular &&
+            it->path().filename().string().rfind(".orvo-download-", 0) == 0)
+            fs::remove(it->path(), statError);
+    }
+}
+
 }  // namespace
 
 void BackupPhone(Session& s, const std::string& backupFolder, IBackupStore& store,
                  JobEnded onEnded) {
+    RemoveKilledDownloads(backupFolder);
     auto st = std::make_shared<BackupState>();
     st->top = backupFolder;
     st->store = &store;
@@ -369,14 +401,19 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error)
         error = "Не удаётся прочитать файл " + jad;
         return false;
     }
+    // The phone finds the archive by the name the descriptor gives: an archive of
+    // another name would be installed but never run.
+    const std::string named = JarNameOf(descriptor);
+    if (named.empty()) {
+        error = "В файле " + jad + " нет строки MIDlet-Jar-URL";
+        return false;
+    }
     if (jar.empty()) {
-        const std::string name = JarNameOf(descriptor);
-        if (name.empty()) {
-            error = "В файле " + jad + " нет строки MIDlet-Jar-URL";
-            return false;
-        }
         const std::size_t slash = jad.rfind('/');
-        jar = (slash == std::string::npos ? std::string() : jad.substr(0, slash + 1)) + name;
+        jar = (slash == std::string::npos ? std::string() : jad.substr(0, slash + 1)) + named;
+    } else if (BaseName(jar) != named) {
+        error = "Файл " + jad + " называет архив " + named + ", а не " + BaseName(jar);
+        return false;
     }
     if (!EndsWith(jar, ".jar")) {
         error = "Это не архив Java-приложения (.jar): " + jar;
@@ -390,6 +427,13 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error)
     for (const std::string& path : {jad, jar}) {
         if (static_cast<int64_t>(fs::file_size(path, ec)) > kLargestUpload) {
             error = "Файл " + path + " слишком большой";
+            return false;
+        }
+        // The name it gets in "java" must fit the phone, or half a pair would be
+        // left there.
+        const std::string name = JavaNameOf(path);
+        if (!FitsThePhone(name)) {
+            error = "Имя файла \"" + name + "\" нельзя записать в телефон";
             return false;
         }
     }
@@ -415,14 +459,51 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
             Note(s, std::string(), MessageKind::Refused, "Папка java не найдена");
             return;
         }
-        // Named by the folder's rule; a re-read may replace the folder meanwhile.
-        auto itemOf = [](const std::string& path) {
-            PhoneNode folder;
-            folder.Name = "java";
-            return "java/" + NameOnPhone(folder, path.substr(path.rfind('/') + 1));
+        // Both names are settled before the first byte goes: a taken name brings the
+        // file-exists question, and a pair one of whose files is not to be written
+        // is not written at all.
+        auto names = std::make_shared<std::map<std::string, std::string>>();
+        for (const std::string& path : {jad, jar}) {
+            std::string name = JavaNameOf(path);
+            Bytes ansi;
+            Utf8ToAnsi(name, ansi);
+            while (HasFile(java, ansi)) {
+                std::string proposal = name;
+                const int answer = s.Ui ? s.Ui->FileExistDialog(name, proposal) : 2;
+                if (answer == 5)
+                    break;
+                const std::string other = NameOnPhone(*java, proposal);
+                if (answer == 1 && FitsThePhone(other)) {
+                    name = other;
+                    Utf8ToAnsi(name, ansi);
+                    continue;
+                }
+                if (answer == 1) {
+                    Note(s, "java/" + proposal, MessageKind::Refused,
+                         "Имя файла \"" + proposal + "\" нельзя записать в телефон");
+                    return;
+                }
+                Note(s, "java/" + name, MessageKind::Notice,
+                     "Приложение не установлено: имя " + name + " уже занято в телефоне");
+                s.Steps.result.skipped.push_back("java/" + JavaNameOf(jad));
+                s.Steps.result.skipped.push_back("java/" + JavaNameOf(jar));
+                return;
+            }
+            (*names)[path] = name;
+        }
+        auto itemOf = [names](const std::string& path) {
+            const auto at = names->find(path);
+            return "java/" + (at == names->end() ? BaseName(path) : at->second);
         };
         WorkList work;
         work.localPaths = {jad, jar};
+        work.phoneNameFor = [names](const std::string& path, std::string& name) {
+            const auto at = names->find(path);
+            if (at == names->end())
+                return false;
+            name = at->second;
+            return true;
+        };
         auto written = std::make_shared<int>(0);
         work.onWritten = [&s, written, itemOf](const std::string& path) {
             s.Steps.result.done.push_back(itemOf(path));

@@ -169,6 +169,18 @@ TForm1::TForm1(const ProgramOptions& options)
     Comm321->StopBits = 1;
     Comm321->CommPort = "COM3";
     Comm321->ReadInterval = 25;
+    // A trace that cannot be written (a full disk) ends, and the user hears of it.
+    link_->OnTraceFailed([this](const std::string& reason) {
+        const std::string path = link_->TracePath();
+        QTimer::singleShot(0, this, [this, path, reason] {
+            TraceLine1->setChecked(false);
+            TraceLine1->setStatusTip(QString());
+            MessageBox(
+                tr("Невозможно записать файл %1").arg(QString::fromStdString(path)).toStdString() +
+                    "\r\n" + reason,
+                tr("Ошибка").toStdString());
+        });
+    });
     if (!traceFile_.empty()) {
         std::string reason;
         if (link_->StartTrace(traceFile_, "orvo-fm", reason)) {
@@ -471,6 +483,18 @@ void TForm1::FormCreate() {
     inFormCreate_ = false;
 }
 
+void TForm1::EndBySignal(int) {
+    // The same clean-up as "Да": the port closes, a partial download goes, a rename
+    // broken off after its erase keeps its bytes in the rescue folder (said on
+    // stderr, for nobody may be looking), the trace gets its last records.
+    exitRequested_ = true;
+    endedBySignal_ = true;
+    askingExit_ = false;
+    link_->Abandon();
+    ProcessForm->hide();
+    ExitProgram();
+}
+
 void TForm1::ExitProgram() {
     exitRequested_ = true;
     session_.TimerOff();
@@ -610,6 +634,10 @@ void TForm1::ShowError(const std::string& text) {
 // The seams the protocol core reaches the window through.
 
 void TForm1::MessageBox(const std::string& text, const std::string& caption) {
+    if (endedBySignal_) {
+        std::fprintf(stderr, "orvo-fm: %s\n", text.c_str());
+        return;
+    }
     ShowMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption));
     ReturnFocus();
 }

@@ -88,6 +88,10 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // What ending the program means; by default the event loop is asked to end.
     std::function<void()> OnExit;
     bool ExitRequested() const { return exitRequested_; }
+    // A signal ends the program (SIGTERM, SIGHUP: a desktop logout): whatever runs
+    // ends as after "Да" to "Операция не завершена. Выйти?", without the question,
+    // and then the program (OnExit).
+    void EndBySignal(int signo);
 
     // True while an exchange with the phone is under way: an operation awaits a
     // reply or the progress window shows a batch, on an open port.
@@ -189,6 +193,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     bool shownOnce_ = false;
     bool inFormCreate_ = false;
     bool exitRequested_ = false;
+    bool endedBySignal_ = false;   // messages go to stderr: nobody may be looking
     bool askingExit_ = false;      // the question on leaving mid-operation is up
     bool restartPending_ = false;  // the settings dialog waits for its answer
     std::string screenshotDir_;

@@ -5,11 +5,13 @@
 #include <QIcon>
 #include <QStandardPaths>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/SignalWatcher.h"
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
 
@@ -63,6 +65,14 @@ int main(int argc, char* argv[]) {
          QStringLiteral("/orvo-fm/orvo-fm.conf"))
             .toStdString();
     TForm1 form(withSettings);
+    // Ended from outside (a kill, a desktop logout): the same clean-up as closing
+    // the window mid-operation, then the status 128 + the signal.
+    int signalled = 0;
+    SignalWatcher watcher({SIGTERM, SIGHUP}, [&](int signo) {
+        signalled = signo;
+        form.EndBySignal(signo);
+    });
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    return signalled ? 128 + signalled : status;
 }

@@ -71,6 +71,26 @@ TEST_F(CliTest, GetGoesOnPastAMissingFileAndEndsWithItsStatus) {
     EXPECT_EQ(ReadFile(Path("out/x.bin")), std::string(1500, 'x') + "end");
 }
 
+TEST_F(CliTest, GetRefusesASecondFileOfTheSameNameUnlessOverwrite) {
+    WriteFile(Path("root/java/x.jpg"), "first");
+    WriteFile(Path("root/Images/My Photos/Camera/x.jpg"), "second");
+    StartPhone();
+    QDir().mkpath(Path("out"));
+    CliRun r = Cli({"get", "java/x.jpg", "Images/My Photos/Camera/x.jpg", "-o", Path("out")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "orvo-cli: Images/My Photos/Camera/x.jpg: would overwrite a file just "
+              "written: " +
+                  Path("out/x.jpg").toStdString() + " (use --overwrite)\n");
+    EXPECT_EQ(r.out, Path("out/x.jpg").toStdString() + "\n");
+    EXPECT_EQ(ReadFile(Path("out/x.jpg")), "first");
+
+    CliRun over = Cli(
+        {"get", "--overwrite", "java/x.jpg", "Images/My Photos/Camera/x.jpg", "-o", Path("out")});
+    EXPECT_EQ(over.status, 0) << over.err;
+    EXPECT_EQ(ReadFile(Path("out/x.jpg")), "second");
+}
+
 TEST_F(CliTest, ChecksumMismatchIsStatus5AndLeavesNoFile) {
     StartPhone({"--corrupt-crc"});
     CliRun r = Cli({"get", "Images/Animations/loading.gif"});

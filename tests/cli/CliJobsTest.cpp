@@ -144,6 +144,22 @@ TEST_F(CliJobsTest, InstallJavaPutsThePairInJavaAndRegistersIt) {
     EXPECT_NE(lonely.err.find("nowhere.jar"), std::string::npos) << lonely.err;
     const CliRun missing = Cli(phone, {"install-java", Path("apps/none.jad")});
     EXPECT_EQ(missing.status, 1);
+    // An archive the descriptor does not name would never run.
+    WriteFile(Path("apps/other.jar"), jar);
+    const CliRun other =
+        Cli(phone, {"install-java", Path("apps/chess.jad"), Path("apps/other.jar")});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("chess.jar"), std::string::npos) << other.err;
+    // Every name of the pair must fit the phone (its code page, its length) before
+    // the descriptor goes: no descriptor is left without its archive.
+    const std::string longName = std::string(60, 'l') + ".jar";
+    for (const std::string& name : {std::string("snow\u2603.jar"), longName}) {
+        WriteFile(Path("apps/odd.jad"), "MIDlet-Jar-URL: " + name + "\n");
+        WriteFile(Path("apps/") + QString::fromStdString(name), jar);
+        const CliRun odd = Cli(phone, {"install-java", Path("apps/odd.jad")});
+        EXPECT_EQ(odd.status, 1) << name;
+        EXPECT_NE(odd.err.find("_suite.jar"), std::string::npos) << odd.err;
+    }
     EXPECT_EQ(HostBytes(Path("t.txt")), "");
 
     const CliRun r = Cli(phone, {"install-java", Path("apps/chess.jad")});
@@ -156,6 +172,14 @@ TEST_F(CliJobsTest, InstallJavaPutsThePairInJavaAndRegistersIt) {
     EXPECT_EQ(again.out, "");
     EXPECT_NE(again.err.find("\"chess_suite.jad\" is already on the phone"), std::string::npos)
         << again.err;
+    // --skip leaves the pair alone and says so.
+    const CliRun skip = Cli(phone, {"--json", "install-java", "--skip", Path("apps/chess.jad")});
+    EXPECT_EQ(skip.status, 0) << skip.err;
+    EXPECT_NE(skip.err.find("chess_suite.jad"), std::string::npos) << skip.err;
+    const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(skip.out)).object();
+    EXPECT_EQ(doc["skipped"].toArray(),
+              QJsonArray({"java/chess_suite.jad", "java/chess_suite.jar"}));
+    EXPECT_TRUE(doc["files"].toArray().isEmpty());
     const std::string after = HostBytes(Path("t.txt")).substr(before.size());
     EXPECT_EQ(Count(after, "AT+FSFW"), 0) << after;
     phone.Stop();

@@ -61,8 +61,10 @@ struct CliRun {
 // Starts orvo-cli with args; Finish() waits for it.
 class CliProcess {
   public:
-    void Start(const QStringList& args, const QString& workDir = QString()) {
+    void Start(const QStringList& args, const QString& workDir = QString(),
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         proc_.setProcessChannelMode(QProcess::SeparateChannels);
+        proc_.setProcessEnvironment(env);
         if (!workDir.isEmpty())
             proc_.setWorkingDirectory(workDir);
         proc_.start(QStringLiteral(ORVO_CLI_PATH), args);
@@ -80,6 +82,9 @@ class CliProcess {
         r.err = proc_.readAllStandardError().toStdString();
         return r;
     }
+
+    void Signal(int signo) { ::kill(static_cast<pid_t>(proc_.processId()), signo); }
+    bool Running() const { return proc_.state() != QProcess::NotRunning; }
 
   private:
     QProcess proc_;

@@ -65,7 +65,7 @@ TEST(CliOptions, ReadOptionsAnywhereAndRefuseWhatCannotWork) {
              {"mv", "java/a"},
              {"tree", "--baud", "9600"},
              {"tree", "--port"},
-             {"get", "java/a", "--overwrite"},
+             {"get", "java/a", "--skip"},
              {"put", "a", "b", "java", "--rename-to", "c"},
              {"put", "a", "java", "--skip", "--overwrite"},
              {"ls", "java", "-o", "/tmp"},

@@ -1,12 +1,17 @@
-// The trace of the line: what orvo-cli records, read back by the emulator's own
-// reader, and the emulator answering a host from it.
+// The trace of the line: what orvo-cli records, read back with the trace format
+// the emulator uses, the emulator answering a host from it, and a trace that
+// cannot be written.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <sstream>
 
 #include "app/LineTrace.h"
 #include "cli/CliOptions.h"
+#include "protocol/TraceFormat.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tools/emulator/PhoneEmulatorReplay.h"
 
@@ -57,13 +62,12 @@ std::vector<TraceRecord> Parse(const std::string& text, std::string* error = nul
 
 }  // namespace
 
-TEST(TraceRecord, EveryByteSurvivesTheWriterAndTheEmulatorsReader) {
+TEST(TraceRecord, EveryByteSurvivesTheWriterAndTheReader) {
     std::string all;
     for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
     all += "\"\\\\\"x41\r\n";
     const std::string literal = EscapeTraceBytes(all.data(), all.size());
     EXPECT_EQ(literal.find_first_of("\r\n"), std::string::npos);
-    EXPECT_EQ(literal, TraceLiteral(all));  // the emulator's transcript writes the same
     std::string back;
     ASSERT_TRUE(UnescapeTraceLiteral(literal, back));
     EXPECT_EQ(back, all);
@@ -233,4 +237,107 @@ TEST(TraceOption, TakesAFileAndAnUnwritableOneEndsTheCommandBeforeThePort) {
                         dir.filePath("blocker/line.txt"), "ls", "java"});
     EXPECT_EQ(ls.status, 1);
     EXPECT_EQ(ls.err.rfind("orvo-cli: cannot write the trace ", 0), 0u) << ls.err;
+}
+
+TEST(TraceFile, IsPrivateAndOnlyEverAFile) {
+    QTemporaryDir dir;
+    std::string error;
+    {
+        // A new file and the folders made for it are their owner's alone.
+        LineTrace trace;
+        const std::string path = dir.filePath("new/sub/trace.txt").toStdString();
+        ASSERT_TRUE(trace.Open(path, error)) << error;
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        ASSERT_EQ(::stat(dir.filePath("new/sub").toLocal8Bit().constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        ASSERT_EQ(::stat(dir.filePath("new").toLocal8Bit().constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+    // A pipe (nobody reading it would block the program), a folder and a device
+    // are refused at once.
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, dir.path().toStdString(), std::string("/dev/full")}) {
+        LineTrace trace;
+        EXPECT_FALSE(trace.Open(path, error)) << path;
+        EXPECT_EQ(error, "not a regular file") << path;
+    }
+    CliRun cli =
+        RunCli({"--port", dir.filePath("no-such-port"), "--trace", "/dev/full", "ls", "java"});
+    EXPECT_EQ(cli.status, 1);
+    EXPECT_EQ(cli.err, "orvo-cli: cannot write the trace /dev/full: not a regular file\n");
+
+    // The emulator replays files only.
+    QProcess replay;
+    replay.start(QStringLiteral(PHONE_EMULATOR_PATH), {"--replay", dir.path()});
+    ASSERT_TRUE(replay.waitForFinished(10000));
+    EXPECT_EQ(replay.exitCode(), 2);
+    EXPECT_NE(replay.readAllStandardError().indexOf("is not a trace file"), -1);
+}
+
+// On a file system that fills up, the trace keeps its whole records, ends, and
+// says so; orvo-cli then fails with status 1.
+TEST(TraceFile, AFullDiskEndsTheTraceAfterItsLastWholeRecord) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    QTemporaryDir dir;
+    const QByteArray mount = dir.filePath("small").toLocal8Bit();
+    QDir().mkpath(dir.filePath("small"));
+    if (::mount("tmpfs", mount.constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        const char* path;
+        ~Unmount() { ::umount2(path, MNT_DETACH); }
+    } unmount{mount.constData()};
+
+    const std::string path = mount.toStdString() + "/trace.txt";
+    LineTrace trace;
+    std::string error;
+    ASSERT_TRUE(trace.Open(path, error)) << error;
+    std::string failed;
+    int calls = 0;
+    trace.onFailed = [&](const std::string& reason) {
+        failed = reason;
+        ++calls;
+    };
+    trace.Header("orvo-cli", "/dev/ttyUSB0", 115200);
+    const std::string block(700, 'b');
+    int written = 0;
+    for (int i = 0; i < 100 && trace.IsOpen(); ++i) {
+        trace.Record('P', block.data(), block.size());
+        if (trace.Flush())
+            ++written;
+    }
+    EXPECT_FALSE(trace.IsOpen());
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(failed, std::strerror(ENOSPC));
+    EXPECT_EQ(trace.Error(), failed);
+    const std::string text = ReadFile(QString::fromStdString(path));
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(Parse(text).size(), static_cast<std::size_t>(written));
+
+    // With the disk full, the whole command fails once its own work is done.
+    ::unlink(path.c_str());
+    {
+        std::FILE* f = std::fopen((mount.toStdString() + "/filler").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        const std::string chunk(512, 'f');
+        while (std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size() &&
+               std::fflush(f) == 0) {
+        }
+        std::fclose(f);
+    }
+    Emulator phone;
+    ASSERT_TRUE(phone.Start({}));
+    const std::string cliTrace = mount.toStdString() + "/cli.txt";
+    CliRun tree =
+        RunCli({"--port", phone.pty, "--trace", QString::fromStdString(cliTrace), "tree"});
+    EXPECT_EQ(tree.status, 1) << tree.err;
+    EXPECT_NE(tree.err.find("orvo-cli: cannot write the trace " + cliTrace + ": "),
+              std::string::npos)
+        << tree.err;
+    EXPECT_NE(tree.out.find("java/game_suite.jar"), std::string::npos);
 }

@@ -1,35 +1,18 @@
 // The phone's side of a recorded line: a trace that orvo-cli or the file manager
-// wrote (--trace), read without the program's own code, and answered command by
-// command. The computer's bytes are matched against the recorded ones; after each
+// wrote (--trace), read with the trace format of protocol/, and answered command
+// by command. The computer's bytes are matched against the recorded ones; after each
 // recorded command the phone's recorded bytes that followed it are sent back.
 #pragma once
 
 #include <cstddef>
-#include <istream>
 #include <string>
 #include <vector>
+
+#include "protocol/TraceFormat.h"
 
 // The programs take a block of received bytes once the line has been quiet this
 // long, so a recorded block's time is that much after the phone's last byte.
 constexpr long long kTraceBlockWaitMicros = 25000;
-
-struct TraceRecord {
-    long long micros = 0;  // the record's time, since its block's start
-    char direction = 'H';  // 'H' the computer sent, 'P' the phone sent
-    std::string bytes;
-    int line = 0;  // line number in the trace, from 1
-};
-
-// The inside of a trace literal for bytes (the escapes the trace uses; the
-// emulator's transcript writes the same).
-std::string TraceLiteral(const std::string& bytes);
-
-// The bytes of a literal's inside; false at an unknown or cut escape or a bare '"'.
-bool UnescapeTraceLiteral(const std::string& text, std::string& bytes);
-
-// Reads a whole trace: records in order, comment ("#") and empty lines skipped.
-// False at the first malformed line; error names it.
-bool ParseTrace(std::istream& in, std::vector<TraceRecord>& records, std::string& error);
 
 class TraceReplay {
   public:

@@ -676,7 +676,7 @@ class Server {
             double t = std::chrono::duration<double>(Clock::now() - start_).count();
             for (const auto& [dir, bytes] : phone_.Transcript) {
                 std::fprintf(log_, "%10.3f %c %5zu \"%s\"\n", t, dir, bytes.size(),
-                             TraceLiteral(bytes).c_str());
+                             EscapeTraceBytes(bytes).c_str());
             }
             std::fflush(log_);
         }
@@ -794,9 +794,16 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<TraceReplay> replay;
     if (!options.replay.empty()) {
-        std::ifstream in(options.replay, std::ios::binary);
         std::vector<TraceRecord> records;
         std::string error;
+        // A folder or a pipe is no trace (reading a pipe could wait for ever).
+        struct stat st {};
+        if (stat(options.replay.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            std::fprintf(stderr, "phone-emulator: %s is not a trace file\n",
+                         options.replay.c_str());
+            return 2;
+        }
+        std::ifstream in(options.replay, std::ios::binary);
         if (!in) {
             std::fprintf(stderr, "phone-emulator: cannot read %s\n", options.replay.c_str());
             return 2;
