@@ -1,14 +1,22 @@
 #include "app/PhoneLink.h"
 
 #include <QEventLoop>
+#include <QStandardPaths>
 
 #include "engine/FileOperations.h"
+#include "engine/FolderCache.h"
 #include "engine/ReceiveHandler.h"
 #include "serial/SerialPorts.h"
 
 namespace orvo {
 
 PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
+    // The rescue folder sits in the user's data folder: $XDG_DATA_HOME (else
+    // ~/.local/share) on Linux, %LOCALAPPDATA% on Windows.
+    SetRescueFolderSource([] {
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        return data.isEmpty() ? std::string() : (data + "/orvo-fm/rescued").toStdString();
+    });
     comm_->Bits = 8;
     comm_->StopBits = 1;
     comm_->ReadInterval = 25;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "serial/SerialPorts.h"
+
 namespace orvo {
 
 namespace fs = std::filesystem;
@@ -22,6 +24,10 @@ std::string ReadLine(const fs::path& file) {
 }  // namespace
 
 std::string PortDescription(const std::string& devicePath, const std::string& sysRoot) {
+#ifdef _WIN32
+    (void)sysRoot;
+    return SystemPortDescription(devicePath);
+#endif
     std::error_code ec;
     // The tty's name is that of the device node (a link such as a by-id name counts).
     fs::path node = fs::weakly_canonical(devicePath, ec);

@@ -1,31 +1,19 @@
 #include "cli/CliOptions.h"
 
+#include <string_view>
+
+#include "cli/CliCommand.h"
+
 namespace orvo {
 
-const char* const kCliUsage =
+namespace {
+
+const char* const kUsageHead =
     "usage: orvo-cli [--port PATH] [--baud 115200|230400] [--quiet] [--json] [--trace FILE]\n"
     "                COMMAND [ARGS]\n"
-    "\n"
-    "  ports                         serial ports found, one per line\n"
-    "  tree                          every standard folder of the phone, with file sizes\n"
-    "  ls FOLDER                     one phone folder: name and size per line\n"
-    "  get FOLDER/NAME... [-o DIR] [--overwrite]\n"
-    "                                download (checksum checked) into DIR, default \".\";\n"
-    "                                a second file of one name is refused unless --overwrite\n"
-    "  put FILE... FOLDER            upload under the phone's naming rules\n"
-    "  rm FOLDER/NAME...             erase phone files\n"
-    "  mv FOLDER/OLD NEW             rename a phone file\n"
-    "  compile-java                  rebuild the Java application registry\n"
-    "  backup DIR [--resume]         every file of the phone into\n"
-    "                                DIR/phone-backup-YYYY-MM-DD-HHMM with manifest.json;\n"
-    "                                --resume goes on with the unfinished one in DIR\n"
-    "  restore DIR [--dry-run] [--force]\n"
-    "                                write a backup back under its phone names; a file\n"
-    "                                of the same name and size is left unless --force;\n"
-    "                                --dry-run lists what would be written\n"
-    "  install-java FILE.jad [FILE.jar]\n"
-    "                                upload a Java application (the .jar named by the\n"
-    "                                .jad's MIDlet-Jar-URL when not given) and register it\n"
+    "\n";
+
+const char* const kUsageTail =
     "\n"
     "FOLDER is a phone folder as the file manager shows it, \"/\" between levels:\n"
     "\"Sounds/My Sounds\", \"Images/OnOff/Menu Images\", \"java\"; \"/\" is the root.\n"
@@ -43,59 +31,81 @@ const char* const kCliUsage =
     "\n"
     "Exit status: 0 done; 1 the phone refused or a file failed; 2 usage; 3 the port\n"
     "cannot be opened; 4 no answer or the line was lost; 5 checksum mismatch. A batch\n"
-    "goes on past a failed file and ends with the first failure's status.\n";
+    "goes on past a failed file and ends with the first failure's status; a command\n"
+    "stopped by a signal ends with 128 + the signal.\n";
 
-namespace {
+// The options of the commands, as the command line spells them.
+struct OptionName {
+    CommandOption option;
+    const char* spelling;
+};
+constexpr OptionName kOptionNames[] = {
+    {kTakesOutDir, "-o"},       {kTakesOverwrite, "--overwrite"},
+    {kTakesSkip, "--skip"},     {kTakesRenameTo, "--rename-to"},
+    {kTakesResume, "--resume"}, {kTakesDryRun, "--dry-run"},
+    {kTakesForce, "--force"},
+};
 
-bool CheckOperands(CliOptions& o) {
-    const std::string& c = o.command;
-    const std::size_t n = o.args.size();
+// "put, mv and install-java": the commands that take option.
+std::string CommandsTaking(CommandOption option) {
+    std::vector<std::string> names;
+    for (const CliCommand& c : CliCommands())
+        if (c.options & option)
+            names.push_back(c.name);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+// The command's operands and options against its entry in the list.
+bool CheckCommand(CliOptions& o) {
+    const CliCommand* c = FindCliCommand(o.command);
     auto bad = [&](const std::string& text) {
         o.error = text;
         return false;
     };
-    if (c == "ports" || c == "tree" || c == "compile-java") {
-        if (n != 0)
-            return bad(c + " takes no arguments");
-    } else if (c == "ls") {
-        if (n != 1)
-            return bad("ls needs one FOLDER");
-    } else if (c == "get" || c == "rm") {
-        if (n == 0)
-            return bad(c + " needs FOLDER/NAME");
-    } else if (c == "put") {
-        if (n < 2)
-            return bad("put needs FILE... FOLDER");
-        if (o.conflict == Conflict::RenameTo && n != 2)
-            return bad("--rename-to works with one FILE only");
-    } else if (c == "mv") {
-        if (n != 2)
-            return bad("mv needs FOLDER/OLD NEW");
-    } else if (c == "backup" || c == "restore") {
-        if (n != 1)
-            return bad(c + " needs one DIR");
-    } else if (c == "install-java") {
-        if (n != 1 && n != 2)
-            return bad("install-java needs FILE.jad [FILE.jar]");
-        if (o.conflict == Conflict::RenameTo)
-            return bad("--rename-to does not work with install-java");
-    } else {
-        return bad("unknown command: " + c);
-    }
-    if (!o.outDir.empty() && c != "get")
-        return bad("-o works with get only");
-    if (o.conflict == Conflict::Overwrite && c == "get")
-        return true;
-    if (o.conflict != Conflict::Fail && c != "put" && c != "mv" && c != "install-java")
-        return bad("--overwrite, --skip and --rename-to work with put, mv and install-java only");
-    if (o.resume && c != "backup")
-        return bad("--resume works with backup only");
-    if ((o.dryRun || o.force) && c != "restore")
-        return bad("--dry-run and --force work with restore only");
+    if (!c)
+        return bad("unknown command: " + o.command);
+    const int n = static_cast<int>(o.args.size());
+    if (n < c->minOperands || (c->maxOperands >= 0 && n > c->maxOperands))
+        return bad(*c->operands ? o.command + " needs " + c->operands
+                                : o.command + " takes no arguments");
+    for (const OptionName& option : kOptionNames)
+        if ((o.commandOptions & option.option) && !(c->options & option.option))
+            return bad(std::string(option.spelling) + " works with " +
+                       CommandsTaking(option.option) + " only");
+    std::string error;
+    if (c->checkUsage && !c->checkUsage(o, error))
+        return bad(error);
     return true;
 }
 
 }  // namespace
+
+std::string CliUsage() {
+    std::string text = kUsageHead;
+    constexpr std::size_t kColumn = 32;  // where the descriptions start
+    for (const CliCommand& c : CliCommands()) {
+        std::string line = "  " + std::string(c.synopsis);
+        // A long usage line stands alone, its description below it.
+        if (line.size() + 1 >= kColumn) {
+            text += line + "\n";
+            line.clear();
+        }
+        std::string_view help = c.help;
+        for (;;) {
+            const std::size_t end = help.find('\n');
+            line.resize(kColumn, ' ');
+            text += line + std::string(help.substr(0, end)) + "\n";
+            line.clear();
+            if (end == std::string_view::npos)
+                break;
+            help = help.substr(end + 1);
+        }
+    }
+    return text + kUsageTail;
+}
 
 CliOptions ParseCliArguments(const std::vector<std::string>& args) {
     CliOptions o;
@@ -146,26 +156,33 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
         } else if (a == "-o") {
             if (!value(o.outDir))
                 return o;
+            o.commandOptions |= kTakesOutDir;
             if (o.outDir.empty()) {
                 o.error = "-o needs a folder";
                 return o;
             }
         } else if (a == "--resume") {
             o.resume = true;
+            o.commandOptions |= kTakesResume;
         } else if (a == "--dry-run") {
             o.dryRun = true;
+            o.commandOptions |= kTakesDryRun;
         } else if (a == "--force") {
             o.force = true;
+            o.commandOptions |= kTakesForce;
         } else if (a == "--overwrite") {
             o.conflict = Conflict::Overwrite;
+            o.commandOptions |= kTakesOverwrite;
             ++conflicts;
         } else if (a == "--skip") {
             o.conflict = Conflict::Skip;
+            o.commandOptions |= kTakesSkip;
             ++conflicts;
         } else if (a == "--rename-to") {
             if (!value(o.renameTo))
                 return o;
             o.conflict = Conflict::RenameTo;
+            o.commandOptions |= kTakesRenameTo;
             ++conflicts;
         } else {
             o.error = "unknown option: " + a;
@@ -182,7 +199,7 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
         o.error = "no command given";
         return o;
     }
-    CheckOperands(o);
+    CheckCommand(o);
     return o;
 }
 

@@ -22,14 +22,16 @@ struct CliOptions {
     std::string outDir;             // get -o DIR
     Conflict conflict = Conflict::Fail;
     std::string renameTo;
-    bool resume = false;  // backup --resume
-    bool dryRun = false;  // restore --dry-run
-    bool force = false;   // restore --force
+    bool resume = false;          // backup --resume
+    bool dryRun = false;          // restore --dry-run
+    bool force = false;           // restore --force
+    unsigned commandOptions = 0;  // the CommandOption bits given (cli/CliCommand.h)
     // Not empty when the command line cannot be used (exit code 2).
     std::string error;
 };
 
-// Options may stand before or after the command; "--" ends them.
+// Options may stand before or after the command; "--" ends them. The command, its
+// operands and its options are checked against its entry in the command list.
 CliOptions ParseCliArguments(const std::vector<std::string>& args);
 
 // The port to use: the --port value, else the ORVO_PORT value (null or empty when
@@ -38,6 +40,7 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args);
 std::string ChoosePort(const std::string& option, const char* environment,
                        const std::vector<std::string>& found, int& status);
 
-extern const char* const kCliUsage;
+// What --help prints: the commands from their list, then the common options.
+std::string CliUsage();
 
 }  // namespace orvo

@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -18,6 +20,7 @@
 #include "app/PortDescriptions.h"
 #include "app/SignalWatcher.h"
 #include "app/WorkPanes.h"
+#include "cli/CliCommand.h"
 #include "cli/CliUi.h"
 #include "cli/Outcome.h"
 #include "engine/FileOperations.h"
@@ -86,66 +89,120 @@ std::string PortToUse(const CliOptions& o, int& status) {
     return port;
 }
 
-// --- operands ------------------------------------------------------------------
+// --- checks before the port ------------------------------------------------------
 
-// Checks the folders named on the command line against the standard folder
-// table, before anything is sent to the phone.
-bool CheckOperands(const CliOptions& o, std::string& error) {
+// The folders named on the command line are checked against the standard folder
+// table, the computer's side is prepared, before anything is sent to the phone.
+
+int Usage(const std::string& text) {
+    Error(text);
+    return kExitUsage;
+}
+
+bool FileOperand(const PhoneNode* table, const std::string& arg, std::string& error) {
+    PhoneNode* folder = nullptr;
+    std::string name;
+    if (SplitFilePath(const_cast<PhoneNode*>(table), arg, folder, name))
+        return true;
+    error = "not a phone folder and file name: " + arg;
+    return false;
+}
+
+int CheckFiles(const CliOptions& o, CommandInput&) {
     const std::unique_ptr<PhoneNode> table = SeedStandardFolders();
-    auto fileOperand = [&](const std::string& arg) {
-        PhoneNode* folder = nullptr;
-        std::string name;
-        if (SplitFilePath(table.get(), arg, folder, name))
-            return true;
-        error = "not a phone folder and file name: " + arg;
+    std::string error;
+    for (const std::string& a : o.args)
+        if (!FileOperand(table.get(), a, error))
+            return Usage(error);
+    return kExitOk;
+}
+
+int CheckFolder(const CliOptions& o, CommandInput&) {
+    const std::unique_ptr<PhoneNode> table = SeedStandardFolders();
+    if (!FindFolderByPath(table.get(), o.args[0]))
+        return Usage("no such phone folder: " + o.args[0]);
+    return kExitOk;
+}
+
+int CheckGet(const CliOptions& o, CommandInput& input) {
+    if (int status = CheckFiles(o, input))
+        return status;
+    input.computerFolder = QDir(Q(o.outDir.empty() ? "." : o.outDir)).absolutePath().toStdString();
+    if (!QFileInfo(Q(input.computerFolder)).isDir())
+        return Usage("not a folder: " + input.computerFolder);
+    return kExitOk;
+}
+
+int CheckPut(const CliOptions& o, CommandInput& input) {
+    const std::unique_ptr<PhoneNode> table = SeedStandardFolders();
+    const PhoneNode* folder = FindFolderByPath(table.get(), o.args.back());
+    if (!folder)
+        return Usage("no such phone folder: " + o.args.back());
+    if (folder->Code == ' ')
+        return Usage("the phone keeps no files in " + o.args.back() +
+                     ": choose one of its sub-folders");
+    for (std::size_t i = 0; i + 1 < o.args.size(); ++i)
+        input.files.push_back(QFileInfo(Q(o.args[i])).absoluteFilePath().toStdString());
+    return kExitOk;
+}
+
+int CheckRename(const CliOptions& o, CommandInput&) {
+    const std::unique_ptr<PhoneNode> table = SeedStandardFolders();
+    std::string error;
+    if (!FileOperand(table.get(), o.args[0], error))
+        return Usage(error);
+    if (o.args[1].empty() || o.args[1].find('/') != std::string::npos)
+        return Usage("NEW is a file name in the same folder: " + o.args[1]);
+    return kExitOk;
+}
+
+int CheckBackup(const CliOptions& o, CommandInput&) {
+    if (!QFileInfo(Q(o.args[0])).isDir())
+        return Usage("not a folder: " + o.args[0]);
+    return kExitOk;
+}
+
+int CheckRestore(const CliOptions& o, CommandInput&) {
+    if (BackupIn(o.args[0]).empty())
+        return Usage("no backup in " + o.args[0] + " (no manifest.json)");
+    return kExitOk;
+}
+
+int CheckInstallJava(const CliOptions& o, CommandInput&) {
+    // A pair that cannot go whole is refused before the port is opened.
+    std::string jar = o.args.size() > 1 ? o.args[1] : std::string();
+    std::string error;
+    if (!CheckJavaPair(o.args[0], jar, error)) {
+        Error(OneLine(error));
+        return kExitRefused;
+    }
+    return kExitOk;
+}
+
+bool OneFileToRename(const CliOptions& o, std::string& error) {
+    if (o.conflict == Conflict::RenameTo && o.args.size() != 2) {
+        error = "--rename-to works with one FILE only";
         return false;
-    };
-    const std::string& c = o.command;
-    if (c == "ls") {
-        if (!FindFolderByPath(table.get(), o.args[0])) {
-            error = "no such phone folder: " + o.args[0];
-            return false;
-        }
-    } else if (c == "get" || c == "rm") {
-        for (const std::string& a : o.args)
-            if (!fileOperand(a))
-                return false;
-    } else if (c == "mv") {
-        if (!fileOperand(o.args[0]))
-            return false;
-        if (o.args[1].empty() || o.args[1].find('/') != std::string::npos) {
-            error = "NEW is a file name in the same folder: " + o.args[1];
-            return false;
-        }
-    } else if (c == "put") {
-        const PhoneNode* folder = FindFolderByPath(table.get(), o.args.back());
-        if (!folder) {
-            error = "no such phone folder: " + o.args.back();
-            return false;
-        }
-        if (folder->Code == ' ') {
-            error =
-                "the phone keeps no files in " + o.args.back() + ": choose one of its sub-folders";
-            return false;
-        }
     }
     return true;
 }
 
+}  // namespace
+
 // --- the commands against the phone ----------------------------------------------
 
-class Runner {
+class CommandRun {
   public:
-    Runner(const CliOptions& o, std::string computerFolder, std::vector<std::string> files)
+    CommandRun(const CliOptions& o, CommandInput input)
         : o_(o),
-          source_(std::move(computerFolder), std::move(files)),
+          source_(std::move(input.computerFolder), std::move(input.files)),
           ui_(s_, link_, o.conflict, o.renameTo, !o.quiet && ::isatty(2)) {
         s_.Ui = &ui_;
         s_.ProgressSink = &ui_;
         s_.PhonePane = &pane_;
         s_.Source = &source_;
     }
-    ~Runner() {
+    ~CommandRun() {
         link_.Close();
         s_.Ui = nullptr;
         s_.ProgressSink = nullptr;
@@ -180,28 +237,8 @@ class Runner {
         link_.Abandon();
     }
 
-    int Run() {
-        const std::string& c = o_.command;
-        if (c == "tree")
-            Tree();
-        else if (c == "ls")
-            List();
-        else if (c == "get")
-            Get();
-        else if (c == "put")
-            Put();
-        else if (c == "rm")
-            Remove();
-        else if (c == "mv")
-            Rename();
-        else if (c == "compile-java")
-            CompileJava();
-        else if (c == "backup")
-            Backup();
-        else if (c == "restore")
-            Restore();
-        else if (c == "install-java")
-            InstallJavaApp();
+    int Run(const CliCommand& command) {
+        (this->*command.run)();
         ui_.EndProgress();
         EndTrace();
         if (o_.json) {
@@ -209,7 +246,7 @@ class Runner {
             for (const Failure& f : ui_.failures)
                 errors.append(
                     QJsonObject{{"item", Q(f.item)}, {"message", Q(f.text)}, {"status", f.status}});
-            json_["command"] = Q(c);
+            json_["command"] = Q(command.name);
             json_["errors"] = errors;
             json_["status"] = ui_.Status();
             PrintJson(json_);
@@ -310,57 +347,54 @@ class Runner {
         return groups;
     }
 
-    // Runs a job over phone files until the job has taken each of them. A job that
-    // ends early (the phone refused a file) starts again with the files left, as a
-    // user would press the button again. Returns the files done without a failure.
-    using PhoneJob = void (*)(Session&, WorkList);
-    std::vector<Bytes> PhoneBatch(PhoneNode* folder, std::vector<Bytes> rows, PhoneJob job) {
-        const std::string folderPath = FolderPathOf(folder);
-        auto itemOf = [&](const Bytes& caption) {
-            return JoinPath(folderPath, AnsiToUtf8Display(caption));
-        };
-        std::vector<Bytes> taken;
+    // Runs a file operation over work in folder until it has taken every item (the
+    // engine's runner starts it again after a refusal with the items left) and
+    // says what failed. Returns the items done, in the order given; an item neither
+    // done, failed nor skipped is reported as undone.
+    std::vector<std::string> WholeBatch(
+        PhoneNode* folder, WorkList work, BatchStarter start,
+        const std::function<std::string(const std::string&)>& itemOf, const char* undone) {
+        std::vector<std::string> items(work.phoneNames.begin(), work.phoneNames.end());
+        items.insert(items.end(), work.localPaths.begin(), work.localPaths.end());
+        std::vector<std::string> taken;
         ui_.currentItem = [&]() -> std::string {
             return taken.empty() ? std::string() : itemOf(taken.back());
         };
-        std::vector<Bytes> done;
-        while (!rows.empty() && link_.IsOpen()) {
-            Open(folder);
-            for (auto r = rows.begin(); r != rows.end();) {
-                if (FindFile(folder, *r)) {
-                    ++r;
-                } else {
-                    ui_.Fail(itemOf(*r), "no such file on the phone", kExitRefused);
-                    r = rows.erase(r);
-                }
-            }
-            if (rows.empty())
-                break;
-            taken.clear();
-            WorkList work;
-            work.phoneNames.assign(rows.begin(), rows.end());
-            work.localFolder = source_.FolderPath();
-            work.onTaken = [&](const std::string& name) { taken.push_back(name); };
-            work.onGivenBack = [&](const std::string& name) {
-                taken.erase(std::remove(taken.begin(), taken.end(), name), taken.end());
-            };
-            work.onEnded = [&](const JobResult& result) { ui_.TakeResult(result, itemOf); };
-            const std::size_t before = ui_.failures.size();
-            link_.RunAndWait([&] { job(s_, std::move(work)); });
-            for (const Bytes& t : taken) {
-                rows.erase(std::remove(rows.begin(), rows.end(), t), rows.end());
-                const std::string item = itemOf(t);
-                const bool failed = std::any_of(ui_.failures.begin() + before, ui_.failures.end(),
-                                                [&](const Failure& f) { return f.item == item; });
-                if (!failed)
-                    done.push_back(t);
-            }
-            if (taken.empty())
-                break;
-        }
+        work.onTaken = [&](const std::string& item) { taken.push_back(item); };
+        work.onGivenBack = [&](const std::string& item) {
+            taken.erase(std::remove(taken.begin(), taken.end(), item), taken.end());
+        };
+        const std::size_t skipsBefore = ui_.skipped.size();
+        const JobResult result = RunJob([&](JobEnded ended) {
+            RunWholeBatch(s_, FolderPathOf(folder), std::move(work), start, std::move(ended));
+        });
         ui_.currentItem = nullptr;
-        for (const Bytes& r : rows) ui_.Fail(itemOf(r), "not done", Stopped());
+        ui_.TakeResult(result, itemOf);
+        auto among = [](const std::vector<std::string>& list, const std::string& item) {
+            return std::find(list.begin(), list.end(), item) != list.end();
+        };
+        const std::vector<std::string> skipped(ui_.skipped.begin() + skipsBefore,
+                                               ui_.skipped.end());
+        std::vector<std::string> done;
+        for (const std::string& item : items) {
+            const bool named = std::any_of(result.messages.begin(), result.messages.end(),
+                                           [&](const JobMessage& m) { return m.item == item; });
+            if (among(skipped, itemOf(item)) || named)
+                continue;
+            if (among(result.done, item))
+                done.push_back(item);
+            else
+                ui_.Fail(itemOf(item), undone, Stopped());
+        }
         return done;
+    }
+
+    // Names a phone file of folder as the failures list it ("java/a.jar").
+    std::function<std::string(const std::string&)> ItemIn(PhoneNode* folder) {
+        const std::string folderPath = FolderPathOf(folder);
+        return [folderPath](const std::string& caption) {
+            return JoinPath(folderPath, AnsiToUtf8Display(caption));
+        };
     }
 
     // The status for files a batch left undone.
@@ -388,7 +422,11 @@ class Runner {
                     r = rows.erase(r);
                 }
             }
-            for (const Bytes& caption : PhoneBatch(folder, rows, DownloadFiles)) {
+            WorkList work;
+            work.phoneNames.assign(rows.begin(), rows.end());
+            work.localFolder = source_.FolderPath();
+            for (const Bytes& caption :
+                 WholeBatch(folder, std::move(work), DownloadFiles, ItemIn(folder), "not done")) {
                 written.insert(caption);
                 std::string name;
                 AnsiToUtf8(caption, name);
@@ -404,7 +442,10 @@ class Runner {
     void Remove() {
         QJsonArray files;
         for (auto& [folder, rows] : PhoneFiles()) {
-            for (const Bytes& caption : PhoneBatch(folder, rows, EraseFiles)) {
+            WorkList work;
+            work.phoneNames.assign(rows.begin(), rows.end());
+            for (const Bytes& caption :
+                 WholeBatch(folder, std::move(work), EraseFiles, ItemIn(folder), "not done")) {
                 const std::string path = JoinPath(FolderPathOf(folder), AnsiToUtf8Display(caption));
                 Line(path);
                 files.append(Q(path));
@@ -429,40 +470,11 @@ class Runner {
         for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get())
             before.insert(e->Name);
 
-        std::vector<std::string> taken;
-        ui_.currentItem = [&]() -> std::string {
-            return taken.empty() ? std::string() : taken.back();
-        };
-        std::vector<std::string> done;
-        while (!work.empty() && link_.IsOpen()) {
-            Open(folder);
-            taken.clear();
-            WorkList list;
-            list.localPaths.assign(work.begin(), work.end());
-            list.onTaken = [&](const std::string& path) { taken.push_back(path); };
-            list.onGivenBack = [&](const std::string& path) {
-                taken.erase(std::remove(taken.begin(), taken.end(), path), taken.end());
-            };
-            list.onEnded = [&](const JobResult& result) { ui_.TakeResult(result, nullptr); };
-            const std::size_t failuresBefore = ui_.failures.size();
-            const std::size_t skipsBefore = ui_.skipped.size();
-            link_.RunAndWait([&] { UploadFiles(s_, std::move(list)); });
-            for (const std::string& t : taken) {
-                work.erase(std::remove(work.begin(), work.end(), t), work.end());
-                auto mine = [&](const std::string& item) { return item == t; };
-                const bool failed =
-                    std::any_of(ui_.failures.begin() + failuresBefore, ui_.failures.end(),
-                                [&](const Failure& f) { return mine(f.item); });
-                const bool skipped =
-                    std::any_of(ui_.skipped.begin() + skipsBefore, ui_.skipped.end(), mine);
-                if (!failed && !skipped)
-                    done.push_back(t);
-            }
-            if (taken.empty())
-                break;
-        }
-        ui_.currentItem = nullptr;
-        for (const std::string& w : work) ui_.Fail(w, "not copied", Stopped());
+        WorkList list;
+        list.localPaths.assign(work.begin(), work.end());
+        const std::vector<std::string> done = WholeBatch(
+            folder, std::move(list), UploadFiles, [](const std::string& path) { return path; },
+            "not copied");
 
         // Where each file went: the folder's naming rule, or the melody slot taken.
         std::vector<Bytes> melodySlots;
@@ -541,9 +553,9 @@ class Runner {
         json_["done"] = ui_.failures.empty();
     }
 
-    // Runs a job of several steps to its end and takes its result: the files done
-    // on stdout (and in "files"), those passed over in "skipped".
-    JobResult RunSteps(const std::function<void(JobEnded)>& start) {
+    // Runs a job of several steps to its end and returns its result; a job that
+    // never ended is a failure (and is dropped).
+    JobResult RunJob(const std::function<void(JobEnded)>& start) {
         JobResult result;
         bool ended = false;
         // A whole phone takes long on a serial line: the watchdog, not a time
@@ -561,8 +573,18 @@ class Runner {
             // Nothing of the job may run once the command has returned.
             s_.Steps = StepJob();
             ui_.Fail("", "no answer from the phone", kExitNoAnswer);
-            return result;
+            result.stopped = true;
         }
+        return result;
+    }
+
+    // Runs a whole-phone job to its end and takes its result: the files done on
+    // stdout (and in "files"), those passed over in "skipped".
+    JobResult RunSteps(const std::function<void(JobEnded)>& start) {
+        const std::size_t before = ui_.failures.size();
+        JobResult result = RunJob(start);
+        if (ui_.failures.size() != before)
+            return result;
         ui_.TakeResult(result, nullptr);
         if (result.stopped && ui_.failures.empty())
             ui_.Fail("", "stopped before the end", kExitNoAnswer);
@@ -634,6 +656,9 @@ class Runner {
         for (const std::string& d : r.done) Line(d);
     }
 
+    // The list takes each command's run from here.
+    friend const std::vector<CliCommand>& CliCommands();
+
     const CliOptions& o_;
     Session s_;
     PhoneLink link_{s_};
@@ -643,58 +668,131 @@ class Runner {
     QJsonObject json_;
 };
 
-}  // namespace
+const std::vector<CliCommand>& CliCommands() {
+    static const std::vector<CliCommand> commands = {
+        {.name = "ports",
+         .synopsis = "ports",
+         .help = "serial ports found, one per line",
+         .runAlone = ListPorts},
+        {.name = "tree",
+         .synopsis = "tree",
+         .help = "every standard folder of the phone, with file sizes",
+         .run = &CommandRun::Tree},
+        {.name = "ls",
+         .synopsis = "ls FOLDER",
+         .help = "one phone folder: name and size per line",
+         .operands = "one FOLDER",
+         .minOperands = 1,
+         .maxOperands = 1,
+         .check = CheckFolder,
+         .run = &CommandRun::List},
+        {.name = "get",
+         .synopsis = "get FOLDER/NAME... [-o DIR] [--overwrite]",
+         .help = "download (checksum checked) into DIR, default \".\";\n"
+                 "a second file of one name is refused unless --overwrite",
+         .operands = "FOLDER/NAME",
+         .minOperands = 1,
+         .maxOperands = -1,
+         .options = kTakesOutDir | kTakesOverwrite,
+         .check = CheckGet,
+         .run = &CommandRun::Get},
+        {.name = "put",
+         .synopsis = "put FILE... FOLDER",
+         .help = "upload under the phone's naming rules",
+         .operands = "FILE... FOLDER",
+         .minOperands = 2,
+         .maxOperands = -1,
+         .options = kTakesOverwrite | kTakesSkip | kTakesRenameTo,
+         .checkUsage = OneFileToRename,
+         .check = CheckPut,
+         .run = &CommandRun::Put},
+        {.name = "rm",
+         .synopsis = "rm FOLDER/NAME...",
+         .help = "erase phone files",
+         .operands = "FOLDER/NAME",
+         .minOperands = 1,
+         .maxOperands = -1,
+         .check = CheckFiles,
+         .run = &CommandRun::Remove},
+        {.name = "mv",
+         .synopsis = "mv FOLDER/OLD NEW",
+         .help = "rename a phone file",
+         .operands = "FOLDER/OLD NEW",
+         .minOperands = 2,
+         .maxOperands = 2,
+         .options = kTakesOverwrite | kTakesSkip | kTakesRenameTo,
+         .check = CheckRename,
+         .run = &CommandRun::Rename},
+        {.name = "compile-java",
+         .synopsis = "compile-java",
+         .help = "rebuild the Java application registry",
+         .run = &CommandRun::CompileJava},
+        {.name = "backup",
+         .synopsis = "backup DIR [--resume]",
+         .help = "every file of the phone into\n"
+                 "DIR/phone-backup-YYYY-MM-DD-HHMM with manifest.json;\n"
+                 "--resume goes on with the unfinished one in DIR",
+         .operands = "one DIR",
+         .minOperands = 1,
+         .maxOperands = 1,
+         .options = kTakesResume,
+         .check = CheckBackup,
+         .run = &CommandRun::Backup},
+        {.name = "restore",
+         .synopsis = "restore DIR [--dry-run] [--force]",
+         .help = "write a backup back under its phone names; a file\n"
+                 "of the same name and size is left unless --force;\n"
+                 "--dry-run lists what would be written",
+         .operands = "one DIR",
+         .minOperands = 1,
+         .maxOperands = 1,
+         .options = kTakesDryRun | kTakesForce,
+         .check = CheckRestore,
+         .run = &CommandRun::Restore},
+        {.name = "install-java",
+         .synopsis = "install-java FILE.jad [FILE.jar]",
+         .help = "upload a Java application (the .jar named by the\n"
+                 ".jad's MIDlet-Jar-URL when not given) and register it",
+         .operands = "FILE.jad [FILE.jar]",
+         .minOperands = 1,
+         .maxOperands = 2,
+         .options = kTakesOverwrite | kTakesSkip,
+         .check = CheckInstallJava,
+         .run = &CommandRun::InstallJavaApp},
+    };
+    return commands;
+}
+
+const CliCommand* FindCliCommand(const std::string& name) {
+    for (const CliCommand& c : CliCommands())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
 
 int RunCliCommand(const CliOptions& o) {
-    if (o.command == "ports")
-        return ListPorts(o);
-    std::string error;
-    if (!CheckOperands(o, error)) {
-        Error(error);
-        return kExitUsage;
-    }
+    const CliCommand* command = FindCliCommand(o.command);
+    if (!command)
+        return Usage("unknown command: " + o.command);
+    if (command->runAlone)
+        return command->runAlone(o);
+    CommandInput input;
+    if (command->check)
+        if (int status = command->check(o, input))
+            return status;
     int status = kExitOk;
     const std::string port = PortToUse(o, status);
     if (status != kExitOk)
         return status;
 
-    std::string computerFolder;
-    std::vector<std::string> files;
-    if (o.command == "get") {
-        computerFolder = QDir(Q(o.outDir.empty() ? "." : o.outDir)).absolutePath().toStdString();
-        if (!QFileInfo(Q(computerFolder)).isDir()) {
-            Error("not a folder: " + computerFolder);
-            return kExitUsage;
-        }
-    } else if (o.command == "put") {
-        for (std::size_t i = 0; i + 1 < o.args.size(); ++i)
-            files.push_back(QFileInfo(Q(o.args[i])).absoluteFilePath().toStdString());
-    } else if (o.command == "backup") {
-        if (!QFileInfo(Q(o.args[0])).isDir()) {
-            Error("not a folder: " + o.args[0]);
-            return kExitUsage;
-        }
-    } else if (o.command == "restore") {
-        if (BackupIn(o.args[0]).empty()) {
-            Error("no backup in " + o.args[0] + " (no manifest.json)");
-            return kExitUsage;
-        }
-    } else if (o.command == "install-java") {
-        // A pair that cannot go whole is refused before the port is opened.
-        std::string jar = o.args.size() > 1 ? o.args[1] : std::string();
-        if (!CheckJavaPair(o.args[0], jar, error)) {
-            Error(OneLine(error));
-            return kExitRefused;
-        }
-    }
-    Runner runner(o, computerFolder, files);
-    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP}, [&](int signo) { runner.Interrupt(signo); });
-    status = runner.Connect(port);
+    CommandRun run(o, std::move(input));
+    SignalWatcher watcher({SIGINT, SIGTERM, SIGHUP}, [&](int signo) { run.Interrupt(signo); });
+    status = run.Connect(port);
     if (status == kExitOk)
-        status = runner.Run();
+        status = run.Run(*command);
     // A signal that came after the last wait on the line.
     if (const int late = watcher.TakePending()) {
-        runner.Interrupt(late);
+        run.Interrupt(late);
         status = 128 + late;
     }
     return status;

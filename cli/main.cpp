@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const CliOptions options = ParseCliArguments(args);
     if (options.help) {
-        std::fputs(kCliUsage, stdout);
+        std::fputs(CliUsage().c_str(), stdout);
         return kExitOk;
     }
     if (!options.error.empty()) {

@@ -7,12 +7,6 @@
 // selected row, clears its selection and handles it.
 #include "engine/FileOperations.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -23,6 +17,7 @@
 
 #include "engine/FolderCache.h"
 #include "engine/JavaRegistry.h"
+#include "engine/LocalFileSystem.h"
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "engine/UploadPreparation.h"
@@ -98,20 +93,18 @@ bool CreateRenameTempFile(Session& s, std::string& error) {
         return false;
     }
     // The folder holds copies of the phone's files: for the owner's eyes only.
-    ::chmod(folder.c_str(), 0700);
+    local_fs::MakePrivateFolder(folder);
     std::string pattern = MakeTempFilePath();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    std::string path = pattern;
+    int fd = local_fs::CreateUnique(path);
     if (fd < 0) {
         error = pattern + ": " + std::strerror(errno);
         return false;
     }
-    std::string path(name.data());
     try {
         s.LocalFile.AdoptForWriting(fd, path);
     } catch (const IoError& e) {
-        ::unlink(path.c_str());
+        local_fs::Remove(path);
         error = e.what();
         return false;
     }
@@ -125,7 +118,7 @@ void RemoveRenameTempFile(Session& s) {
         return;
     if (s.LocalFile.Path() == s.TempFilePath)
         s.LocalFile.Close();
-    ::unlink(s.TempFilePath.c_str());
+    local_fs::Remove(s.TempFilePath);
     s.TempFilePath.clear();
 }
 
@@ -143,7 +136,7 @@ std::string KeepRescuedFile(const Session& s, const std::string& path) {
     for (int n = 1; n < 1000; ++n) {
         const std::string target =
             folder + (n == 1 ? own : stem + " (" + std::to_string(n) + ")" + ext);
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        if (local_fs::RenameNoReplace(path, target) == 0)
             return target;
         if (errno != EEXIST)
             break;

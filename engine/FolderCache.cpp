@@ -41,7 +41,23 @@ void CollectFolders(Session& s, PhoneNode* node) {
     ++s.QueuePosition;
 }
 
+namespace {
+std::function<std::string()>& RescueFolderSource() {
+    static std::function<std::string()> source;
+    return source;
+}
+}  // namespace
+
+void SetRescueFolderSource(std::function<std::string()> source) {
+    RescueFolderSource() = std::move(source);
+}
+
 std::string RescueFolderPath() {
+    if (RescueFolderSource()) {
+        std::string folder = RescueFolderSource()();
+        if (!folder.empty())
+            return folder;
+    }
     const std::string home = FolderFromEnv("HOME", "/");
     const std::string data =
         FolderFromEnv("XDG_DATA_HOME", (home == "/" ? std::string() : home) + "/.local/share");

@@ -1,6 +1,9 @@
 // The standard folders of the phone and the caching pass that lists them all.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "engine/Session.h"
 #include "phonefs/StandardFolders.h"
 
@@ -19,8 +22,11 @@ void RequestNextListing(Session& s);
 // "<rescue folder>/.rename-XXXXXX": each rename makes a new owner-only file under
 // a unique name and keeps its path in s.TempFilePath (the caching pass leaves it
 // alone). When a rename breaks off after the erase, that file is renamed to the
-// phone file's own name in the same folder.
+// phone file's own name in the same folder. The front ends name the folder from
+// the system's per-user data folder (SetRescueFolderSource, asked each time);
+// without that, the environment above decides.
 std::string RescueFolderPath();
+void SetRescueFolderSource(std::function<std::string()> source);
 std::string MakeTempFilePath();
 
 }  // namespace orvo

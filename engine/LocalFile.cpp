@@ -1,13 +1,9 @@
 #include "engine/LocalFile.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
-#include <vector>
+
+#include "engine/LocalFileSystem.h"
 
 namespace orvo {
 
@@ -22,13 +18,6 @@ std::string FolderOf(const std::string& path) {
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
-
-// The permissions a newly created file gets from this process.
-mode_t UsualFileMode() {
-    mode_t mask = ::umask(022);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 }  // namespace
 
 LocalFile::~LocalFile() {
@@ -38,7 +27,7 @@ LocalFile::~LocalFile() {
 void LocalFile::OpenRead(const std::string& path) {
     Close();
     path_ = path;
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = local_fs::Open(path, "rb");
     if (!file_)
         throw IoError(Describe("Cannot open", path));
 }
@@ -46,7 +35,7 @@ void LocalFile::OpenRead(const std::string& path) {
 void LocalFile::Create(const std::string& path) {
     Close();
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = local_fs::Open(path, "wb");
     if (!file_)
         throw IoError(Describe("Cannot create", path));
 }
@@ -54,9 +43,9 @@ void LocalFile::Create(const std::string& path) {
 void LocalFile::AdoptForWriting(int fd, const std::string& path) {
     Close();
     path_ = path;
-    file_ = ::fdopen(fd, "wb");
+    file_ = local_fs::AdoptDescriptor(fd, "wb");
     if (!file_) {
-        ::close(fd);
+        local_fs::CloseDescriptor(fd);
         throw IoError(Describe("Cannot open", path));
     }
 }
@@ -65,17 +54,16 @@ void LocalFile::CreateTemporaryFor(const std::string& finalPath) {
     Close();
     std::string folder = FolderOf(finalPath);
     std::string pattern = (folder == "/" ? std::string() : folder) + "/.orvo-download-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    std::string name = pattern;
+    int fd = local_fs::CreateUnique(name);
     if (fd < 0)
         throw IoError(Describe("Cannot create", pattern));
-    path_ = name.data();
-    file_ = ::fdopen(fd, "w+b");
+    path_ = name;
+    file_ = local_fs::AdoptDescriptor(fd, "w+b");
     if (!file_) {
         IoError error(Describe("Cannot open", path_));
-        ::close(fd);
-        ::unlink(path_.c_str());
+        local_fs::CloseDescriptor(fd);
+        local_fs::Remove(path_);
         throw error;
     }
     finalPath_ = finalPath;
@@ -84,22 +72,17 @@ void LocalFile::CreateTemporaryFor(const std::string& finalPath) {
 void LocalFile::CommitTemporary() {
     if (!file_ || finalPath_.empty())
         throw IoError("No temporary file to commit");
-    struct stat old {};
-    const mode_t mode = (::stat(finalPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-                            ? (old.st_mode & 07777)
-                            : UsualFileMode();
     // On the disk before it takes the name, so a crash leaves the old file or the new.
     int err = 0;
-    if (std::fflush(file_) != 0 || ::fchmod(::fileno(file_), mode) != 0 ||
-        ::fsync(::fileno(file_)) != 0)
+    if (local_fs::PrepareForCommit(file_, finalPath_) != 0)
         err = errno;
     if (std::fclose(file_) != 0 && err == 0)
         err = errno;
     file_ = nullptr;
-    if (err == 0 && ::rename(path_.c_str(), finalPath_.c_str()) != 0)
+    if (err == 0 && local_fs::Replace(path_, finalPath_) != 0)
         err = errno;
     if (err != 0) {
-        ::unlink(path_.c_str());
+        local_fs::Remove(path_);
         errno = err;
         IoError error(Describe("Cannot save", finalPath_));
         finalPath_.clear();
@@ -120,7 +103,7 @@ void LocalFile::Close() {
         file_ = nullptr;
     }
     if (!finalPath_.empty()) {
-        ::unlink(path_.c_str());
+        local_fs::Remove(path_);
         finalPath_.clear();
     }
 }
@@ -144,21 +127,16 @@ void LocalFile::Write(const void* data, std::size_t count) {
 }
 
 int64_t LocalFile::Size() const {
-    struct stat st {};
-    if (file_) {
-        std::fflush(file_);
-        if (::fstat(::fileno(file_), &st) == 0)
-            return st.st_size;
-    } else if (::stat(path_.c_str(), &st) == 0) {
-        return st.st_size;
-    }
+    const int64_t size = file_ ? local_fs::Size(file_) : local_fs::Size(path_);
+    if (size >= 0)
+        return size;
     throw IoError(Describe("Cannot get the size of", path_));
 }
 
 void LocalFile::Truncate() {
     if (!file_)
         throw IoError("File not open");
-    if (std::fflush(file_) != 0 || ::ftruncate(::fileno(file_), 0) != 0)
+    if (local_fs::Truncate(file_) != 0)
         throw IoError(Describe("Cannot write", path_));
     std::rewind(file_);
 }

@@ -527,4 +527,78 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
     s.StartSteps(std::move(steps), std::move(onEnded));
 }
 
+// --- a batch run to its end ---------------------------------------------------
+
+namespace {
+
+struct WholeBatch {
+    std::string folderPath;
+    BatchStarter start = nullptr;
+    WorkList work;  // the caller's callbacks and settings
+};
+
+JobStep WholeBatchStep(std::shared_ptr<WholeBatch> st, std::deque<Bytes> names,
+                       std::deque<std::string> paths) {
+    return [st, names, paths](Session& s) {
+        PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), st->folderPath);
+        if (!folder)
+            return;
+        auto taken = std::make_shared<std::vector<std::string>>();
+        WorkList work = st->work;
+        work.phoneNames = names;
+        work.localPaths = paths;
+        work.onTaken = [st, taken](const std::string& item) {
+            taken->push_back(item);
+            if (st->work.onTaken)
+                st->work.onTaken(item);
+        };
+        work.onGivenBack = [st, taken](const std::string& item) {
+            taken->erase(std::remove(taken->begin(), taken->end(), item), taken->end());
+            if (st->work.onGivenBack)
+                st->work.onGivenBack(item);
+        };
+        work.onEnded = [&s, st, taken, names, paths](const JobResult& r) {
+            JobResult& result = s.Steps.result;
+            result.messages.insert(result.messages.end(), r.messages.begin(), r.messages.end());
+            for (const std::string& t : *taken) {
+                const bool named = std::any_of(r.messages.begin(), r.messages.end(),
+                                               [&](const JobMessage& m) { return m.item == t; });
+                if (!named)
+                    result.done.push_back(t);
+            }
+            auto left = [&](const auto& items) {
+                std::decay_t<decltype(items)> rest;
+                for (const auto& i : items)
+                    if (std::find(taken->begin(), taken->end(), i) == taken->end())
+                        rest.push_back(i);
+                return rest;
+            };
+            std::deque<Bytes> namesLeft = left(names);
+            std::deque<std::string> pathsLeft = left(paths);
+            // Nothing taken: the batch could not start, and would not again.
+            if ((!namesLeft.empty() || !pathsLeft.empty()) && !taken->empty() && !s.Steps.stop)
+                s.Steps.steps.push_front(
+                    WholeBatchStep(st, std::move(namesLeft), std::move(pathsLeft)));
+        };
+        s.CurrentFolder = folder;
+        ShowFolder(s, folder);
+        st->start(s, std::move(work));
+    };
+}
+
+}  // namespace
+
+void RunWholeBatch(Session& s, const std::string& folderPath, WorkList work, BatchStarter start,
+                   JobEnded onEnded) {
+    auto st = std::make_shared<WholeBatch>();
+    st->folderPath = folderPath;
+    st->start = start;
+    std::deque<Bytes> names = std::move(work.phoneNames);
+    std::deque<std::string> paths = std::move(work.localPaths);
+    st->work = std::move(work);
+    std::deque<JobStep> steps;
+    steps.push_back(WholeBatchStep(st, std::move(names), std::move(paths)));
+    s.StartSteps(std::move(steps), std::move(onEnded));
+}
+
 }  // namespace orvo

@@ -75,4 +75,14 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error)
 // result.done names the files on the phone.
 void InstallJava(Session& s, const std::string& jad, const std::string& jar, JobEnded onEnded);
 
+// One file operation of the buttons (DownloadFiles, EraseFiles, UploadFiles).
+using BatchStarter = void (*)(Session&, WorkList);
+// Runs start over work in the phone folder folderPath until it has taken every
+// item: a batch that ends early (the phone refused a file) starts again with the
+// items left, as a user would press the button again. The work's own onTaken and
+// onGivenBack hear of each item. result.messages name the work items as they
+// are; result.done lists the items taken that no message of their batch names.
+void RunWholeBatch(Session& s, const std::string& folderPath, WorkList work, BatchStarter start,
+                   JobEnded onEnded);
+
 }  // namespace orvo

@@ -1,11 +1,5 @@
 #include "serial/Comm32.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <QMetaObject>
 #include <cerrno>
 #include <chrono>
@@ -14,7 +8,7 @@
 
 #include "protocol/Framing.h"
 #include "serial/Misc.h"
-#include "serial/TermiosLine.h"
+#include "serial/SystemLine.h"
 
 namespace orvo {
 
@@ -25,24 +19,11 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kReadBlockSize = 2048;
 constexpr int kWriteTimeoutMs = 5000;
 constexpr int kJoinTimeoutMs = 5000;
-constexpr int kWaitTimeoutResult = 258;  // the wait result logged for a write time-out
 
-const char kInvalidHandleText[] =
-    "ERROR_INVALID_HANDLE, Likely that the Service Provider has closed the port.";
+using serial_system::Event;
+using serial_system::Line;
 
-// Raises the calling thread's scheduling priority by `steps` nice levels. Best
-// effort: without the right to do so the thread simply runs at normal priority.
-void RaisePriority(int steps) {
-    pid_t tid = ::gettid();
-    errno = 0;
-    int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (current == -1 && errno != 0) {
-        return;
-    }
-    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), current - steps);
-}
-
-// Milliseconds left until `deadline`, rounded up so that a poll never wakes early.
+// Milliseconds left until `deadline`, rounded up so that a wait never ends early.
 int MillisecondsUntil(Clock::time_point deadline) {
     auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) {
@@ -105,8 +86,8 @@ std::string FormatLineErrorReport(uint32_t flags) {
 
 namespace comm32_internal {
 
-WorkerThread::WorkerThread(TComm32* owner, int port, int stop, uint64_t generation)
-    : owner_(owner), port_(port), stop_(stop), generation_(generation) {}
+WorkerThread::WorkerThread(TComm32* owner, Line* line, const Event* stop, uint64_t generation)
+    : owner_(owner), line_(line), stop_(stop), generation_(generation) {}
 
 WorkerThread::~WorkerThread() {
     Join();
@@ -147,18 +128,15 @@ void WorkerThread::PostHangup() {
 }
 
 bool WorkerThread::StopRequested() const {
-    pollfd p{stop_, POLLIN, 0};
-    return ::poll(&p, 1, 0) > 0;
+    return stop_->IsSet();
 }
 
-WriteQueue::WriteQueue() {
-    wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+WriteQueue::WriteQueue() : wake(std::make_unique<Event>()) {}
 
-WriteQueue::~WriteQueue() {
-    if (wake >= 0) {
-        ::close(wake);
-    }
+WriteQueue::~WriteQueue() = default;
+
+bool WriteQueue::Valid() const {
+    return wake->Valid();
 }
 
 bool WriteQueue::Push(std::vector<uint8_t> request) {
@@ -169,8 +147,7 @@ bool WriteQueue::Push(std::vector<uint8_t> request) {
         }
         requests.push_back(std::move(request));
     }
-    uint64_t one = 1;
-    (void)!::write(wake, &one, sizeof one);
+    wake->Set();
     return true;
 }
 
@@ -195,9 +172,9 @@ void WriteQueue::Shut() {
 // ---------------------------------------------------------------------------
 // Reader
 
-TReadThread::TReadThread(TComm32* owner, int port, int stop, uint64_t generation,
+TReadThread::TReadThread(TComm32* owner, Line* line, const Event* stop, uint64_t generation,
                          int32_t readInterval, bool quietGapOnly)
-    : WorkerThread(owner, port, stop, generation),
+    : WorkerThread(owner, line, stop, generation),
       readInterval_(readInterval),
       quietGapOnly_(quietGapOnly) {}
 
@@ -223,12 +200,8 @@ void TReadThread::CheckLineErrors() {
         return;
     }
     LineErrorCounters now;
-    if (!ReadLineErrorCounters(port_, now)) {
-        int err = errno;
+    if (line_->ReadErrorCounters(now) != serial_system::CountersState::Counted) {
         countersSupported_ = false;
-        if (err != EINVAL && err != ENOTTY) {
-            LogSystemError(err, "ClearCommError: ");
-        }
         return;
     }
     uint32_t flags = LineErrorFlags(counters_, now);
@@ -239,8 +212,9 @@ void TReadThread::CheckLineErrors() {
 }
 
 void TReadThread::Run() {
-    RaisePriority(2);
-    countersSupported_ = ReadLineErrorCounters(port_, counters_);
+    serial_system::RaiseThreadPriority(2);
+    countersSupported_ =
+        line_->ReadErrorCounters(counters_) == serial_system::CountersState::Counted;
 
     uint8_t buffer[kReadBlockSize];
     std::size_t count = 0;
@@ -267,36 +241,22 @@ void TReadThread::Run() {
             waitLogged = true;
         }
 
-        pollfd fds[2] = {{stop_, POLLIN, 0}, {port_, POLLIN, 0}};
-        int r = ::poll(fds, 2, timeout);
-        if (r < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            LogSystemError(errno, "Read WAIT_FAILED: ");
-            PostHangup();
-            break;
-        }
-        if (fds[0].revents != 0) {
+        const Line::ReadResult got =
+            line_->Read(buffer + count, sizeof buffer - count, timeout, *stop_);
+        if (got.status == Line::ReadStatus::Stop) {
             DebugOutput("Time to Exit");
             break;
         }
-        CheckLineErrors();
-        if (r == 0) {
-            continue;  // idle time over: the block is posted at the top of the loop
-        }
-        const short ev = fds[1].revents;
-        if (ev & POLLNVAL) {
-            CommLog(kInvalidHandleText);
+        if (got.status == Line::ReadStatus::Failed) {
             PostHangup();
             break;
         }
-        if ((ev & (POLLIN | POLLHUP | POLLERR)) == 0) {
-            continue;
+        CheckLineErrors();
+        if (got.status == Line::ReadStatus::Timeout) {
+            continue;  // idle time over: the block is posted at the top of the loop
         }
-        ssize_t got = ::read(port_, buffer + count, sizeof buffer - count);
-        if (got > 0) {
-            count += static_cast<std::size_t>(got);
+        if (got.status == Line::ReadStatus::Data) {
+            count += got.count;
             waitLogged = false;
             idleDeadline = Clock::now() + std::chrono::milliseconds(readInterval_);
             // Complete replies go at once; the rest waits for more bytes or the gap.
@@ -316,124 +276,59 @@ void TReadThread::Run() {
             }
             continue;
         }
-        const int err = got < 0 ? errno : 0;
-        const bool gone = (ev & (POLLHUP | POLLERR)) != 0;
-        if (got < 0 && (err == EINTR || err == EAGAIN) && !gone) {
-            continue;
-        }
         // The device is gone (unplugged, or the far side of the line closed). What
         // arrived before still reaches the owner; then the reader asks to hang up
-        // once and ends, so that a dead descriptor never makes it spin.
+        // once and ends, so that a dead line never makes it spin.
         if (count > 0) {
             PostReceivedData(buffer, count);
             count = 0;
         }
-        if (got == 0 || err == EINTR || err == EAGAIN) {
-            CommLog("Unable to HandleReadEvent: the device reported a hang-up");
-        } else {
-            LogSystemError(err, "Unexpected ReadFile error: ");
-        }
+        CommLog(got.failure);
         PostHangup();
         break;
     }
 
     CommLog("Read thread shutting down");
-    (void)::tcflush(port_, TCIFLUSH);
+    line_->Purge(true, false);
 }
 
 // ---------------------------------------------------------------------------
 // Writer
 
-TWriteThread::TWriteThread(TComm32* owner, int port, int stop, uint64_t generation,
+TWriteThread::TWriteThread(TComm32* owner, Line* line, const Event* stop, uint64_t generation,
                            std::shared_ptr<comm32_internal::WriteQueue> queue)
-    : WorkerThread(owner, port, stop, generation), queue_(std::move(queue)) {}
+    : WorkerThread(owner, line, stop, generation), queue_(std::move(queue)) {}
 
 bool TWriteThread::SendBuffer(const uint8_t* data, std::size_t count) {
     if (count == 0) {
         return true;
     }
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
-    std::size_t position = 0;
-    while (position < count) {
-        ssize_t n = ::write(port_, data + position, count - position);
-        if (n > 0) {
-            position += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN) {
-            int err = errno;
-            if (err == EBADF) {
-                CommLog(kInvalidHandleText);
-                return false;
-            }
-            LogSystemError(err, "Error to writing to CommFile");
-            CommLog("Closing TAPI");
-            PostHangup();
+    switch (line_->Write(data, count, kWriteTimeoutMs, *stop_)) {
+        case Line::WriteStatus::Done:
+            return true;
+        case Line::WriteStatus::Stopped:
             return false;
-        }
-        // The driver's buffer is full: wait for room, for the stop event, or for
-        // the deadline of this request.
-        for (;;) {
-            int timeout = MillisecondsUntil(deadline);
-            pollfd fds[2] = {{stop_, POLLIN, 0}, {port_, POLLOUT, 0}};
-            int r = timeout > 0 ? ::poll(fds, 2, timeout) : 0;
-            if (r < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                LogSystemError(errno, "Write WAIT_FAILED: ");
-                PostHangup();
-                return false;
-            }
-            if (r > 0 && fds[0].revents != 0) {
-                return false;  // Close is stopping us: no hang-up request
-            }
-            if (r == 0) {
-                CommLog("Unexpected Wait return value " + std::to_string(kWaitTimeoutResult));
-                PostHangup();
-                // Drop what the driver still holds, or closing the port could block.
-                (void)::tcflush(port_, TCOFLUSH);
-                return false;
-            }
-            const short ev = fds[1].revents;
-            if (ev & POLLNVAL) {
-                CommLog(kInvalidHandleText);
-                return false;
-            }
-            if ((ev & (POLLERR | POLLHUP)) != 0 && (ev & POLLOUT) == 0) {
-                LogSystemError(EIO, "Error writing to CommFile while waiting");
-                CommLog("Closing TAPI");
-                PostHangup();
-                return false;
-            }
-            break;  // room, or an error that the next write() reports
-        }
+        case Line::WriteStatus::Failed:
+            break;
     }
-    return true;
+    PostHangup();
+    return false;
 }
 
 void TWriteThread::Run() {
-    RaisePriority(1);
+    serial_system::RaiseThreadPriority(1);
     for (;;) {
-        pollfd fds[2] = {{stop_, POLLIN, 0}, {queue_->wake, POLLIN, 0}};
-        int r = ::poll(fds, 2, -1);
-        if (r < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            LogSystemError(errno, "Write WAIT_FAILED: ");
+        int r = Event::WaitEither(*stop_, *queue_->wake, -1);
+        if (r == -2) {
+            LogSystemError(EIO, "Write WAIT_FAILED: ");
             PostHangup();
             break;
         }
-        if (fds[0].revents != 0) {
+        if (r == 0) {
             break;
         }
-        if (fds[1].revents != 0) {
-            uint64_t value;
-            (void)!::read(queue_->wake, &value, sizeof value);
+        if (r == 1) {
+            queue_->wake->Clear();
         }
         bool ok = true;
         std::vector<uint8_t> request;
@@ -451,7 +346,7 @@ void TWriteThread::Run() {
     }
     CommLog("Write thread shutting down");
     queue_->Shut();  // later requests are refused; queued ones are dropped unsent
-    (void)::tcflush(port_, TCOFLUSH);
+    line_->Purge(false, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -474,53 +369,52 @@ void TComm32::SetCommsLogFileName(const std::string& name) {
 }
 
 bool TComm32::Open() {
-    if (port_ >= 0) {
+    if (line_) {
         throw ECommsError("Порт уже открыт");
     }
     OpenCommLog();  // a log that cannot be created raises before the port is touched
 
-    int fd = -1;
+    std::unique_ptr<Line> line;
     try {
-        fd = OpenLine(CommPort, BaudRate, Bits);
+        line = Line::Open(CommPort, BaudRate, Bits);
     } catch (const ECommsError&) {
         CloseCommLog();
         throw;
     }
 
-    int stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    int stopErr = errno;
+    std::unique_ptr<Event> stop;
     std::shared_ptr<comm32_internal::WriteQueue> queue;
-    if (stop >= 0) {
-        try {
+    int stopErr = ENOMEM;
+    try {
+        stop = std::make_unique<Event>();
+        stopErr = stop->Error();
+        if (stop->Valid()) {
             queue = std::make_shared<comm32_internal::WriteQueue>();
             if (!queue->Valid()) {
-                stopErr = errno;
+                stopErr = queue->wake->Error();
                 queue.reset();
             }
-        } catch (const std::bad_alloc&) {
-            stopErr = ENOMEM;
         }
+    } catch (const std::bad_alloc&) {
+        stopErr = ENOMEM;
     }
-    if (stop < 0 || !queue) {
+    if (!stop || !stop->Valid() || !queue) {
         LogSystemError(stopErr, "Unable to CreateEvent: ");
-        if (stop >= 0) {
-            ::close(stop);
-        }
-        CloseLine(fd);
+        line.reset();
         CloseCommLog();
         return false;
     }
 
-    port_ = fd;
-    stop_ = stop;
+    line_ = std::move(line);
+    stop_ = std::move(stop);
     queue_ = std::move(queue);
     ++generation_;
     // Nothing is awaited yet on a new opening: the quiet gap until the owner says.
     framing_.store(ReplyFraming::QuietGap, std::memory_order_release);
 
     try {
-        reader_ = std::make_unique<TReadThread>(this, port_, stop_, generation_, ReadInterval,
-                                                QuietGapOnly);
+        reader_ = std::make_unique<TReadThread>(this, line_.get(), stop_.get(), generation_,
+                                                ReadInterval, QuietGapOnly);
         reader_->Start();
     } catch (const std::system_error& e) {
         reader_.reset();
@@ -528,7 +422,8 @@ bool TComm32::Open() {
         throw ECommsError("Unable to create Read thread", e.code().value());
     }
     try {
-        writer_ = std::make_unique<TWriteThread>(this, port_, stop_, generation_, queue_);
+        writer_ =
+            std::make_unique<TWriteThread>(this, line_.get(), stop_.get(), generation_, queue_);
         writer_->Start();
     } catch (const std::system_error& e) {
         writer_.reset();
@@ -552,19 +447,18 @@ void TComm32::StopThread(std::unique_ptr<comm32_internal::WorkerThread>& thread,
 }
 
 void TComm32::Close() {
-    if (port_ < 0) {
+    if (!line_) {
         return;
     }
     CommLog("Stopping the Comm");
 
     CommLog("Closing Read Thread ");
-    uint64_t one = 1;
-    (void)!::write(stop_, &one, sizeof one);  // stays readable: both threads see it
-    (void)::tcflush(port_, TCIFLUSH);
+    stop_->Set();  // stays set: both threads see it
+    line_->Purge(true, false);
     StopThread(reader_, "Read thread not exiting.  Terminating it.");
 
     CommLog("Closing Write Thread");
-    (void)::tcflush(port_, TCOFLUSH);
+    line_->Purge(false, true);
     StopThread(writer_, "Write thread not exiting.  Terminating it.");
 
     ReleaseHandles();
@@ -574,14 +468,8 @@ void TComm32::Close() {
 
 void TComm32::ReleaseHandles() {
     queue_.reset();
-    if (stop_ >= 0) {
-        ::close(stop_);
-        stop_ = -1;
-    }
-    if (port_ >= 0) {
-        CloseLine(port_);
-        port_ = -1;
-    }
+    stop_.reset();
+    line_.reset();
 }
 
 bool TComm32::Write(const void* data, uint16_t length) {
@@ -662,7 +550,7 @@ void TComm32::PostHangup(uint64_t generation) {
 // Received data is handed over whatever it contains; only blocks of an earlier
 // opening (still queued when the port was closed) are dropped.
 void TComm32::DeliverBlock(uint64_t generation, const QByteArray& block) {
-    if (generation != generation_ || port_ < 0 || !OnReceiveData) {
+    if (generation != generation_ || !line_ || !OnReceiveData) {
         return;
     }
     // A copy: the handler may rebind OnReceiveData while it runs.
@@ -672,7 +560,7 @@ void TComm32::DeliverBlock(uint64_t generation, const QByteArray& block) {
 }
 
 void TComm32::DeliverLineError(uint64_t generation, const std::string& report) {
-    if (generation != generation_ || port_ < 0 || !OnLineError) {
+    if (generation != generation_ || !line_ || !OnLineError) {
         return;
     }
     auto handler = OnLineError;
@@ -683,7 +571,7 @@ void TComm32::DeliverLineError(uint64_t generation, const std::string& report) {
 // handler may close the component: the thread that posted the request has ended or
 // is ending, and the other one ends at the stop event, so the joins return.
 void TComm32::DeliverHangup(uint64_t generation) {
-    if (generation != generation_ || port_ < 0 || !OnRequestHangup ||
+    if (generation != generation_ || !line_ || !OnRequestHangup ||
         hangupDeliveredFor_ == generation) {
         return;
     }

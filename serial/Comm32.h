@@ -67,6 +67,11 @@ uint32_t LineErrorFlags(const LineErrorCounters& before, const LineErrorCounters
 // "EV_ERR Unknown EvtMask" for any other flag) + ", EvtMask = " + flags in decimal.
 std::string FormatLineErrorReport(uint32_t flags);
 
+namespace serial_system {
+class Event;
+class Line;
+}  // namespace serial_system
+
 namespace comm32_internal {
 
 // A thread with a completion flag, so that its owner can wait a bounded time for
@@ -81,15 +86,16 @@ class WorkerThread {
     void Join();
 
   protected:
-    WorkerThread(TComm32* owner, int port, int stop, uint64_t generation);
+    WorkerThread(TComm32* owner, serial_system::Line* line, const serial_system::Event* stop,
+                 uint64_t generation);
     virtual void Run() = 0;
     // Posts one hang-up request to the owner (at most one per thread).
     void PostHangup();
     bool StopRequested() const;
 
     TComm32* owner_;
-    int port_;
-    int stop_;
+    serial_system::Line* line_;
+    const serial_system::Event* stop_;
     uint64_t generation_;
 
   private:
@@ -105,7 +111,7 @@ class WorkerThread {
 struct WriteQueue {
     WriteQueue();
     ~WriteQueue();
-    bool Valid() const { return wake >= 0; }
+    bool Valid() const;
     // Queues a request; false when the writer has ended.
     bool Push(std::vector<uint8_t> request);
     // Takes the oldest request; false when there is none.
@@ -116,15 +122,15 @@ struct WriteQueue {
     std::mutex m;
     std::deque<std::vector<uint8_t>> requests;
     bool shut = false;
-    int wake = -1;  // eventfd: readable while requests may be waiting
+    std::unique_ptr<serial_system::Event> wake;  // set while requests may be waiting
 };
 
 }  // namespace comm32_internal
 
 class TReadThread : public comm32_internal::WorkerThread {
   public:
-    TReadThread(TComm32* owner, int port, int stop, uint64_t generation, int32_t readInterval,
-                bool quietGapOnly);
+    TReadThread(TComm32* owner, serial_system::Line* line, const serial_system::Event* stop,
+                uint64_t generation, int32_t readInterval, bool quietGapOnly);
 
   protected:
     void Run() override;
@@ -141,8 +147,8 @@ class TReadThread : public comm32_internal::WorkerThread {
 
 class TWriteThread : public comm32_internal::WorkerThread {
   public:
-    TWriteThread(TComm32* owner, int port, int stop, uint64_t generation,
-                 std::shared_ptr<comm32_internal::WriteQueue> queue);
+    TWriteThread(TComm32* owner, serial_system::Line* line, const serial_system::Event* stop,
+                 uint64_t generation, std::shared_ptr<comm32_internal::WriteQueue> queue);
 
   protected:
     void Run() override;
@@ -188,7 +194,7 @@ class TComm32 : public QObject, public IPort {
     // Any thread; takes effect for the bytes the reader has not handed over yet.
     bool SetReplyFraming(ReplyFraming framing) override;
     ReplyFraming Framing() const { return framing_.load(std::memory_order_acquire); }
-    bool IsOpen() const { return port_ >= 0; }
+    bool IsOpen() const { return line_ != nullptr; }
 
   private:
     friend class comm32_internal::WorkerThread;
@@ -207,8 +213,8 @@ class TComm32 : public QObject, public IPort {
     void ReleaseHandles();
 
     std::string commsLogFileName_;
-    int port_ = -1;
-    int stop_ = -1;
+    std::unique_ptr<serial_system::Line> line_;
+    std::unique_ptr<serial_system::Event> stop_;
     // Bumped by every Open and Close: a delivery from an earlier opening is stale.
     uint64_t generation_ = 0;
     // The opening whose hang-up request has reached the owner.

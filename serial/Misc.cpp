@@ -1,15 +1,13 @@
 #include "serial/Misc.h"
 
-#include <fcntl.h>
-#include <string.h>
-#include <unistd.h>
-
 #include <QLoggingCategory>
 #include <cerrno>
 #include <ios>
 #include <mutex>
 #include <new>
 #include <system_error>
+
+#include "serial/SystemLine.h"
 
 namespace orvo {
 
@@ -30,23 +28,6 @@ std::string& LogName() {
 }
 int gLogFd = -1;
 
-bool WriteWhole(int fd, const std::string& line) {
-    const char* p = line.data();
-    std::size_t left = line.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void SetCommLogName(const std::string& name) {
@@ -65,12 +46,12 @@ void OpenCommLog() {
         return;
     }
     if (gLogFd >= 0) {
-        ::close(gLogFd);
+        serial_system::CloseLogFile(gLogFd);
         gLogFd = -1;
     }
-    int fd = ::open(LogName().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    int err = 0;
+    int fd = serial_system::OpenLogFile(LogName(), true, err);
     if (fd < 0) {
-        int err = errno;
         throw std::ios_base::failure("Cannot create the diagnostic log " + LogName(),
                                      std::error_code(err, std::generic_category()));
     }
@@ -80,7 +61,7 @@ void OpenCommLog() {
 void CloseCommLog() {
     std::lock_guard<std::mutex> lock(LogMutex());
     if (gLogFd >= 0) {
-        ::close(gLogFd);
+        serial_system::CloseLogFile(gLogFd);
         gLogFd = -1;
     }
 }
@@ -94,15 +75,16 @@ void CommLog(const std::string& text) {
         std::string line = text;
         line += '\n';
         if (gLogFd >= 0) {
-            WriteWhole(gLogFd, line);
+            serial_system::WriteLogLine(gLogFd, line);
             return;
         }
         // Lines logged while the port is closed (a Write before Open, say) are
         // appended to the named file rather than lost.
-        int fd = ::open(LogName().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        int err = 0;
+        int fd = serial_system::OpenLogFile(LogName(), false, err);
         if (fd >= 0) {
-            WriteWhole(fd, line);
-            ::close(fd);
+            serial_system::WriteLogLine(fd, line);
+            serial_system::CloseLogFile(fd);
         }
     } catch (const std::exception&) {
         // Out of memory: the line is lost, the caller goes on.
@@ -111,8 +93,8 @@ void CommLog(const std::string& text) {
 
 std::string FormatLastError(int code) {
     try {
-        const char* text = ::strerrordesc_np(code);
-        if (text != nullptr) {
+        std::string text = serial_system::ErrnoText(code);
+        if (!text.empty()) {
             return text;
         }
         return "FormatMessage failed on error " + std::to_string(code) +
@@ -125,8 +107,21 @@ std::string FormatLastError(int code) {
 
 void LogSystemError(int code, const char* prefix) {
     try {
+        std::string line = SystemErrorLine(code, prefix);
+        if (!line.empty()) {
+            CommLog(line);
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+std::string SystemErrorLine(int code, const char* prefix) {
+    return SystemErrorLineWithText(FormatLastError(code), prefix);
+}
+
+std::string SystemErrorLineWithText(const std::string& text, const char* prefix) {
+    try {
         std::string line = prefix != nullptr ? prefix : "";
-        std::string text = FormatLastError(code);
         if (text.empty()) {
             line += "Out of memory";
         } else {
@@ -137,8 +132,9 @@ void LogSystemError(int code, const char* prefix) {
         if (line.size() > kMaxLogLine) {
             line.resize(kMaxLogLine);
         }
-        CommLog(line);
+        return line;
     } catch (const std::exception&) {
+        return std::string();
     }
 }
 

@@ -29,6 +29,10 @@ void CommLog(const std::string& text);
 // or prefix + "Out of memory" when no text is available. The line is cut to 1024
 // characters. A null prefix counts as empty.
 void LogSystemError(int code, const char* prefix = nullptr);
+// The line LogSystemError writes, for an errno value or for the system's own text
+// of an error (empty text: "Out of memory").
+std::string SystemErrorLine(int code, const char* prefix = nullptr);
+std::string SystemErrorLineWithText(const std::string& text, const char* prefix = nullptr);
 
 // The system's English message text for an errno value. For a code the system has
 // no text for: "FormatMessage failed on error <code> for the following reason: <22>"

@@ -8,7 +8,8 @@
 namespace orvo {
 
 // The serial ports that can be opened now and are not held by another program, as
-// device paths: the candidates in devDir, probed.
+// device paths: the candidates in devDir, probed. On Windows the candidates are the
+// COM ports of the registry's serial map, by number, and devDir is not used.
 std::vector<std::string> ListSerialPorts(const std::string& devDir = "/dev");
 
 // The device nodes of the serial families present in devDir: ttyUSB<n>, ttyACM<n>,
@@ -26,5 +27,10 @@ std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candid
 // component reported (ECommsError::Error()): one line of text for the user, empty
 // when there is nothing to add.
 std::string PortOpenFailureReason(const std::string& port, int error);
+
+// Windows: the device manager's friendly name of a COM port and the USB ids of
+// the device behind it ("Prolific USB-to-Serial Comm Port (COM5) (067b:2303)");
+// empty when the system names none. (Linux reads this from sysfs in the app layer.)
+std::string SystemPortDescription(const std::string& port);
 
 }  // namespace orvo

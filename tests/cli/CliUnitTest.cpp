@@ -4,6 +4,7 @@
 
 #include "app/FolderPaths.h"
 #include "app/WorkPanes.h"
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/Outcome.h"
 #include "engine/FolderCache.h"
@@ -104,4 +105,39 @@ TEST(WorkPanes, ThePhonePaneKeepsTheFormsOrder) {
     EXPECT_EQ(pane.Caption(2), "c.txt");
     pane.SetSelected(2, true);
     EXPECT_EQ(pane.ItemIndex(), 2);
+}
+
+// Every command of the list is in --help, takes the options its entry names and
+// no other, and is refused with the operands it cannot take.
+TEST(CliCommands, TheListDrivesHelpOperandsAndOptions) {
+    const std::string usage = CliUsage();
+    const std::vector<std::pair<std::string, CommandOption>> options = {
+        {"--overwrite", kTakesOverwrite}, {"--skip", kTakesSkip},   {"--resume", kTakesResume},
+        {"--dry-run", kTakesDryRun},      {"--force", kTakesForce},
+    };
+    for (const CliCommand& c : CliCommands()) {
+        EXPECT_NE(usage.find("\n  " + std::string(c.synopsis)), std::string::npos) << c.name;
+        EXPECT_EQ(FindCliCommand(c.name), &c);
+        std::vector<std::string> args{c.name};
+        for (int i = 0; i < c.minOperands; ++i) args.push_back("java/a" + std::to_string(i));
+        EXPECT_EQ(ParseCliArguments(args).error, "") << c.name;
+        for (const auto& [spelling, bit] : options) {
+            std::vector<std::string> with = args;
+            with.push_back(spelling);
+            const std::string error = ParseCliArguments(with).error;
+            if (c.options & bit)
+                EXPECT_EQ(error, "") << c.name << " " << spelling;
+            else
+                EXPECT_EQ(error.rfind(spelling + " works with ", 0), 0u) << c.name << ": " << error;
+        }
+        if (c.maxOperands >= 0) {
+            std::vector<std::string> extra = args;
+            for (int i = c.minOperands; i <= c.maxOperands; ++i) extra.push_back("x");
+            EXPECT_EQ(ParseCliArguments(extra).error,
+                      *c.operands ? c.name + std::string(" needs ") + c.operands
+                                  : c.name + std::string(" takes no arguments"));
+        }
+    }
+    EXPECT_EQ(FindCliCommand("frobnicate"), nullptr);
+    EXPECT_EQ(ParseCliArguments({"tree", "-o", "x"}).error, "-o works with get only");
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -16,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/SignalWatcher.h"
 #include "protocol/TraceFormat.h"
 #include "tests/cli/CliTestSupport.h"
 
@@ -87,6 +89,30 @@ class InterruptTest : public ::testing::Test {
 };
 
 }  // namespace
+
+// The handler only passes the signal on: the call comes on the event loop, and
+// the signal's earlier handling is back once the watcher goes.
+TEST(SignalWatcher, PassesTheSignalToTheEventLoop) {
+    int got = 0;
+    {
+        SignalWatcher watcher({SIGTERM, SIGHUP}, [&](int signo) { got = signo; });
+        ASSERT_EQ(::raise(SIGHUP), 0);
+        EXPECT_EQ(got, 0);
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                QCoreApplication::processEvents();
+                return got != 0;
+            },
+            10000));
+        EXPECT_EQ(got, SIGHUP);
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_EQ(watcher.TakePending(), SIGTERM);
+        EXPECT_EQ(watcher.TakePending(), 0);
+    }
+    struct sigaction now {};
+    ::sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
 
 TEST_F(InterruptTest, ARenameStoppedAfterItsEraseKeepsTheFileUnderItsOwnName) {
     const std::string bytes = std::string(6000, 'r') + "end";

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/PhoneJobs.h"
 #include "engine/ReceiveHandler.h"
@@ -244,4 +245,41 @@ TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
     EXPECT_EQ(Count("AT+FSFW"), 3);
     EXPECT_EQ(Count("AT+FSFW=\"suites.utf\""), 0);
     EXPECT_EQ(phone().FileData('C', "melody05.mel"), melody);
+}
+
+// A batch run to its end: the phone refuses the second erase, which ends the
+// button's batch; the runner starts it again with the file left, as a user would.
+TEST_F(PhoneJobsTest, AWholeBatchGoesOnPastARefusedFile) {
+    for (const char* name : {"a.bin", "b.bin", "c.bin"}) phone().PutFile('R', name, "x");
+    Connect();
+    phone().Faults.errorCommand = "AT+FSFE=-1,\"b.bin\"";
+    WorkList work;
+    work.phoneNames = {"a.bin", "b.bin", "c.bin"};
+    std::vector<std::string> taken;
+    work.onTaken = [&](const std::string& item) { taken.push_back(item); };
+    RunWholeBatch(rig.s, "Images/My Images", std::move(work), EraseFiles, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].done, (std::vector<std::string>{"a.bin", "c.bin"}));
+    ASSERT_EQ(ends[0].messages.size(), 1u);
+    EXPECT_EQ(ends[0].messages[0].item, "b.bin");
+    EXPECT_EQ(taken, (std::vector<std::string>{"a.bin", "b.bin", "c.bin"}));
+    EXPECT_EQ(Count("AT+FSFE"), 3);
+    EXPECT_TRUE(Ready());
+}
+
+// A backup first removes the temporary files a killed program left in it.
+TEST_F(PhoneJobsTest, ABackupRemovesTheTemporaryFilesOfAKilledRun) {
+    phone().PutFile('R', "a.bin", "aaa");
+    Connect();
+    fs::create_directories(dir + "/Images/My Images");
+    PutFile(dir + "/Images/My Images/.orvo-download-Ab12Cd", "half");
+    PutFile(dir + "/Images/My Images/.orvo-other", "mine");
+    CountingStore store;
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_FALSE(fs::exists(dir + "/Images/My Images/.orvo-download-Ab12Cd"));
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/.orvo-other"), "mine");
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/a.bin"), "aaa");
 }

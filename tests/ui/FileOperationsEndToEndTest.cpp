@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <map>
 #include <set>
@@ -933,6 +934,28 @@ TEST_F(FileOpsE2E, ExitFromTheMenuMidTransferAsksFirst) {
     const std::string question = "box:Подтверждение:Операция не завершена. Выйти?";
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{question, question}));
     EXPECT_FALSE(rig.form->Comm321->IsOpen());
+    EXPECT_EQ(FolderNames(pcDir + "/down"), std::vector<std::string>{"keep.txt"});
+}
+
+// A desktop logout (SIGTERM, SIGHUP) ends the program as "Да" does, without the
+// question: the port is closed and the partial file gone.
+TEST_F(FileOpsE2E, ASignalMidTransferEndsItWithoutTheQuestion) {
+    PutOnPhone("Images/My Images", "big.bin", Filler(60000, 55));
+    PutOnComputer("down", "keep.txt", "keep");
+    ASSERT_TRUE(Start(RealLine()));
+    OpenPhoneFolder({"Images", "My Images"});
+    ShowOnComputer(pcDir + "/down");
+    SelectOnPhone({"big.bin"});
+    Mark();
+    rig.form->CopyToCompBtn->click();
+    ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
+    EXPECT_EQ(FolderNames(pcDir + "/down").size(), 2u);  // keep.txt and the partial file
+
+    rig.form->EndBySignal(SIGTERM);
+    EXPECT_TRUE(rig.exited);
+    EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
+    EXPECT_FALSE(rig.form->Comm321->IsOpen());
+    EXPECT_FALSE(rig.s().LocalFile.IsOpen());
     EXPECT_EQ(FolderNames(pcDir + "/down"), std::vector<std::string>{"keep.txt"});
 }
 

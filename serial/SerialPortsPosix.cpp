@@ -1,5 +1,4 @@
-#include "serial/SerialPorts.h"
-
+// Port search on Linux: the serial device families in /dev, probed.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,6 +12,7 @@
 #include <tuple>
 
 #include "serial/Misc.h"
+#include "serial/SerialPorts.h"
 
 namespace orvo {
 

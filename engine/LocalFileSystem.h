@@ -1,0 +1,39 @@
+// The few calls on local files that differ between systems, one file per system
+// (LocalFileSystemPosix.cpp, LocalFileSystemWin.cpp). Paths are UTF-8 on both;
+// failures return -1 (or null) with the reason in errno.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace orvo {
+
+namespace local_fs {
+
+// fopen with a UTF-8 name.
+std::FILE* Open(const std::string& path, const char* mode);
+// Creates a new file, exclusively and for this user only, from a path ending in
+// "XXXXXX" (replaced with the name made); its descriptor, not inherited by
+// programs this one starts.
+int CreateUnique(std::string& pattern);
+std::FILE* AdoptDescriptor(int fd, const char* mode);
+void CloseDescriptor(int fd);
+int Remove(const std::string& path);
+// Gives `from` the name `to` in one step, replacing a file of that name.
+int Replace(const std::string& from, const std::string& to);
+// The same without replacing: fails with EEXIST when `to` exists.
+int RenameNoReplace(const std::string& from, const std::string& to);
+// Readies a complete file that is to take the name `finalPath`: the permissions
+// of the file it replaces (or the usual ones for a new file), and its bytes on the
+// disk. The stream is flushed first.
+int PrepareForCommit(std::FILE* file, const std::string& finalPath);
+int64_t Size(std::FILE* file);
+int64_t Size(const std::string& path);
+int Truncate(std::FILE* file);
+// Leaves a folder readable by this user only (where the system has such rights).
+void MakePrivateFolder(const std::string& path);
+
+}  // namespace local_fs
+
+}  // namespace orvo
