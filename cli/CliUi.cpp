@@ -17,7 +17,7 @@ void CliUi::MessageBox(const std::string& text, const std::string& caption) {
 
 void CliUi::Report(MessageKind kind, const std::string& text, const std::string&) {
     // A job's messages come with its result, at its end (a stopped job has none).
-    if ((s_.WorkActive || s_.Steps.active) && !interrupted)
+    if ((s_.Batch.Active || s_.Steps.active) && !interrupted)
         return;
     const std::string item = currentItem ? currentItem() : std::string();
     Said(kind, item, text);

@@ -57,7 +57,8 @@ void PrintJson(const QJsonObject& doc) {
 
 int ListPorts(const CliOptions& o) {
     QJsonArray list;
-    for (const std::string& port : ListSerialPorts()) {
+    // Each port found, followed by its stable names (a USB adapter's by-id links).
+    for (const std::string& port : WithStableNames(ListSerialPorts())) {
         const std::string description = PortDescription(port);
         if (o.json) {
             QJsonObject entry{{"path", Q(port)}};

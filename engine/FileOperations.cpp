@@ -187,7 +187,7 @@ void UploadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const std::string& path : s.Work.localPaths) {
+    for (const std::string& path : s.Batch.Work.localPaths) {
         std::error_code ec;
         const auto size = std::filesystem::file_size(path, ec);
         if (!ec)
@@ -198,7 +198,7 @@ void UploadFiles(Session& s, WorkList work) {
     s.ShowProgress();
     s.EnableMainWindow(false);
 
-    s.BatchTotal = static_cast<int32_t>(s.Work.localPaths.size());
+    s.BatchTotal = static_cast<int32_t>(s.Batch.Work.localPaths.size());
     s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
     s.Progress.ProgressBar2.SetMax(s.BatchTotal);
     s.Progress.ProgressBar2.SetPosition(0);
@@ -216,12 +216,12 @@ void DownloadFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     int64_t total = 0;
-    for (const Bytes& name : s.Work.phoneNames)
+    for (const Bytes& name : s.Batch.Work.phoneNames)
         if (const PhoneFileEntry* entry = FindFile(s.CurrentFolder, name))
             total += std::max<int32_t>(entry->Size, 0);
     s.StartTransferBatch(total);
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.ProgressBar2.SetMax(selected);
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
@@ -254,7 +254,7 @@ void DownloadNextFile(Session& s) {
         p.ProgressBar2.StepIt();
         s.ProgressUpdated();
 
-        std::string folder = s.Work.localFolder;
+        std::string folder = s.Batch.Work.localFolder;
         if (folder.empty() || folder.back() != '/')
             folder += '/';
 
@@ -276,8 +276,8 @@ void DownloadNextFile(Session& s) {
 
         std::string localName;
         std::string phoneName;  // the phone's own name, UTF-8, for the command
-        const bool named = s.Work.localNameFor ? s.Work.localNameFor(caption, localName)
-                                               : LocalNameFor(caption, localName);
+        const bool named = s.Batch.Work.localNameFor ? s.Batch.Work.localNameFor(caption, localName)
+                                                     : LocalNameFor(caption, localName);
         if (!IsUsablePhoneName(caption) || !named || !AnsiToUtf8(caption, phoneName)) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
@@ -324,7 +324,7 @@ void EraseFiles(Session& s, WorkList work) {
         return;
     s.BeginWork(std::move(work));
     s.AbortRequested = false;
-    const int selected = static_cast<int>(s.Work.phoneNames.size());
+    const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
     s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
     s.ShowProgress();
     s.EnableMainWindow(false);

@@ -78,11 +78,6 @@ void SendPhoneCommand(Session& s, PhoneCommand kind, const Bytes& argument) {
             line = FormatWriteCommand(argument, Announced(s.UploadSize), crc);
             break;
         }
-        case PhoneCommand::Read:
-            // Nothing of an earlier read counts against this one.
-            s.ReadBytesReceived = 0;
-            s.ReadAnnouncedSize = 0;
-            [[fallthrough]];
         default:
             line = FormatCommand(kind, argument);
             if (line.empty())
@@ -137,14 +132,15 @@ void BeginRead(Session& s, const Bytes& utf8Name, int64_t listedSize, bool quiet
     // A checksum left over from an earlier file must not vouch for this one.
     s.ExpectedCrc = -1;
     s.CurrentOperation = OperationState::Reading;
-    // Each read learns its blocks' framing afresh.
-    s.ReadQuietOnly = quietOnly;
-    s.ReadFraming = quietOnly ? Session::BlockFraming::QuietGap : Session::BlockFraming::Learning;
-    s.ReadUsedLength = false;
-    s.ReadCrc = 0;
-    s.ReadName = utf8Name;
+    // Nothing of an earlier read counts against this one, and each read learns its
+    // blocks' framing afresh.
+    s.Read = ReadState{};
+    s.Read.AnnouncedSize = std::max<int64_t>(listedSize, 0);
+    s.Read.QuietOnly = quietOnly;
+    if (quietOnly)
+        s.Read.Framing = ReadState::BlockFraming::QuietGap;
+    s.Read.Name = utf8Name;
     SendPhoneCommand(s, PhoneCommand::Read, utf8Name);
-    s.ReadAnnouncedSize = std::max<int64_t>(listedSize, 0);
     s.TimerOn();
 }
 
@@ -155,14 +151,14 @@ void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize) {
 }
 
 bool RereadFailedLengthFramedRead(Session& s) {
-    if (!s.ReadUsedLength || s.ReadQuietOnly || s.ExpectedCrc == static_cast<int64_t>(s.ReadCrc))
+    if (!s.Read.UsedLength || s.Read.QuietOnly || s.ExpectedCrc == static_cast<int64_t>(s.Read.Crc))
         return false;
     s.LocalFile.Truncate();
     s.Progress.ProgressBar1.SetPosition(0);
     s.ProgressUpdated();
     s.RestartTransferFile();
-    const Bytes name = s.ReadName;
-    BeginRead(s, name, s.ReadAnnouncedSize, true);
+    const ReadState failed = s.Read;
+    BeginRead(s, failed.Name, failed.AnnouncedSize, true);
     return true;
 }
 

@@ -20,11 +20,11 @@ void HandleConnectionLost(Session& s, const std::string& portName);
 // its length decides how the following blocks are framed; the answer to the marker
 // goes out next and tells the port so before the phone sends the next block.
 void LearnBlockFraming(Session& s, const Bytes& chunkBytes) {
-    if (s.ReadFraming == Session::BlockFraming::QuietGap)
+    if (s.Read.Framing == ReadState::BlockFraming::QuietGap)
         return;
     // This block came while the port framed blocks by their length.
-    if (s.ReadFraming == Session::BlockFraming::ByLength && s.PortFrames)
-        s.ReadUsedLength = true;
+    if (s.Read.Framing == ReadState::BlockFraming::ByLength && s.Line.PortFrames)
+        s.Read.UsedLength = true;
     const Bytes pending = s.ReceiveBuffer + chunkBytes;
     // The data line is the first line that is not the read's header; it runs to the
     // end of what has arrived.
@@ -41,9 +41,9 @@ void LearnBlockFraming(Session& s, const Bytes& chunkBytes) {
         ++at;
     }
     if (DataLineLengthAgrees(pending.substr(at))) {
-        s.ReadFraming = Session::BlockFraming::ByLength;
+        s.Read.Framing = ReadState::BlockFraming::ByLength;
     } else {
-        s.ReadFraming = Session::BlockFraming::QuietGap;
+        s.Read.Framing = ReadState::BlockFraming::QuietGap;
     }
 }
 
@@ -76,14 +76,14 @@ void ConnectionLost(Session& s, const std::string& portName) {
 namespace {
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength) {
-    const FramedChunk chunk = FrameChunk(s.HeldMarkerBytes, s.HeldMarkerStale, buffer, bufferLength,
-                                         s.CurrentOperation == OperationState::Idle);
+    const FramedChunk chunk = FrameChunk(s.Line.HeldMarkerBytes, s.Line.HeldMarkerStale, buffer,
+                                         bufferLength, s.CurrentOperation == OperationState::Idle);
     if (chunk.answerMarker && s.CurrentOperation == OperationState::Reading)
         LearnBlockFraming(s, chunk.bytes);
     if (chunk.answerMarker)
         s.PortWrite(kMarkerAnswer);
     if (s.CurrentOperation == OperationState::Reading)
-        s.ReadBytesReceived += static_cast<int64_t>(chunk.bytes.size());
+        s.Read.BytesReceived += static_cast<int64_t>(chunk.bytes.size());
     s.ReceiveBuffer += chunk.bytes;
     ProcessReplies(s);
 }
@@ -96,16 +96,13 @@ void HandleWatchdog(Session& s) {
 }  // namespace
 
 void InitialisePhone(Session& s) {
+    // Nothing of an earlier connection carries over into this one.
+    s.Line = LineState{};
     SendPhoneCommand(s, PhoneCommand::Reset, Bytes());
     s.CurrentOperation = OperationState::Initialising;
     s.OperationStep = 0;
-    s.ResetsSent = 1;
-    s.ResetsAnswered = 0;
-    s.ResetSettling = false;
-    s.SettleChunks = 0;
-    // Nothing of an earlier connection carries over into this one.
-    s.HeldMarkerBytes.clear();
-    s.HeldMarkerStale = false;
+    s.Wake = WakeState{};
+    s.Wake.ResetsSent = 1;
     s.RereadAfterError = false;
     s.SetTimerInterval(1000);
     s.TimerOn();
@@ -127,8 +124,7 @@ void HandleConnectionLost(Session& s, const std::string& portName) {
     // A download in progress never reaches its final name.
     s.LocalFile.Close();
     s.ReceiveBuffer.clear();
-    s.HeldMarkerBytes.clear();
-    s.HeldMarkerStale = false;
+    s.Line = LineState{};
     if (s.Port)
         s.Port->Close();
     s.CloseProgress();

@@ -13,7 +13,7 @@ namespace orvo {
 std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     const Bytes data = DataLineBytes(block);
     s.LocalFile.Write(data.data(), data.size());
-    s.ReadCrc = Crc32Update(s.ReadCrc, data.data(), data.size());
+    s.Read.Crc = Crc32Update(s.Read.Crc, data.data(), data.size());
     return data.size();
 }
 

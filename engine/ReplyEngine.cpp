@@ -43,7 +43,7 @@ bool EndsWithLineEnd(const Bytes& text) {
 void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
-    s.HeldMarkerStale = true;
+    s.Line.HeldMarkerStale = true;
     s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.RereadAfterError = false;
@@ -59,7 +59,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
 // Drops the bytes received so far, with any marker start held back behind them.
 void DropReceived(Session& s) {
     s.ReceiveBuffer.clear();
-    s.HeldMarkerStale = true;
+    s.Line.HeldMarkerStale = true;
 }
 
 // Hands over to the batch; without one there is nothing left to wait for.
@@ -102,8 +102,9 @@ void FinishDownload(Session& s) {
         if (good) {
             s.LocalFile.CommitTemporary();
             s.LocalFile.Close();
-            if (s.WorkActive && s.Work.onSaved)
-                s.Work.onSaved(s.WorkItem, s.DownloadTarget, static_cast<uint32_t>(s.ExpectedCrc));
+            if (s.Batch.Active && s.Batch.Work.onSaved)
+                s.Batch.Work.onSaved(s.Batch.Item, s.DownloadTarget,
+                                     static_cast<uint32_t>(s.ExpectedCrc));
             return;
         }
         s.LocalFile.Close();
@@ -129,8 +130,8 @@ std::string Counter(const char* what, const Session& s) {
 
 Scan CountResetAnswer(Session& s) {
     // Answers are counted here; the caching pass waits for a quiet line.
-    ++s.ResetsAnswered;
-    s.ResetSettling = true;
+    ++s.Wake.ResetsAnswered;
+    s.Wake.Settling = true;
     return Scan::More;
 }
 
@@ -168,7 +169,7 @@ Scan ReadDone(Session& s) {
 Scan ReadLine(Session& s, const Bytes& line) {
     if (IsReadHeader(line)) {
         s.ExpectedCrc = ParseReadHeader(line);
-        s.ReadAnnouncedSize = std::max(s.ReadAnnouncedSize, ParseReadHeaderSize(line));
+        s.Read.AnnouncedSize = std::max(s.Read.AnnouncedSize, ParseReadHeaderSize(line));
     } else if (IsDataLine(line)) {
         // The data line runs to the end of what has arrived: file bytes may hold
         // "\n" themselves. Wait until its line end is in.
@@ -194,8 +195,8 @@ Scan WriteDone(Session& s) {
     s.Progress.ProgressBar2.StepIt();
     s.SetLongStatus(Counter("Копируем файл ", s));
     s.TimerOff();
-    if (s.WorkActive && s.Work.onWritten)
-        s.Work.onWritten(s.WorkItem);
+    if (s.Batch.Active && s.Batch.Work.onWritten)
+        s.Batch.Work.onWritten(s.Batch.Item);
     ContinueBatch(s);
     return Scan::Done;
 }
@@ -274,11 +275,11 @@ void GiveUpConnection(Session& s, const OperationRow& row) {
 // Waking: another reset while the phone has not answered, up to eleven more; the
 // quiet line after an answer starts the caching pass.
 void WakeSilence(Session& s, const OperationRow& row) {
-    if (s.ResetSettling) {
+    if (s.Wake.Settling) {
         FinishReset(s);
     } else if (s.OperationStep <= 10) {
         ++s.OperationStep;
-        ++s.ResetsSent;
+        ++s.Wake.ResetsSent;
         SendPhoneCommand(s, PhoneCommand::Reset, Bytes());
         s.TimerOn();
     } else {
@@ -372,8 +373,8 @@ constexpr std::size_t kLongestPendingReply = 8192;
 
 // More bytes in a read than the file and the framing of its blocks can account for.
 bool ReadOverflows(const Session& s) {
-    const int64_t size = std::max<int64_t>(s.ReadAnnouncedSize, 0);
-    return s.ReadBytesReceived > size + size / 8 + 4096;
+    const int64_t size = std::max<int64_t>(s.Read.AnnouncedSize, 0);
+    return s.Read.BytesReceived > size + size / 8 + 4096;
 }
 
 // Chunks received while waiting for a quiet line after the reset, at the most.
@@ -394,13 +395,14 @@ void ProcessReplies(Session& s) {
     s.TimerOff();
     if (state == OperationState::Initialising) {
         RunScan(s);
-        if (s.ResetSettling) {
+        if (s.Wake.Settling) {
             // A phone that never falls quiet is not waited for without end.
-            if (++s.SettleChunks > kSettleChunksMax) {
+            if (++s.Wake.SettleChunks > kSettleChunksMax) {
                 FinishReset(s);
                 return;
             }
-            s.SetTimerInterval(s.ResetsAnswered >= s.ResetsSent ? kSettleQuietMs : kSettleLateMs);
+            s.SetTimerInterval(s.Wake.ResetsAnswered >= s.Wake.ResetsSent ? kSettleQuietMs
+                                                                          : kSettleLateMs);
         }
         // The watchdog restarts with every chunk.
         s.TimerOn();
@@ -409,7 +411,7 @@ void ProcessReplies(Session& s) {
     try {
         if (state == OperationState::Reading && ReadOverflows(s))
             throw ConversionError("файл длиннее, чем объявлено (" +
-                                  std::to_string(s.ReadAnnouncedSize) + " байт)");
+                                  std::to_string(s.Read.AnnouncedSize) + " байт)");
         Scan result = RunScan(s);
         if (result == Scan::Incomplete && s.ReceiveBuffer.size() > kLongestPendingReply)
             throw ConversionError("строка ответа без конца (" +
@@ -438,7 +440,7 @@ void ProcessSilence(Session& s) {
 }
 
 void FinishReset(Session& s) {
-    s.ResetSettling = false;
+    s.Wake.Settling = false;
     s.CurrentOperation = OperationState::Idle;
     s.TimerOff();
     DropReceived(s);

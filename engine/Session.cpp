@@ -39,14 +39,14 @@ ReplyFraming Session::ExpectedFraming() const {
     // Every other reply is made of short lines.
     if (CurrentOperation != OperationState::Reading)
         return ReplyFraming::Lines;
-    return ReadFraming == BlockFraming::ByLength ? ReplyFraming::ReadBlocks
-                                                 : ReplyFraming::QuietGap;
+    return Read.Framing == ReadState::BlockFraming::ByLength ? ReplyFraming::ReadBlocks
+                                                             : ReplyFraming::QuietGap;
 }
 
 void Session::PortWrite(const void* data, std::size_t length) {
     if (!Port)
         return;
-    PortFrames = Port->SetReplyFraming(ExpectedFraming());
+    Line.PortFrames = Port->SetReplyFraming(ExpectedFraming());
     // Callers pass command lines and blocks of at most 512 bytes; anything longer
     // still goes out whole, in pieces the port's 16-bit count can carry.
     const char* p = static_cast<const char*>(data);
@@ -141,56 +141,52 @@ void Session::SetStatusText(const std::string& utf8) {
 }
 
 bool Session::TakePhoneName(Bytes& name) {
-    if (Work.phoneNames.empty())
+    if (Batch.Work.phoneNames.empty())
         return false;
-    name = Work.phoneNames.front();
-    Work.phoneNames.pop_front();
-    WorkItem = name;
-    if (Work.onTaken)
-        Work.onTaken(name);
+    name = Batch.Work.phoneNames.front();
+    Batch.Work.phoneNames.pop_front();
+    Batch.Item = name;
+    if (Batch.Work.onTaken)
+        Batch.Work.onTaken(name);
     return true;
 }
 
 bool Session::TakeLocalPath(std::string& path) {
-    if (Work.localPaths.empty())
+    if (Batch.Work.localPaths.empty())
         return false;
-    path = Work.localPaths.front();
-    Work.localPaths.pop_front();
-    WorkItem = path;
-    if (Work.onTaken)
-        Work.onTaken(path);
+    path = Batch.Work.localPaths.front();
+    Batch.Work.localPaths.pop_front();
+    Batch.Item = path;
+    if (Batch.Work.onTaken)
+        Batch.Work.onTaken(path);
     return true;
 }
 
 void Session::GiveBackPhoneName(const Bytes& name) {
-    Work.phoneNames.push_front(name);
-    if (Work.onGivenBack)
-        Work.onGivenBack(name);
+    Batch.Work.phoneNames.push_front(name);
+    if (Batch.Work.onGivenBack)
+        Batch.Work.onGivenBack(name);
 }
 
 void Session::GiveBackLocalPath(const std::string& path) {
-    Work.localPaths.push_front(path);
-    if (Work.onGivenBack)
-        Work.onGivenBack(path);
+    Batch.Work.localPaths.push_front(path);
+    if (Batch.Work.onGivenBack)
+        Batch.Work.onGivenBack(path);
 }
 
 void Session::BeginWork(WorkList work) {
-    Work = std::move(work);
-    WorkActive = true;
-    WorkResult = JobResult();
-    WorkItem.clear();
+    Batch = BatchState{};
+    Batch.Work = std::move(work);
+    Batch.Active = true;
 }
 
 void Session::EndWork() {
     // A batch ends once: its normal end, or the failure that stopped it.
-    if (!WorkActive)
+    if (!Batch.Active)
         return;
-    JobEnded ended = std::move(Work.onEnded);
-    const JobResult result = std::move(WorkResult);
-    Work = WorkList();
-    WorkActive = false;
-    WorkResult = JobResult();
-    WorkItem.clear();
+    JobEnded ended = std::move(Batch.Work.onEnded);
+    const JobResult result = std::move(Batch.Result);
+    Batch = BatchState{};
     if (ended)
         ended(result);
 }
@@ -282,8 +278,8 @@ void Session::RestartTransferFile() {
 }
 
 void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
-    if (WorkActive)
-        WorkResult.messages.push_back(JobMessage{WorkItem, kind, text});
+    if (Batch.Active)
+        Batch.Result.messages.push_back(JobMessage{Batch.Item, kind, text});
     else if (Steps.active)
         Steps.result.messages.push_back(JobMessage{Steps.item, kind, text});
     // Without the phone nothing more of a job can be done.

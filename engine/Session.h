@@ -240,6 +240,61 @@ struct StepJob {
     JobEnded onEnded;
 };
 
+// The running batch: its work list and what became of it so far. Empty while no
+// batch runs; a batch starts and ends with a fresh one.
+struct BatchState {
+    bool Active = false;
+    WorkList Work;     // what is left of it
+    JobResult Result;  // its messages so far
+    std::string Item;  // the item it took last
+};
+
+// The running read. A read starts with a fresh one (StartRead).
+struct ReadState {
+    // The file's size as announced (by the listing, then by the read header) and
+    // the bytes received since the command. A phone that sends clearly more than
+    // that ends the read as a malformed reply.
+    int64_t AnnouncedSize = 0;
+    int64_t BytesReceived = 0;
+    // How the serial component frames the read's data lines. The first blocks end
+    // by the quiet gap; while they show that the second field is the block's
+    // length, the following ones are framed by that length and their marker
+    // answered as soon as they are complete; the first block that shows otherwise
+    // sends the rest of the read back to the quiet gap.
+    enum class BlockFraming : uint8_t { Learning, ByLength, QuietGap };
+    BlockFraming Framing = BlockFraming::Learning;
+    // Some block of the read was framed by its length. Its checksum guards the
+    // result: a mismatch reads the file once more, by the quiet gap only.
+    bool UsedLength = false;
+    bool QuietOnly = false;  // this is that second read
+    uint32_t Crc = 0;        // of the file bytes received so far
+    Bytes Name;              // UTF-8, as the read command names the file
+};
+
+// What the session knows of the line's framing. A connection starts with a fresh one.
+struct LineState {
+    bool PortFrames = false;  // the port frames replies as the session last told it
+    // The tail of the last chunk when it may be the start of a "#OK#" marker whose
+    // rest comes with the next chunk ("#", "#O" or "#OK"); kept out of
+    // ReceiveBuffer until then. Stale when the bytes it follows were dropped
+    // (received while idle, or cleared by the engine): it then only counts if it
+    // completes a marker.
+    Bytes HeldMarkerBytes;
+    bool HeldMarkerStale = false;
+};
+
+// Waking the phone: the resets sent and the "OK"s received so far. After the first
+// "OK" the program waits until the line is quiet (every reset answered, or long
+// enough for a slow phone's late answers), dropping what comes meanwhile, so that a
+// late "OK" is never taken for the first listing's end. A start begins with a
+// fresh one.
+struct WakeState {
+    int32_t ResetsSent = 0;
+    int32_t ResetsAnswered = 0;
+    bool Settling = false;  // answered: waiting for the quiet line
+    int32_t SettleChunks = 0;
+};
+
 // ---------------------------------------------------------------------------
 // The process-wide state, gathered in one place so a test can make a fresh one.
 struct Session {
@@ -264,11 +319,8 @@ struct Session {
     OperationState CurrentOperation = OperationState::Initialising;
     uint8_t OperationStep = 0;
     BatchProc BatchStep = nullptr;
-    WorkList Work;  // the running batch's items
-    bool WorkActive = false;
-    JobResult WorkResult;  // the running batch's messages so far
-    std::string WorkItem;  // the item the batch took last
-    StepJob Steps;         // the running job of several steps
+    BatchState Batch;  // the running batch's work
+    StepJob Steps;     // the running job of several steps
     // Message boxes open, and nested runs of the engine's entry points (a dialog
     // keeps the event loop running): a job's next step waits for both to end.
     int MessageDepth = 0;
@@ -294,40 +346,9 @@ struct Session {
     int64_t WriteBytesLeft = 0;
     std::string DownloadTarget;  // UTF-8 local path
     int64_t ExpectedCrc = 0;
-    // The running read: the file's size as announced (by the listing, then by the
-    // read header) and the bytes received since the command. A phone that sends
-    // clearly more than that ends the read as a malformed reply.
-    int64_t ReadAnnouncedSize = 0;
-    int64_t ReadBytesReceived = 0;
-    // How the serial component frames the running read's data lines. The first
-    // blocks end by the quiet gap; while they show that the second field is the
-    // block's length, the following ones are framed by that length and their marker
-    // answered as soon as they are complete; the first block that shows otherwise
-    // sends the rest of the read back to the quiet gap.
-    enum class BlockFraming : uint8_t { Learning, ByLength, QuietGap };
-    BlockFraming ReadFraming = BlockFraming::Learning;
-    // Some block of the running read was framed by its length. Its checksum guards
-    // the result: a mismatch reads the file once more, by the quiet gap only.
-    bool ReadUsedLength = false;
-    bool PortFrames = false;  // the port frames replies as the session last told it
-    bool ReadQuietOnly = false;
-    uint32_t ReadCrc = 0;  // of the file bytes received so far
-    Bytes ReadName;        // UTF-8, as the read command names the file
-    // The tail of the last chunk when it may be the start of a "#OK#" marker whose
-    // rest comes with the next chunk ("#", "#O" or "#OK"); kept out of
-    // ReceiveBuffer until then. Stale when the bytes it follows were dropped
-    // (received while idle, or cleared by the engine): it then only counts if it
-    // completes a marker.
-    Bytes HeldMarkerBytes;
-    bool HeldMarkerStale = false;
-    // Waking the phone: the resets sent and the "OK"s received so far. After the
-    // first "OK" the program waits until the line is quiet (every reset answered,
-    // or long enough for a slow phone's late answers), dropping what comes
-    // meanwhile, so that a late "OK" is never taken for the first listing's end.
-    int32_t ResetsSent = 0;
-    int32_t ResetsAnswered = 0;
-    bool ResetSettling = false;
-    int32_t SettleChunks = 0;
+    ReadState Read;  // the running read (fresh for each read)
+    LineState Line;  // the line's framing (fresh for each connection)
+    WakeState Wake;  // waking the phone (fresh for each start)
     // Set while a re-read started by the error report runs: an error of that
     // listing or caching pass is shown without starting yet another re-read.
     bool RereadAfterError = false;

@@ -118,7 +118,7 @@ void PrepareNextUpload(Session& s) {
         PhoneNode* folder = s.CurrentFolder;
         // Files written back under their own names go where they came from, even
         // the root's own files.
-        const bool asNamed = static_cast<bool>(s.Work.phoneNameFor);
+        const bool asNamed = static_cast<bool>(s.Batch.Work.phoneNameFor);
         std::string path;
         if (!s.PhoneTree || !folder || (folder->Code == ' ' && !asNamed) ||
             !s.TakeLocalPath(path)) {
@@ -148,7 +148,7 @@ void PrepareNextUpload(Session& s) {
         // phone, after the folder's naming rule.
         std::string utf8;  // the name on the wire
         if (asNamed) {
-            if (!s.Work.phoneNameFor(path, utf8))
+            if (!s.Batch.Work.phoneNameFor(path, utf8))
                 utf8 = localName;
         } else {
             utf8 = NameOnPhone(*folder, localName);

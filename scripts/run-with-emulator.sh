@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the phone emulator on a pseudo-terminal and the program with that port
 # first in its settings dialog (press "Старт"). The emulator ends with the program.
-# Extra arguments go to the program. BUILD_DIR chooses the build folder (build).
+# Extra arguments go to the program. BUILD_DIR chooses the build folder (build);
+# ORVO_PROGRAM another program to start in its place (the screenshot tool).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"
@@ -28,4 +29,4 @@ if ! read -r -t 10 line <&3 || [[ "$line" != PTY\ * ]]; then
 fi
 port="${line#PTY }"
 echo "run-with-emulator: phone emulator on $port" >&2
-"$build/ui/orvo-fm" --port "$port" "$@"
+"${ORVO_PROGRAM:-$build/ui/orvo-fm}" --port "$port" "$@"

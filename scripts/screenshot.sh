@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Saves pictures of the main window (after "Старт" and the caching pass, with the
-# phone's root shown) and of each dialog into a folder, running the program under
-# Xvfb against the phone emulator.
+# phone's root shown) and of each dialog into a folder, running the program's
+# windows in the screenshot tool (tools/screenshots) under Xvfb against the phone
+# emulator.
 # Three sets, each in a folder of its own: 1x (the desktop's font at scale 1), 2x
 # (QT_SCALE_FACTOR=2) and 14pt (a 14-point font at scale 1).
 # Usage: scripts/screenshot.sh [DIR]   (default: $TMPDIR/orvo-fm-screenshots)
@@ -12,16 +13,15 @@ dir="$(realpath -m "${1:-${TMPDIR:-/tmp}/orvo-fm-screenshots}")"
 mkdir -p "$dir"
 build="${BUILD_DIR:-build}"
 # Build before the time limit starts: a first build takes longer than a run.
-if [ ! -x "$build/ui/orvo-fm" ] || [ ! -x "$build/tools/emulator/phone-emulator" ]; then
-    [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja >/dev/null
-    cmake --build "$build" -j2 --target orvo-fm phone-emulator
-fi
+tool="$build/tools/screenshots/orvo-fm-screenshots"
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja >/dev/null
+cmake --build "$build" -j2 --target orvo-fm orvo-fm-screenshots phone-emulator
 shoot() {  # folder, then extra program arguments; the environment is the caller's
     local sub="$dir/$1"
     shift
     mkdir -p "$sub"
     rm -f "$sub"/{settings,main,about,rename,fileexist,process}.png
-    local run=(scripts/run-with-emulator.sh --screenshot-dir "$sub" "$@")
+    local run=(env ORVO_PROGRAM="$tool" scripts/run-with-emulator.sh --dir "$sub" "$@")
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         timeout 120 xvfb-run -a -s "-screen 0 2560x2048x24" "${run[@]}"
     else

@@ -12,6 +12,13 @@ namespace orvo {
 // COM ports of the registry's serial map, by number, and devDir is not used.
 std::vector<std::string> ListSerialPorts(const std::string& devDir = "/dev");
 
+// ports, each followed by the stable names the system gives it in devDir/serial/by-id
+// (a USB adapter's "usb-<maker>_<model>_<serial>-if00-port0"), which stay the same
+// from one plugging in to the next while the kernel's number may change. The links
+// are read, not followed to other folders; names are in alphabetical order.
+std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
+                                         const std::string& devDir = "/dev");
+
 // The device nodes of the serial families present in devDir: ttyUSB<n>, ttyACM<n>,
 // rfcomm<n> and ttyS<n> that are character devices (a link to one counts), family
 // by family in that order, each in ascending order of n. Nothing else in the

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 #include <tuple>
 
 #include "serial/Misc.h"
@@ -110,6 +112,32 @@ std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candid
 
 std::vector<std::string> ListSerialPorts(const std::string& devDir) {
     return ProbeSerialPorts(SerialPortCandidates(devDir));
+}
+
+std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
+                                         const std::string& devDir) {
+    namespace fs = std::filesystem;
+    // Each link's target as a path (a relative one is read from the link's folder).
+    const fs::path byId = fs::path(devDir) / "serial" / "by-id";
+    std::map<std::string, std::vector<std::string>> namesOf;
+    std::error_code ec;
+    for (fs::directory_iterator it(byId, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code linkError;
+        const fs::path target = fs::read_symlink(it->path(), linkError);
+        if (linkError)
+            continue;
+        namesOf[(byId / target).lexically_normal().string()].push_back(it->path().string());
+    }
+    std::vector<std::string> out;
+    for (const std::string& port : ports) {
+        out.push_back(port);
+        auto names = namesOf.find(fs::path(port).lexically_normal().string());
+        if (names == namesOf.end())
+            continue;
+        std::sort(names->second.begin(), names->second.end());
+        out.insert(out.end(), names->second.begin(), names->second.end());
+    }
+    return out;
 }
 
 std::string PortOpenFailureReason(const std::string& port, int error) {

@@ -8,12 +8,10 @@ const char* const kNoDisplayMessage =
     "orvo-fm: no display found; run it under xvfb-run, e.g. xvfb-run -a orvo-fm --port /dev/pts/N";
 
 const char* const kUsageText =
-    "Usage: orvo-fm [--port PATH]... [--lang en] [--font-size PT] [--screenshot-dir DIR]\n"
-    "               [--trace FILE]\n"
+    "Usage: orvo-fm [--port PATH]... [--lang en] [--font-size PT] [--trace FILE]\n"
     "  --port PATH            offer PATH first in the port list (repeatable)\n"
     "  --lang en              show the program in English (Russian by default)\n"
     "  --font-size PT         use this font size instead of the desktop's\n"
-    "  --screenshot-dir DIR   press \"Старт\", save pictures of the windows into DIR, quit\n"
     "  --trace FILE           append every byte sent and received, with times, to FILE\n";
 
 ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
@@ -42,7 +40,6 @@ ProgramOptions ParseCommandLine(const std::vector<std::string>& args) {
         if (value("--port", port)) {
             if (!port.empty())
                 o.ports.push_back(port);
-        } else if (value("--screenshot-dir", o.screenshotDir)) {
         } else if (value("--trace", o.trace)) {
         } else if (value("--lang", o.language)) {
             if (o.language == "ru")

@@ -10,8 +10,6 @@ namespace orvo {
 struct ProgramOptions {
     // Extra serial devices offered first in the settings dialog (--port PATH, repeatable).
     std::vector<std::string> ports;
-    // When set, the program starts by itself, saves pictures of its windows there and ends.
-    std::string screenshotDir;
     // When set, the line is traced into this file from the start (--trace FILE).
     std::string trace;
     // Where the last port and speed are remembered (an INI file); empty: nowhere.

@@ -37,6 +37,7 @@
 #include "ui/AboutForm.h"
 #include "ui/ComputerPane.h"
 #include "ui/FileExistForm.h"
+#include "ui/FormActions.h"
 #include "ui/FormPlacement.h"
 #include "ui/PhoneJobsMenu.h"
 #include "ui/PhoneList.h"
@@ -75,7 +76,6 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption)
 TForm1::TForm1(const ProgramOptions& options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      screenshotDir_(options.screenshotDir),
       traceFile_(options.trace) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("OrvoFileManager v0.1b"));
@@ -93,31 +93,24 @@ TForm1::TForm1(const ProgramOptions& options)
     ListPhone = new TPhoneList(client_);
     anchored_.push_back({ListPhone, QRect(224, 24, 368, 281), false, true, true, true});
 
-    const QString upHint = tr("На каталог выше|Переход в надкаталог");
+    // The operations, each one action; the buttons show theirs.
+    BuildActions();
     ParentCompBtn =
-        AddButton(tr("Назад"), QRect(0, 0, 214, 17), true, true, true, false, "ParentCompBtn");
-    SetHint(ParentCompBtn, upHint);
+        AddButton(UpComp1, QRect(0, 0, 214, 17), true, true, true, false, "ParentCompBtn");
     ParentPhoneBtn =
-        AddButton(tr("Назад"), QRect(224, 0, 369, 17), false, true, true, false, "ParentPhoneBtn");
-    SetHint(ParentPhoneBtn, upHint);
-    CopyToPhoneBtn = AddButton(tr("Копировать -->"), QRect(0, 312, 97, 20), true, false, true, true,
-                               "CopyToPhoneBtn");
-    SetHint(CopyToPhoneBtn, tr("Копировать на правую панель"));
-    CopyToCompBtn = AddButton(tr("<-- Копия"), QRect(232, 312, 65, 20), false, false, true, true,
-                              "CopyToCompBtn");
-    SetHint(CopyToCompBtn,
-            tr("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
+        AddButton(UpPhone1, QRect(224, 0, 369, 17), false, true, true, false, "ParentPhoneBtn");
+    CopyToPhoneBtn =
+        AddButton(CopyToPhone1, QRect(0, 312, 97, 20), true, false, true, true, "CopyToPhoneBtn");
+    CopyToCompBtn =
+        AddButton(CopyToComp1, QRect(232, 312, 65, 20), false, false, true, true, "CopyToCompBtn");
     RenameBtn =
-        AddButton(tr("Переимен."), QRect(304, 312, 65, 20), false, false, true, true, "RenameBtn");
-    SetHint(RenameBtn, tr("Переименовать файл"));
-    CompileJavaBtn = AddButton(QStringLiteral("Compile Java"), QRect(376, 312, 65, 20), false,
-                               false, true, true, "CompileJavaBtn");
-    SetHint(CompileJavaBtn, tr("Компилировать JAVA"));
+        AddButton(RenamePhone1, QRect(304, 312, 65, 20), false, false, true, true, "RenameBtn");
+    CompileJavaBtn = AddButton(CompileJava1, QRect(376, 312, 65, 20), false, false, true, true,
+                               "CompileJavaBtn");
     RescanBtn =
-        AddButton(tr("Перечитать"), QRect(448, 312, 65, 20), false, false, true, true, "RescanBtn");
+        AddButton(RereadPhone1, QRect(448, 312, 65, 20), false, false, true, true, "RescanBtn");
     DeleteBtn =
-        AddButton(tr("Удалить"), QRect(520, 312, 65, 20), false, false, true, true, "DeleteBtn");
-    SetHint(DeleteBtn, tr("Удалить файл|Удалить выделенные файлы"));
+        AddButton(DeletePhone1, QRect(520, 312, 65, 20), false, false, true, true, "DeleteBtn");
 
     StatusPanel = new QLabel(QStringLiteral("Orvo"));
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
@@ -138,11 +131,10 @@ TForm1::TForm1(const ProgramOptions& options)
     PathBar->toggleViewAction()->setVisible(false);
     HomeBtn = new QToolButton(PathBar);
     HomeBtn->setObjectName(QStringLiteral("HomeBtn"));
-    HomeBtn->setText(tr("Домой"));
+    HomeBtn->setText(HomeComp1->iconText());
     HomeBtn->setFocusPolicy(Qt::TabFocus);
-    SetHint(HomeBtn, tr("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
+    ShowAction(HomeBtn, HomeComp1);
     HomeBtn->setAccessibleName(tr("Домашняя папка"));
-    HomeBtn->setAccessibleDescription(tr("Открыть домашнюю папку на компьютере"));
     PathEdit = new QLineEdit(PathBar);
     PathEdit->setObjectName(QStringLiteral("PathEdit"));
     PathEdit->setAccessibleName(tr("Папка компьютера"));
@@ -192,16 +184,7 @@ TForm1::TForm1(const ProgramOptions& options)
         }
     }
 
-    connect(ParentCompBtn, &QPushButton::clicked, this, &TForm1::ParentCompBtnClick);
-    connect(ParentPhoneBtn, &QPushButton::clicked, this, &TForm1::ParentPhoneBtnClick);
     connect(ListPhone, &TPhoneList::DblClick, this, &TForm1::ListPhoneDblClick);
-    connect(CopyToPhoneBtn, &QPushButton::clicked, this, &TForm1::CopyToPhoneBtnClick);
-    connect(CopyToCompBtn, &QPushButton::clicked, this, &TForm1::CopyToCompBtnClick);
-    connect(RenameBtn, &QPushButton::clicked, this, &TForm1::RenameBtnClick);
-    connect(CompileJavaBtn, &QPushButton::clicked, this, &TForm1::CompileJava1Click);
-    connect(RescanBtn, &QPushButton::clicked, this, &TForm1::RescanBtnClick);
-    connect(DeleteBtn, &QPushButton::clicked, this, &TForm1::DeleteBtnClick);
-    connect(HomeBtn, &QToolButton::clicked, this, &TForm1::GoHome);
     connect(PathEdit, &QLineEdit::returnPressed, this, &TForm1::PathEditReturn);
     connect(Source, &TShellList::FolderChanged, this, [this] {
         UpdatePathEdit();
@@ -224,25 +207,17 @@ TForm1::TForm1(const ProgramOptions& options)
     Source->installEventFilter(this);
     ListPhone->installEventFilter(this);
 
-    // Names for screen readers: the two "Назад" buttons say which pane they serve.
+    // Names for screen readers: the two "Назад" buttons say which pane they serve
+    // (the buttons' descriptions are their actions').
     ParentCompBtn->setAccessibleName(tr("Назад, компьютер"));
-    ParentCompBtn->setAccessibleDescription(tr("Перейти в папку выше на компьютере (Backspace)"));
     ParentPhoneBtn->setAccessibleName(tr("Назад, телефон"));
-    ParentPhoneBtn->setAccessibleDescription(tr("Перейти в папку выше на телефоне (Backspace)"));
-    CopyToPhoneBtn->setAccessibleDescription(
-        tr("Копировать выделенные файлы компьютера в папку телефона (F5)"));
-    CopyToCompBtn->setAccessibleDescription(
-        tr("Копировать выделенные файлы телефона в папку компьютера (F5)"));
-    RenameBtn->setAccessibleDescription(tr("Переименовать файл телефона (F2)"));
-    CompileJavaBtn->setAccessibleDescription(tr("Компилировать JAVA"));
-    RescanBtn->setAccessibleDescription(tr("Перечитать папку телефона (Ctrl+R)"));
-    DeleteBtn->setAccessibleDescription(tr("Удалить выделенные файлы телефона (Delete, F8)"));
     Source->setAccessibleDescription(tr("Файлы и папки компьютера"));
     ListPhone->setAccessibleDescription(tr("Файлы и папки телефона"));
     // The panels are heard with what they show: their text is their name.
     StatusPanel->setAccessibleDescription(tr("Состояние"));
     SelectionPanel->setAccessibleDescription(tr("Выделено"));
-    BuildPaneActions();
+    Source->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ListPhone->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     session_.Ui = this;
     session_.PhonePane = ListPhone;
@@ -286,12 +261,14 @@ TForm1::~TForm1() {
     session_.Source = nullptr;
 }
 
-QPushButton* TForm1::AddButton(const QString& text, const QRect& design, bool left, bool top,
+QPushButton* TForm1::AddButton(TFormAction* action, const QRect& design, bool left, bool top,
                                bool right, bool bottom, const char* name) {
+    const QString text = action->iconText();
     auto* button = new QPushButton(text, client_);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     FitText(button, text, Design(design.width()) - 6);
+    ShowAction(button, action);
     anchored_.push_back({button, design, left, top, right, bottom});
     return button;
 }
@@ -306,10 +283,7 @@ void TForm1::BuildMenu() {
 
     Actions1 = menuBar()->addMenu(tr("Действия"));
     Actions1->setObjectName(QStringLiteral("Actions1"));
-    CompileJava1 = Actions1->addAction(QStringLiteral("CompileJava"));
-    CompileJava1->setObjectName(QStringLiteral("CompileJava1"));
-    CompileJava1->setStatusTip(tr("Компилировать JAVA"));
-    CompileJava1->setToolTip(tr("Компилировать JAVA"));
+    Actions1->addAction(CompileJava1);
 
     Help1 = menuBar()->addMenu(tr("Помощь"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -325,7 +299,6 @@ void TForm1::BuildMenu() {
 
     connect(Settings1, &QAction::triggered, this, &TForm1::Settings1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
-    connect(CompileJava1, &QAction::triggered, this, &TForm1::CompileJava1Click);
     connect(Help2, &QAction::triggered, this, &TForm1::Help2Click);
     connect(TraceLine1, &QAction::triggered, this, &TForm1::TraceLine1Click);
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
@@ -458,15 +431,9 @@ void TForm1::FormCreate() {
     inFormCreate_ = true;
     for (;;) {
         session_.TimerOff();
-        if (!screenshotDir_.empty() && !screenshotsTaken_) {
-            QTimer::singleShot(300, SettingsForm.get(), [this] {
-                SettingsForm->grab().save(QDir(QString::fromStdString(screenshotDir_))
-                                              .filePath(QStringLiteral("settings.png")));
-                SettingsForm->Start->click();
-            });
-        }
         SettingsForm->exec();
-        if (SettingsForm->ExitRequested()) {
+        // A signal that ended the program meanwhile ended the dialog too.
+        if (SettingsForm->ExitRequested() || exitRequested_) {
             inFormCreate_ = false;
             ExitProgram();
             return;
@@ -520,23 +487,40 @@ void TForm1::About1Click() {
 }
 
 void TForm1::Help2Click() {
-    MessageBox(
-        tr("Слева - файлы компьютера, справа - папка телефона.\n"
-           "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
-           "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
-           "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
-           "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
-           "Порт и скорость меняются в меню Файл - Установки.\n"
-           "Файлы можно перетаскивать между панелями и из других программ на панель телефона.\n"
-           "\n"
-           "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
-           "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
-           "Tab - другая панель; F5 - копировать в другую панель;\n"
-           "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
-           "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
-           "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.")
-            .toStdString(),
-        tr("Помощь").toStdString());
+    // The key list is made from the pane actions: their keys and their key words.
+    const auto entry = [this](const char* name) {
+        const auto* action = findChild<TFormAction*>(QString::fromLatin1(name));
+        return action ? KeyEntryOf(action) : KeyListEntry{};
+    };
+    const QList<KeyListEntry> keys{entry("OpenComp1"),
+                                   entry("OpenPhone1"),
+                                   entry("UpComp1"),
+                                   entry("UpPhone1"),
+                                   {QStringLiteral("Tab"), tr("другая панель")},
+                                   entry("CopyToPhone1"),
+                                   entry("CopyToComp1"),
+                                   entry("RenamePhone1"),
+                                   entry("DeletePhone1"),
+                                   entry("RereadComp1"),
+                                   entry("RereadPhone1"),
+                                   entry("SelectAllComp1"),
+                                   entry("SelectAllPhone1"),
+                                   {tr("буква"), tr("к строке на эту букву")},
+                                   entry("ShowHidden1"),
+                                   entry("HomeComp1")};
+    MessageBox((tr("Слева - файлы компьютера, справа - папка телефона.\n"
+                   "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
+                   "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
+                   "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
+                   "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
+                   "Порт и скорость меняются в меню Файл - Установки.\n"
+                   "Файлы можно перетаскивать между панелями и из других программ на панель "
+                   "телефона.") +
+                QStringLiteral("\n\n") +
+                tr("Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):") +
+                QStringLiteral("\n") + KeyList(keys))
+                   .toStdString(),
+               tr("Помощь").toStdString());
 }
 
 QString TForm1::DefaultTraceFolder() {
@@ -676,11 +660,6 @@ void TForm1::MainWindowChanged() {
     if (session_.MainWindow.Enabled && !wasEnabled_)
         ReturnFocus();
     wasEnabled_ = session_.MainWindow.Enabled;
-    if (!screenshotDir_.empty() && !screenshotsTaken_ && session_.MainWindow.Enabled &&
-        session_.CurrentFolder) {
-        screenshotsTaken_ = true;
-        QTimer::singleShot(500, this, &TForm1::TakeScreenshots);
-    }
 }
 
 void TForm1::RestartConnection() {
@@ -696,10 +675,10 @@ void TForm1::RestartConnection() {
 // ---------------------------------------------------------------------------
 // The keyboard, the context menus, the path bar and the status bar.
 
-QAction* TForm1::AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
-                               const QList<QKeySequence>& keys, const char* name,
-                               const std::function<void()>& handler) {
-    auto* action = new QAction(text, pane);
+TFormAction* TForm1::AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
+                                   const QList<QKeySequence>& keys, const char* name,
+                                   const std::function<void()>& handler) {
+    auto* action = new TFormAction(text, pane);
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcuts(keys);
     // Only while the pane has the keyboard: the keys mean that pane's operations.
@@ -711,49 +690,96 @@ QAction* TForm1::AddPaneAction(QWidget* pane, QList<QAction*>& list, const QStri
     return action;
 }
 
-void TForm1::BuildPaneActions() {
+void TForm1::BuildActions() {
+    const QList<QKeySequence> open{QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
     const QList<QKeySequence> up{QKeySequence(Qt::Key_Backspace),
                                  QKeySequence(Qt::ALT | Qt::Key_Up)};
     const QList<QKeySequence> reread{QKeySequence(Qt::CTRL | Qt::Key_R)};
     const QList<QKeySequence> all{QKeySequence(Qt::CTRL | Qt::Key_A)};
+    const QString upHint = tr("На каталог выше|Переход в надкаталог");
 
-    AddPaneAction(Source, ComputerActions, tr("Открыть папку"),
-                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenComp1",
-                  [this] { OpenComputerItem(); });
-    AddPaneAction(Source, ComputerActions, tr("Папка выше"), up, "UpComp1",
-                  [this] { ParentCompBtnClick(); });
-    AddPaneAction(Source, ComputerActions, tr("Домашняя папка"),
-                  {QKeySequence(Qt::ALT | Qt::Key_Home)}, "HomeComp1", [this] { GoHome(); });
-    AddPaneAction(Source, ComputerActions, tr("Копировать на телефон"), {QKeySequence(Qt::Key_F5)},
-                  "CopyToPhone1", [this] { CopyToPhoneBtnClick(); });
-    AddPaneAction(Source, ComputerActions, tr("Перечитать"), reread, "RereadComp1",
-                  [this] { Source->Refresh(); });
-    AddPaneAction(Source, ComputerActions, tr("Выделить всё"), all, "SelectAllComp1",
-                  [this] { Source->selectAll(); });
+    // The computer pane's, in the order of its context menu.
+    TFormAction* a = AddPaneAction(Source, ComputerActions, tr("Открыть папку"), open, "OpenComp1",
+                                   [this] { OpenComputerItem(); });
+    a->KeyWords = tr("открыть папку");
+    UpComp1 = AddPaneAction(Source, ComputerActions, tr("Папка выше"), up, "UpComp1",
+                            [this] { ParentCompBtnClick(); });
+    UpComp1->setIconText(tr("Назад"));
+    UpComp1->SetHint(upHint);
+    UpComp1->Description = tr("Перейти в папку выше на компьютере");
+    UpComp1->KeyWords = tr("папка выше");
+    HomeComp1 =
+        AddPaneAction(Source, ComputerActions, tr("Домашняя папка"),
+                      {QKeySequence(Qt::ALT | Qt::Key_Home)}, "HomeComp1", [this] { GoHome(); });
+    HomeComp1->setIconText(tr("Домой"));
+    HomeComp1->SetHint(tr("Домашняя папка (Alt+Home)|Перейти в домашнюю папку"));
+    HomeComp1->Description = tr("Открыть домашнюю папку на компьютере");
+    HomeComp1->KeyWords = tr("домашняя папка");
+    CopyToPhone1 = AddPaneAction(Source, ComputerActions, tr("Копировать на телефон"),
+                                 {QKeySequence(Qt::Key_F5)}, "CopyToPhone1",
+                                 [this] { CopyToPhoneBtnClick(); });
+    CopyToPhone1->setIconText(tr("Копировать -->"));
+    CopyToPhone1->SetHint(tr("Копировать на правую панель"));
+    CopyToPhone1->Description = tr("Копировать выделенные файлы компьютера в папку телефона");
+    CopyToPhone1->KeyWords = tr("копировать в другую панель");
+    a = AddPaneAction(Source, ComputerActions, tr("Перечитать"), reread, "RereadComp1",
+                      [this] { Source->Refresh(); });
+    a->KeyWords = tr("перечитать");
+    a = AddPaneAction(Source, ComputerActions, tr("Выделить всё"), all, "SelectAllComp1",
+                      [this] { Source->selectAll(); });
+    a->KeyWords = tr("выделить всё");
     ShowHidden1 = AddPaneAction(Source, ComputerActions, tr("Показывать скрытые файлы"),
                                 {QKeySequence(Qt::CTRL | Qt::Key_H)}, "ShowHidden1", [] {});
     ShowHidden1->setCheckable(true);
+    ShowHidden1->KeyWords = tr("скрытые файлы компьютера");
     connect(ShowHidden1, &QAction::toggled, this, &TForm1::ShowHiddenToggled);
 
-    AddPaneAction(ListPhone, PhoneActions, tr("Открыть папку"),
-                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}, "OpenPhone1",
-                  [this] { OpenPhoneItem(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Папка выше"), up, "UpPhone1",
-                  [this] { ParentPhoneBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Копировать на компьютер"),
-                  {QKeySequence(Qt::Key_F5)}, "CopyToComp1", [this] { CopyToCompBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Переименовать"), {QKeySequence(Qt::Key_F2)},
-                  "RenamePhone1", [this] { RenameBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Удалить"),
-                  {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_F8)}, "DeletePhone1",
-                  [this] { DeleteBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Перечитать"), reread, "RereadPhone1",
-                  [this] { RescanBtnClick(); });
-    AddPaneAction(ListPhone, PhoneActions, tr("Выделить всё"), all, "SelectAllPhone1",
-                  [this] { ListPhone->selectAll(); });
+    // The phone pane's.
+    a = AddPaneAction(ListPhone, PhoneActions, tr("Открыть папку"), open, "OpenPhone1",
+                      [this] { OpenPhoneItem(); });
+    a->KeyWords = tr("открыть папку");
+    UpPhone1 = AddPaneAction(ListPhone, PhoneActions, tr("Папка выше"), up, "UpPhone1",
+                             [this] { ParentPhoneBtnClick(); });
+    UpPhone1->setIconText(tr("Назад"));
+    UpPhone1->SetHint(upHint);
+    UpPhone1->Description = tr("Перейти в папку выше на телефоне");
+    UpPhone1->KeyWords = tr("папка выше");
+    CopyToComp1 =
+        AddPaneAction(ListPhone, PhoneActions, tr("Копировать на компьютер"),
+                      {QKeySequence(Qt::Key_F5)}, "CopyToComp1", [this] { CopyToCompBtnClick(); });
+    CopyToComp1->setIconText(tr("<-- Копия"));
+    CopyToComp1->SetHint(
+        tr("Копировать на левую панель|Копировать выделенные файлы на левую панель"));
+    CopyToComp1->Description = tr("Копировать выделенные файлы телефона в папку компьютера");
+    CopyToComp1->KeyWords = tr("копировать в другую панель");
+    RenamePhone1 =
+        AddPaneAction(ListPhone, PhoneActions, tr("Переименовать"), {QKeySequence(Qt::Key_F2)},
+                      "RenamePhone1", [this] { RenameBtnClick(); });
+    RenamePhone1->setIconText(tr("Переимен."));
+    RenamePhone1->SetHint(tr("Переименовать файл"));
+    RenamePhone1->Description = tr("Переименовать файл телефона");
+    RenamePhone1->KeyWords = tr("переименовать файл телефона");
+    DeletePhone1 = AddPaneAction(ListPhone, PhoneActions, tr("Удалить"),
+                                 {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_F8)},
+                                 "DeletePhone1", [this] { DeleteBtnClick(); });
+    DeletePhone1->SetHint(tr("Удалить файл|Удалить выделенные файлы"));
+    DeletePhone1->Description = tr("Удалить выделенные файлы телефона");
+    DeletePhone1->KeyWords = tr("удалить файлы телефона");
+    RereadPhone1 = AddPaneAction(ListPhone, PhoneActions, tr("Перечитать"), reread, "RereadPhone1",
+                                 [this] { RescanBtnClick(); });
+    RereadPhone1->Description = tr("Перечитать папку телефона");
+    RereadPhone1->KeyWords = tr("перечитать");
+    a = AddPaneAction(ListPhone, PhoneActions, tr("Выделить всё"), all, "SelectAllPhone1",
+                      [this] { ListPhone->selectAll(); });
+    a->KeyWords = tr("выделить всё");
 
-    Source->setContextMenuPolicy(Qt::ActionsContextMenu);
-    ListPhone->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The Java registry, from the "Действия" menu and its button.
+    CompileJava1 = new TFormAction(QStringLiteral("CompileJava"), this);
+    CompileJava1->setObjectName(QStringLiteral("CompileJava1"));
+    CompileJava1->setIconText(QStringLiteral("Compile Java"));
+    CompileJava1->SetHint(tr("Компилировать JAVA"));
+    CompileJava1->Description = tr("Компилировать JAVA");
+    connect(CompileJava1, &QAction::triggered, this, &TForm1::CompileJava1Click);
 }
 
 void TForm1::OpenComputerItem() {
@@ -899,44 +925,6 @@ QString TForm1::IdleStatus() const {
             .arg(Comm321->BaudRate);
     }
     return QString::fromStdString(session_.MainWindow.StatusText);
-}
-
-// ---------------------------------------------------------------------------
-
-void TForm1::TakeScreenshots() {
-    const QDir dir(QString::fromStdString(screenshotDir_));
-    grab().save(dir.filePath(QStringLiteral("main.png")));
-    auto shoot = [&](QWidget* w, const char* file) {
-        w->show();
-        QCoreApplication::processEvents();
-        w->grab().save(dir.filePath(QString::fromLatin1(file)));
-        w->hide();
-    };
-    shoot(AboutForm.get(), "about.png");
-    RenameForm->RenName->setText(QStringLiteral("Melody.mid"));
-    shoot(RenameForm.get(), "rename.png");
-    FileExistForm->OldName->setText(QStringLiteral("Melody.mid"));
-    FileExistForm->OldName->adjustSize();
-    FileExistForm->NewName->setText(QStringLiteral("Melody1.mid"));
-    shoot(FileExistForm.get(), "fileexist.png");
-    session_.Progress.QuickStatus = "Копируем файл Melody.mid";
-    session_.Progress.LongStatus = "Копируем файл 1 из 3";
-    session_.Progress.ProgressBar1.SetMax(10);
-    session_.Progress.ProgressBar1.SetPosition(4);
-    session_.Progress.ProgressBar2.SetMax(3);
-    session_.Progress.ProgressBar2.SetPosition(1);
-    // Two seconds into a batch of three files, on a clock of the picture's own.
-    int64_t now = 0;
-    const std::function<int64_t()> clock = ProcessForm->Clock;
-    ProcessForm->Clock = [&now] { return now; };
-    ProcessForm->TransferProgressed({"Melody.mid", 0, 10240, 0, 30720});
-    now = 2000;
-    ProcessForm->TransferProgressed({"Melody.mid", 4096, 10240, 4096, 30720});
-    ProcessForm->Render(session_.Progress);
-    ProcessForm->ShowRates();
-    shoot(ProcessForm.get(), "process.png");
-    ProcessForm->Clock = clock;
-    ExitProgram();
 }
 
 }  // namespace orvo

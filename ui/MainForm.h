@@ -28,6 +28,7 @@ class PhoneLink;
 class TAboutForm;
 class TComm32;
 class TFileExistForm;
+class TFormAction;
 class TPhoneJobsMenu;
 class TPhoneList;
 class TProcessForm;
@@ -61,16 +62,25 @@ class TForm1 : public QMainWindow, public IUserInterface {
     QToolBar* PathBar;
     QLineEdit* PathEdit;
     QToolButton* HomeBtn;
-    // The operations of each pane with their keys; they make its context menu.
+    // The operations of each pane with their keys; they make its context menu. Each
+    // operation is one action, shown by its button and its menu item where it has one.
     QList<QAction*> ComputerActions;
     QList<QAction*> PhoneActions;
-    QAction* ShowHidden1;
+    TFormAction* UpComp1;
+    TFormAction* HomeComp1;
+    TFormAction* CopyToPhone1;
+    TFormAction* UpPhone1;
+    TFormAction* CopyToComp1;
+    TFormAction* RenamePhone1;
+    TFormAction* DeletePhone1;
+    TFormAction* RereadPhone1;
+    TFormAction* ShowHidden1;
     QMenu* FileMenu;
     QMenu* Actions1;
     QMenu* Help1;
     QAction* Settings1;
     QAction* Exit1;
-    QAction* CompileJava1;
+    TFormAction* CompileJava1;
     QAction* Help2;
     QAction* TraceLine1;  // "Записывать обмен с телефоном", checkable
     QAction* About1;
@@ -160,7 +170,8 @@ class TForm1 : public QMainWindow, public IUserInterface {
         QRect design;
         bool left, top, right, bottom;
     };
-    QPushButton* AddButton(const QString& text, const QRect& design, bool left, bool top,
+    // A button that shows action, captioned with its icon text.
+    QPushButton* AddButton(TFormAction* action, const QRect& design, bool left, bool top,
                            bool right, bool bottom, const char* name);
     void LayoutControls();
     void BuildMenu();
@@ -172,11 +183,10 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // The application's general error report around one handler.
     void Guarded(const std::function<void()>& handler);
     void ShowError(const std::string& text);
-    void TakeScreenshots();
-    void BuildPaneActions();
-    QAction* AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
-                           const QList<QKeySequence>& keys, const char* name,
-                           const std::function<void()>& handler);
+    void BuildActions();
+    TFormAction* AddPaneAction(QWidget* pane, QList<QAction*>& list, const QString& text,
+                               const QList<QKeySequence>& keys, const char* name,
+                               const std::function<void()>& handler);
     void UpdatePaneNames();
     void UpdateSelectionPanel();
     void UpdatePathEdit();
@@ -196,9 +206,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
     bool endedBySignal_ = false;   // messages go to stderr: nobody may be looking
     bool askingExit_ = false;      // the question on leaving mid-operation is up
     bool restartPending_ = false;  // the settings dialog waits for its answer
-    std::string screenshotDir_;
-    std::string traceFile_;  // --trace FILE
-    bool screenshotsTaken_ = false;
+    std::string traceFile_;        // --trace FILE
     QWidget* lastPane_ = nullptr;
     bool wasEnabled_ = true;
 };

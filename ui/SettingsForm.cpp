@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -94,6 +95,7 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
     Describe = [](const std::string& port) { return PortDescription(port); };
 
     for (const std::string& p : extraPorts) SelCom->addItem(QString::fromStdString(p));
+    givenPorts_ = SelCom->count();
     SelCom->setCurrentIndex(SelCom->count() > 0 ? 0 : -1);
     SelSpeed->addItem(QStringLiteral("115200"));
     SelSpeed->addItem(QStringLiteral("230400"));
@@ -109,7 +111,7 @@ TSettingsForm::TSettingsForm(QWidget* owner, TComm32& comm,
     // probe runs off the user-interface thread and hands its list back queued. The
     // destructor waits for it, so a late result never reaches a dialog that is gone.
     if (!probe)
-        probe = [] { return ListSerialPorts(); };
+        probe = [] { return WithStableNames(ListSerialPorts()); };
     probeFn_ = std::move(probe);
     StartProbe();
 }
@@ -158,13 +160,22 @@ void TSettingsForm::UseSettings(const QString& file) {
 }
 
 void TSettingsForm::Preselect() {
-    if (rememberedPort_.isEmpty())
+    // A choice the user has made stands (and so does a typed path).
+    if (rememberedPort_.isEmpty() || preselected_ || userChose_)
         return;
-    const int index = SelCom->findText(rememberedPort_, Qt::MatchExactly);
-    if (index >= 0) {
-        SelCom->setCurrentIndex(index);
-        preselected_ = true;
+    int index = SelCom->findText(rememberedPort_, Qt::MatchExactly);
+    if (index < 0) {
+        if (!QFileInfo::exists(rememberedPort_))
+            return;  // unplugged, or a terminal that is gone
+        index = givenPorts_;
+        SelCom->insertItem(index, rememberedPort_);
+        DescribeItem(index);
     }
+    // A port given for this run (--port) is chosen over the remembered one.
+    if (givenPorts_ > 0 && index >= givenPorts_)
+        return;
+    SelCom->setCurrentIndex(index);
+    preselected_ = true;
 }
 
 TSettingsForm::~TSettingsForm() {
@@ -181,13 +192,8 @@ void TSettingsForm::AddProbedPorts(const std::vector<std::string>& ports) {
             SelCom->addItem(name);
     }
     for (int i = 0; i < SelCom->count(); ++i) DescribeItem(i);
-    // A choice the user has made meanwhile stands (and so does a typed path); else
-    // the remembered port is taken once it is found.
-    if (!preselected_ && !rememberedPort_.isEmpty() &&
-        SelCom->findText(rememberedPort_, Qt::MatchExactly) >= 0 && !userChose_) {
-        Preselect();
-        preselected_ = true;
-    }
+    // The remembered port is taken once it is there, unless the user chose meanwhile.
+    Preselect();
     if (SelCom->currentIndex() < 0 && SelCom->count() > 0)
         SelCom->setCurrentIndex(0);
     if (before >= 0 && SelCom->currentText() != shown && userChose_)
@@ -198,6 +204,7 @@ void TSettingsForm::AddProbedPorts(const std::vector<std::string>& ports) {
 
 int TSettingsForm::exec() {
     exitRequested_ = false;
+    Preselect();  // the remembered port may have been plugged in since
     return TCenteredDialog::exec();
 }
 

@@ -1,7 +1,9 @@
 // The port settings dialog: port and line speed, asked at every start. Each port
 // shows what the system knows of it; "Обновить" looks for ports again; a path
 // typed into the port box is used as it is. With a settings file the last port
-// and speed are remembered and preselected.
+// and speed are remembered and preselected: the remembered port is offered first
+// whenever it exists, found by the search or not (a stable by-id name, a typed
+// path), after the ports given for this run, which are chosen over it.
 #pragma once
 
 #include <functional>
@@ -37,8 +39,8 @@ class TSettingsForm : public TCenteredDialog {
     QPushButton* CancelSetBtn;
     QToolButton* RefreshBtn;
 
-    // Remembers the choice made with "Старт" in file (an INI file) and preselects
-    // the one remembered there.
+    // Remembers the choice made with "Старт" in file (an INI file) and offers and
+    // preselects the one remembered there.
     void UseSettings(const QString& file);
     // Looks for ports again (in the background, as at the start).
     void RefreshClick();
@@ -74,7 +76,8 @@ class TSettingsForm : public TCenteredDialog {
     PortProbe probeFn_;
     QString settingsFile_;
     QString rememberedPort_;
-    bool preselected_ = false;  // the remembered port was found and chosen
+    int givenPorts_ = 0;        // the ports given for this run, first in the list
+    bool preselected_ = false;  // the remembered port was chosen
     bool userChose_ = false;    // the user picked or typed a port
 };
 

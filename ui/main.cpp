@@ -32,11 +32,6 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", kNoDisplayMessage);
         return 1;
     }
-    if (!options.screenshotDir.empty() &&
-        !QDir().mkpath(QString::fromStdString(options.screenshotDir))) {
-        std::fprintf(stderr, "orvo-fm: cannot create %s\n", options.screenshotDir.c_str());
-        return 1;
-    }
 
     QApplication app(argc, argv);
     if (options.fontSize > 0) {
@@ -64,14 +59,20 @@ int main(int argc, char* argv[]) {
         (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
          QStringLiteral("/orvo-fm/orvo-fm.conf"))
             .toStdString();
-    TForm1 form(withSettings);
     // Ended from outside (a kill, a desktop logout): the same clean-up as closing
-    // the window mid-operation, then the status 128 + the signal.
+    // the window mid-operation, then the status 128 + the signal. Watched from
+    // before the window is made; the signal is taken once the event loop runs.
     int signalled = 0;
+    TForm1* window = nullptr;
     SignalWatcher watcher({SIGTERM, SIGHUP}, [&](int signo) {
         signalled = signo;
-        form.EndBySignal(signo);
+        if (window)
+            window->EndBySignal(signo);
+        // Every event loop ends, a dialog's too, whatever its window would say.
+        QCoreApplication::exit(128 + signo);
     });
+    TForm1 form(withSettings);
+    window = &form;
     form.show();
     const int status = app.exec();
     return signalled ? 128 + signalled : status;

@@ -58,6 +58,7 @@ class Scenario : public ::testing::Test {
         target = dir.File("down.bin");
         rig.s.DownloadTarget = target;
         rig.s.LocalFile.Create(target);
+        rig.s.Read = ReadState{};  // each read starts afresh, as StartRead does
         Exchange(OperationState::Reading, PhoneCommand::Read, name);
     }
 

@@ -158,7 +158,7 @@ class Download : public Engine {
         rig.s.DownloadTarget = target;
         rig.s.LocalFile.Create(target);
         Begin(OperationState::Reading);
-        rig.s.ReadBytesReceived = 0;
+        rig.s.Read = ReadState{};
     }
     // The phone's output for a file: the header, then one chunk per data line with
     // the marker behind it, then "OK".

@@ -76,6 +76,13 @@ TEST(PortDescriptions, UsbMakerAndModelFromSysfs) {
 
     EXPECT_EQ(PortDescription("/dev/ttyUSB0", root.string()),
               "Prolific Technology Inc. USB-Serial Controller (067b:2303)");
+    // The adapter's stable name is a link to its device node: the same description.
+    fs::create_directories(root / "dev/serial/by-id");
+    std::ofstream(root / "dev/ttyUSB0");
+    fs::create_symlink("../../ttyUSB0", root / "dev/serial/by-id/usb-Prolific_Cable-if00-port0");
+    EXPECT_EQ(PortDescription((root / "dev/serial/by-id/usb-Prolific_Cable-if00-port0").string(),
+                              root.string()),
+              "Prolific Technology Inc. USB-Serial Controller (067b:2303)");
     EXPECT_EQ(PortDescription("/dev/ttyS0", root.string()), "");
     EXPECT_EQ(PortDescription("/dev/pts/3", root.string()), "");
     fs::remove_all(root);

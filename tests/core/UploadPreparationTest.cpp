@@ -76,7 +76,7 @@ class UploadTest : public ::testing::Test {
         r.source.Load(dir);
         for (const auto& n : names) ASSERT_TRUE(r.source.Select(n)) << n;
         // As the copy starter hands the selection to the batch.
-        r.s.Work = SelectedComputerFiles(r.s);
+        r.s.Batch.Work = SelectedComputerFiles(r.s);
     }
     void Feed(const std::string& bytes) {
         r.s.ReceiveBuffer += bytes;
@@ -357,7 +357,7 @@ TEST_F(UploadTest, OverwriteSelectsTheSameFileAgainWhenThePaneChangedMeanwhile) 
     ASSERT_TRUE(r.source.Select("b.txt"));
     // While the dialog is open a.txt appears above b.txt in the pane.
     r.source.items.erase(r.source.items.begin());
-    r.s.Work = SelectedComputerFiles(r.s);
+    r.s.Batch.Work = SelectedComputerFiles(r.s);
     BusyDialogUi ui;
     ui.whileOpen = [&] { r.source.items.insert(r.source.items.begin(), {dir + "/a.txt", false}); };
     ui.existAnswers = {{5, ""}};

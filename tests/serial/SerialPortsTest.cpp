@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 
 #include "serial/Comm32.h"
@@ -27,10 +28,8 @@ class FakeDevFolder {
         }
     }
     ~FakeDevFolder() {
-        for (const std::string& name : made_) {
-            ::unlink((path + "/" + name).c_str());
-        }
-        ::rmdir(path.c_str());
+        if (!path.empty())
+            std::filesystem::remove_all(path);  // links are removed, not followed
     }
     bool Device(const std::string& name) {
         made_.push_back(name);
@@ -69,6 +68,30 @@ TEST(SerialPortsTest, CandidatesAreTheSerialFamiliesInAscendingOrder) {
     // A trailing slash on the folder makes no double one in the paths.
     EXPECT_EQ(SerialPortCandidates(dev.path + "/"), expected);
     EXPECT_EQ(SerialPortCandidates(dev.path + "/missing"), std::vector<std::string>{});
+}
+
+TEST(SerialPortsTest, StableNamesFollowTheKernelNameTheyLinkTo) {
+    FakeDevFolder dev;
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0"}) ASSERT_TRUE(dev.Device(name));
+    const std::string byId = dev.path + "/serial/by-id";
+    std::filesystem::create_directories(byId);
+    // As the system makes them: relative links; an absolute one counts as well.
+    for (const auto& [target, name] : std::vector<std::pair<std::string, std::string>>{
+             {"../../ttyUSB1", "usb-Maker_Cable_B2-if00-port0"},
+             {"../../ttyUSB1", "usb-Maker_Cable_A1-if00-port0"},
+             {dev.path + "/ttyACM0", "usb-Phone_Modem_77-if01"},
+             {"../../ttyUSB9", "usb-Other_Adapter-if00-port0"}}) {
+        ASSERT_EQ(::symlink(target.c_str(), (byId + "/" + name).c_str()), 0) << name;
+    }
+    const std::vector<std::string> ports = {dev.path + "/ttyUSB0", dev.path + "/ttyUSB1",
+                                            dev.path + "/ttyACM0"};
+    // Only the ports given (found free) get their names, each right after it.
+    EXPECT_EQ(WithStableNames(ports, dev.path),
+              (std::vector<std::string>{dev.path + "/ttyUSB0", dev.path + "/ttyUSB1",
+                                        byId + "/usb-Maker_Cable_A1-if00-port0",
+                                        byId + "/usb-Maker_Cable_B2-if00-port0",
+                                        dev.path + "/ttyACM0", byId + "/usb-Phone_Modem_77-if01"}));
+    EXPECT_EQ(WithStableNames(ports, dev.path + "/missing"), ports);
 }
 
 TEST(SerialPortsTest, ListingProbesOnlyTheDevicesFound) {

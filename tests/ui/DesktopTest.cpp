@@ -232,7 +232,7 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     pane->setFocus();
     ASSERT_TRUE(WaitUntil([&] { return pane->hasFocus(); }, 5000));
     Key(pane, Qt::Key_H, Qt::ControlModifier);
-    EXPECT_TRUE(form.ShowHidden1->isChecked());
+    EXPECT_TRUE(Named<QAction>(&form, "ShowHidden1")->isChecked());
     EXPECT_TRUE(WaitUntil([&] { return pane->Count() == 3; }));
     Key(pane, Qt::Key_H, Qt::ControlModifier);
     EXPECT_TRUE(WaitUntil([&] { return pane->Count() == 2; }));
@@ -346,6 +346,37 @@ TEST(Dialogs, SettingsRememberThePortAndSpeedAndTakeATypedPath) {
     }
     QSettings saved(file, QSettings::IniFormat);
     EXPECT_EQ(saved.value(QStringLiteral("port/path")).toString(), QStringLiteral("/dev/pts/77"));
+    {
+        // A remembered port the search does not list (a stable by-id name) is offered
+        // and preselected first whenever it exists; a port given for this run comes
+        // before it and is chosen; once it is gone it is not offered.
+        const QString stable = dir.filePath(QStringLiteral("usb-Maker_Cable_A1-if00-port0"));
+        QFile device(stable);
+        ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+        saved.setValue(QStringLiteral("port/path"), stable);
+        saved.sync();
+        const auto search = [] { return std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}; };
+        const auto offered = [&](std::vector<std::string> given) {
+            TComm32 comm;
+            TSettingsForm f(nullptr, comm, given, search);
+            f.UseSettings(file);
+            EXPECT_TRUE(WaitUntil([&] { return f.PortsProbed(); }));
+            std::vector<std::string> items;
+            for (int i = 0; i < f.SelCom->count(); ++i)
+                items.push_back(f.SelCom->itemText(i).toStdString());
+            items.push_back("chosen: " + f.SelCom->currentText().toStdString());
+            return items;
+        };
+        const std::string s = stable.toStdString();
+        EXPECT_EQ(offered({}),
+                  (std::vector<std::string>{s, "/dev/ttyUSB0", "/dev/ttyUSB1", "chosen: " + s}));
+        EXPECT_EQ(offered({"/dev/pts/5"}),
+                  (std::vector<std::string>{"/dev/pts/5", s, "/dev/ttyUSB0", "/dev/ttyUSB1",
+                                            "chosen: /dev/pts/5"}));
+        ASSERT_TRUE(device.remove());
+        EXPECT_EQ(offered({}), (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1",
+                                                         "chosen: /dev/ttyUSB0"}));
+    }
     {
         // "Обновить" looks again: a port that came meanwhile is offered.
         std::atomic<int> calls{0};

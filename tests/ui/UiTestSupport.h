@@ -39,6 +39,12 @@ inline QString AccessibleDescription(QObject* o) {
     return a ? a->text(QAccessible::Description) : QString();
 }
 
+// The window's child of that object name and type, or null.
+template <class T>
+T* Named(QObject* root, const char* name) {
+    return root->findChild<T*>(QString::fromLatin1(name));
+}
+
 // Runs the event loop until cond holds or ms have passed.
 inline bool WaitUntil(const std::function<bool()>& cond, int ms = 20000) {
     QElapsedTimer t;
@@ -238,12 +244,12 @@ struct ProgramRig {
     void SettleTick() {
         // With the program's own clock running, its watchdog ends the wait itself.
         if (!form || !form->Timer1->signalsBlocked() ||
-            s().CurrentOperation != OperationState::Initialising || !s().ResetSettling) {
+            s().CurrentOperation != OperationState::Initialising || !s().Wake.Settling) {
             settleChunks = -1;
             return;
         }
-        if (s().SettleChunks != settleChunks) {
-            settleChunks = s().SettleChunks;
+        if (s().Wake.SettleChunks != settleChunks) {
+            settleChunks = s().Wake.SettleChunks;
             quiet.restart();
             return;
         }

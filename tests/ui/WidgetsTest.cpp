@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QResizeEvent>
@@ -26,6 +27,7 @@
 #include "ui/AboutForm.h"
 #include "ui/CommandLine.h"
 #include "ui/ComputerPane.h"
+#include "ui/FormActions.h"
 #include "ui/ProcessForm.h"
 
 using namespace orvo;
@@ -334,7 +336,8 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
               (std::vector<std::string>{"CompileJava", "Установить Java-приложение…"}));
     EXPECT_EQ(texts(form.Help1->actions()),
               (std::vector<std::string>{"Помощь", "Записывать обмен с телефоном", "О программе"}));
-    EXPECT_EQ(form.CompileJava1->statusTip(), QStringLiteral("Компилировать JAVA"));
+    EXPECT_EQ(Named<QAction>(&form, "CompileJava1")->statusTip(),
+              QStringLiteral("Компилировать JAVA"));
     EXPECT_TRUE(form.Settings1->statusTip().isEmpty());
     EXPECT_TRUE(form.Exit1->statusTip().isEmpty());
 
@@ -345,6 +348,75 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
     EXPECT_TRUE(ended);
     EXPECT_TRUE(form.ExitRequested());
     EXPECT_FALSE(form.Comm321->IsOpen());
+}
+
+TEST_F(MainWindowAlone, EachOperationIsOneActionThatItsButtonAndMenusShow) {
+    // Button, action, and the menu the action is in (a pane's context menu or "Действия").
+    const std::vector<std::tuple<const char*, const char*, QWidget*>> operations = {
+        {"ParentCompBtn", "UpComp1", form.Source},
+        {"HomeBtn", "HomeComp1", form.Source},
+        {"CopyToPhoneBtn", "CopyToPhone1", form.Source},
+        {"ParentPhoneBtn", "UpPhone1", form.ListPhone},
+        {"CopyToCompBtn", "CopyToComp1", form.ListPhone},
+        {"RenameBtn", "RenamePhone1", form.ListPhone},
+        {"RescanBtn", "RereadPhone1", form.ListPhone},
+        {"DeleteBtn", "DeletePhone1", form.ListPhone},
+        {"CompileJavaBtn", "CompileJava1", Named<QMenu>(&form, "Actions1")},
+    };
+    for (const auto& [buttonName, actionName, menu] : operations) {
+        auto* button = Named<QAbstractButton>(&form, buttonName);
+        auto* action = Named<TFormAction>(&form, actionName);
+        ASSERT_TRUE(button && action && menu) << buttonName;
+        EXPECT_TRUE(menu->actions().contains(action)) << actionName;
+        EXPECT_EQ(button->text(), action->iconText()) << buttonName;
+        EXPECT_EQ(AccessibleDescription(button), action->DescriptionWithKeys()) << buttonName;
+        // One switch for the button, the menu item and the keys.
+        action->setEnabled(false);
+        EXPECT_FALSE(button->isEnabled()) << buttonName;
+        action->setEnabled(true);
+        EXPECT_TRUE(button->isEnabled()) << buttonName;
+    }
+    // The descriptions name the keys as the help box does.
+    EXPECT_EQ(AccessibleDescription(Named<QWidget>(&form, "DeleteBtn")),
+              QStringLiteral("Удалить выделенные файлы телефона (Delete, F8)"));
+    EXPECT_EQ(AccessibleDescription(Named<QWidget>(&form, "ParentPhoneBtn")),
+              QStringLiteral("Перейти в папку выше на телефоне (Backspace, Alt+Вверх)"));
+    EXPECT_EQ(AccessibleDescription(Named<QWidget>(&form, "CompileJavaBtn")),
+              QStringLiteral("Компилировать JAVA"));
+    // A click on the button is the action's.
+    int homes = 0;
+    QObject::connect(Named<QAction>(&form, "HomeComp1"), &QAction::triggered, [&] { ++homes; });
+    Named<QAbstractButton>(&form, "HomeBtn")->click();
+    EXPECT_EQ(homes, 1);
+}
+
+TEST_F(MainWindowAlone, HelpBoxListsTheKeysOfTheActions) {
+    ModalAnswerer answers;
+    answers.Then(ModalAnswerer::Ok());
+    Named<QAction>(&form, "Help2")->trigger();
+    EXPECT_EQ(answers.seen,
+              std::vector<std::string>{
+                  "box:Помощь:Слева - файлы компьютера, справа - папка телефона.\n"
+                  "Двойной щелчок открывает папку, \"Назад\" ведёт в папку выше.\n"
+                  "\"Копировать -->\" записывает выделенные слева файлы в открытую папку "
+                  "телефона (в корень, Sounds, Images и My Photos файлы не копируются).\n"
+                  "\"<-- Копия\" сохраняет выделенные файлы телефона в папку, открытую слева.\n"
+                  "Порт и скорость меняются в меню Файл - Установки.\n"
+                  "Файлы можно перетаскивать между панелями и из других программ на панель "
+                  "телефона.\n"
+                  "\n"
+                  "Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):\n"
+                  "Enter - открыть папку; Backspace, Alt+Вверх - папка выше;\n"
+                  "Tab - другая панель; F5 - копировать в другую панель;\n"
+                  "F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;\n"
+                  "Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;\n"
+                  "Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка."});
+    // An action's keys changed: the list follows.
+    Named<QAction>(&form, "RenamePhone1")->setShortcut(QKeySequence(Qt::Key_F6));
+    answers.Then(ModalAnswerer::Ok());
+    Named<QAction>(&form, "Help2")->trigger();
+    ASSERT_EQ(answers.seen.size(), 2u);
+    EXPECT_NE(answers.seen[1].find("F6 - переименовать файл телефона;"), std::string::npos);
 }
 
 TEST(Dialogs, SettingsLabelsStandBeforeTheirLists) {
@@ -479,11 +551,10 @@ TEST_F(MainWindowAlone, ErrorsInHandlersAreReportedNotThrown) {
     EXPECT_EQ(answers.seen[0].rfind("box:Ошибка:", 0), 0u) << answers.seen[0];
 }
 
-TEST(CommandLine, PortsAndScreenshotFolder) {
-    ProgramOptions o = ParseCommandLine({"orvo-fm", "--port", "/dev/pts/3", "-style", "fusion",
-                                         "--port=/dev/pts/4", "--screenshot-dir", "/tmp/x"});
+TEST(CommandLine, PortsAndDisplay) {
+    ProgramOptions o = ParseCommandLine(
+        {"orvo-fm", "--port", "/dev/pts/3", "-style", "fusion", "--port=/dev/pts/4"});
     EXPECT_EQ(o.ports, (std::vector<std::string>{"/dev/pts/3", "/dev/pts/4"}));
-    EXPECT_EQ(o.screenshotDir, "/tmp/x");
     EXPECT_TRUE(o.error.empty());
     EXPECT_FALSE(ParseCommandLine({"orvo-fm", "--port"}).error.empty());
 

@@ -58,6 +58,100 @@
 <context>
     <name>orvo::TForm1</name>
     <message>
+        <source>Перейти в папку выше на компьютере</source>
+        <translation>Go to the parent folder on the computer</translation>
+    </message>
+    <message>
+        <source>Перейти в папку выше на телефоне</source>
+        <translation>Go to the parent folder on the phone</translation>
+    </message>
+    <message>
+        <source>Копировать выделенные файлы компьютера в папку телефона</source>
+        <translation>Copy the selected computer files into the phone folder</translation>
+    </message>
+    <message>
+        <source>Копировать выделенные файлы телефона в папку компьютера</source>
+        <translation>Copy the selected phone files into the computer folder</translation>
+    </message>
+    <message>
+        <source>Переименовать файл телефона</source>
+        <translation>Rename the phone file</translation>
+    </message>
+    <message>
+        <source>Перечитать папку телефона</source>
+        <translation>Reread the phone folder</translation>
+    </message>
+    <message>
+        <source>Удалить выделенные файлы телефона</source>
+        <translation>Delete the selected phone files</translation>
+    </message>
+    <message>
+        <source>Слева - файлы компьютера, справа - папка телефона.
+Двойной щелчок открывает папку, &quot;Назад&quot; ведёт в папку выше.
+&quot;Копировать --&gt;&quot; записывает выделенные слева файлы в открытую папку телефона (в корень, Sounds, Images и My Photos файлы не копируются).
+&quot;&lt;-- Копия&quot; сохраняет выделенные файлы телефона в папку, открытую слева.
+Порт и скорость меняются в меню Файл - Установки.
+Файлы можно перетаскивать между панелями и из других программ на панель телефона.</source>
+        <translation>On the left the computer&apos;s files, on the right a phone folder.
+A double-click opens a folder, &quot;Back&quot; goes to the folder above.
+&quot;Copy --&gt;&quot; writes the files selected on the left into the phone folder open (files are not copied into the root, Sounds, Images and My Photos).
+&quot;&lt;-- Copy&quot; saves the selected phone files into the folder open on the left.
+Port and speed are changed in File - Settings.
+Files can be dragged between the panes, and from other programs onto the phone pane.</translation>
+    </message>
+    <message>
+        <source>Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):</source>
+        <translation>Keys (in the pane with the cursor; the same in the right-button menu):</translation>
+    </message>
+    <message>
+        <source>другая панель</source>
+        <translation>the other pane</translation>
+    </message>
+    <message>
+        <source>буква</source>
+        <translation>a letter</translation>
+    </message>
+    <message>
+        <source>к строке на эту букву</source>
+        <translation>to the row starting with it</translation>
+    </message>
+    <message>
+        <source>открыть папку</source>
+        <translation>open folder</translation>
+    </message>
+    <message>
+        <source>папка выше</source>
+        <translation>folder up</translation>
+    </message>
+    <message>
+        <source>домашняя папка</source>
+        <translation>home folder</translation>
+    </message>
+    <message>
+        <source>копировать в другую панель</source>
+        <translation>copy to the other pane</translation>
+    </message>
+    <message>
+        <source>перечитать</source>
+        <translation>reread</translation>
+    </message>
+    <message>
+        <source>выделить всё</source>
+        <translation>select all</translation>
+    </message>
+    <message>
+        <source>скрытые файлы компьютера</source>
+        <translation>hidden computer files</translation>
+    </message>
+    <message>
+        <source>переименовать файл телефона</source>
+        <translation>rename a phone file</translation>
+    </message>
+    <message>
+        <source>удалить файлы телефона</source>
+        <translation>delete phone files</translation>
+    </message>
+    <message>
         <source>На каталог выше|Переход в надкаталог</source>
         <translation>One folder up|Go to the parent folder</translation>
     </message>
@@ -138,36 +232,8 @@
         <translation>Back, computer</translation>
     </message>
     <message>
-        <source>Перейти в папку выше на компьютере (Backspace)</source>
-        <translation>Go to the parent folder on the computer (Backspace)</translation>
-    </message>
-    <message>
         <source>Назад, телефон</source>
         <translation>Back, phone</translation>
-    </message>
-    <message>
-        <source>Перейти в папку выше на телефоне (Backspace)</source>
-        <translation>Go to the parent folder on the phone (Backspace)</translation>
-    </message>
-    <message>
-        <source>Копировать выделенные файлы компьютера в папку телефона (F5)</source>
-        <translation>Copy the selected computer files into the phone folder (F5)</translation>
-    </message>
-    <message>
-        <source>Копировать выделенные файлы телефона в папку компьютера (F5)</source>
-        <translation>Copy the selected phone files into the computer folder (F5)</translation>
-    </message>
-    <message>
-        <source>Переименовать файл телефона (F2)</source>
-        <translation>Rename the phone file (F2)</translation>
-    </message>
-    <message>
-        <source>Перечитать папку телефона (Ctrl+R)</source>
-        <translation>Reread the phone folder (Ctrl+R)</translation>
-    </message>
-    <message>
-        <source>Удалить выделенные файлы телефона (Delete, F8)</source>
-        <translation>Delete the selected phone files (Delete, F8)</translation>
     </message>
     <message>
         <source>Файлы и папки компьютера</source>
@@ -238,34 +304,6 @@
         <translation>Error</translation>
     </message>
     <message>
-        <source>Слева - файлы компьютера, справа - папка телефона.
-Двойной щелчок открывает папку, &quot;Назад&quot; ведёт в папку выше.
-&quot;Копировать --&gt;&quot; записывает выделенные слева файлы в открытую папку телефона (в корень, Sounds, Images и My Photos файлы не копируются).
-&quot;&lt;-- Копия&quot; сохраняет выделенные файлы телефона в папку, открытую слева.
-Порт и скорость меняются в меню Файл - Установки.
-Файлы можно перетаскивать между панелями и из других программ на панель телефона.
-
-Клавиши (в панели, где курсор; то же в меню правой кнопки мыши):
-Enter - открыть папку; Backspace, Alt+Вверх - папка выше;
-Tab - другая панель; F5 - копировать в другую панель;
-F2 - переименовать файл телефона; Delete, F8 - удалить файлы телефона;
-Ctrl+R - перечитать; Ctrl+A - выделить всё; буква - к строке на эту букву;
-Ctrl+H - скрытые файлы компьютера; Alt+Home - домашняя папка.</source>
-        <translation>On the left the computer&apos;s files, on the right a phone folder.
-A double-click opens a folder, &quot;Back&quot; goes to the folder above.
-&quot;Copy --&gt;&quot; writes the files selected on the left into the phone folder open (files are not copied into the root, Sounds, Images and My Photos).
-&quot;&lt;-- Copy&quot; saves the selected phone files into the folder open on the left.
-Port and speed are changed in File - Settings.
-Files can be dragged between the panes, and from other programs onto the phone pane.
-
-Keys (in the pane with the cursor; the same in the right-button menu):
-Enter - open folder; Backspace, Alt+Up - folder up;
-Tab - the other pane; F5 - copy to the other pane;
-F2 - rename a phone file; Delete, F8 - delete phone files;
-Ctrl+R - reread; Ctrl+A - select all; a letter - to the row starting with it;
-Ctrl+H - hidden computer files; Alt+Home - home folder.</translation>
-    </message>
-    <message>
         <source>Открыть папку</source>
         <translation>Open folder</translation>
     </message>
@@ -330,6 +368,13 @@ Ctrl+H - hidden computer files; Alt+Home - home folder.</translation>
     <message>
         <source>Невозможно записать файл %1</source>
         <translation>Cannot write the file %1</translation>
+    </message>
+</context>
+<context>
+    <name>orvo::TFormAction</name>
+    <message>
+        <source>Вверх</source>
+        <translation>Up</translation>
     </message>
 </context>
 <context>
