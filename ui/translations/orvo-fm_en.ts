@@ -371,7 +371,7 @@ Files can be dragged between the panes, and from other programs onto the phone p
     </message>
 </context>
 <context>
-    <name>orvo::TFormAction</name>
+    <name>TFormAction</name>
     <message>
         <source>Вверх</source>
         <translation>Up</translation>
