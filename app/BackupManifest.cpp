@@ -7,8 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
+
+#include "app/WholeFile.h"
 
 namespace orvo {
 
@@ -17,6 +18,7 @@ namespace {
 const char kManifestName[] = "manifest.json";
 const char kFormat[] = "orvo-phone-backup";
 const char kPrefix[] = "phone-backup-";
+const int kVersion = 1;
 
 QString Q(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -45,9 +47,11 @@ bool SameFile(const BackupFile& a, const BackupFile& b) {
 }
 
 // The backup folders in dir, newest first: by the minute in their names, then by
-// the number behind it ("-2" is later than none).
+// the number behind it ("-2" is later than none). A link is none: what it leads
+// to is not written into or read back from.
 QStringList BackupFolders(const std::string& dir) {
-    QStringList names = QDir(Q(dir)).entryList({QString(kPrefix) + "*"}, QDir::Dirs);
+    QStringList names =
+        QDir(Q(dir)).entryList({QString(kPrefix) + "*"}, QDir::Dirs | QDir::NoSymLinks);
     const int stamp = static_cast<int>(sizeof kPrefix - 1) + 15;  // YYYY-MM-DD-HHMM
     auto key = [stamp](const QString& name) {
         const int n = name.size() > stamp + 1 ? name.mid(stamp + 1).toInt() : 1;
@@ -75,10 +79,29 @@ bool BackupManifest::Load(std::string& error) {
         error = ManifestPath(top_) + ": not the list of a phone backup";
         return false;
     }
+    // A later program's list may mean what this one cannot tell.
+    const int version = root["version"].toInt(1);
+    if (version > kVersion) {
+        error = ManifestPath(top_) + ": version " + std::to_string(version) +
+                " of the list is newer than this program knows (" + std::to_string(kVersion) + ")";
+        return false;
+    }
+    if (!root["files"].isArray()) {
+        error = ManifestPath(top_) + ": \"files\" is not a list";
+        return false;
+    }
     date_ = QDateTime::fromString(root["date"].toString(), Qt::ISODate);
     complete_ = root["complete"].toBool();
     entries_.clear();
+    int number = 0;
     for (const QJsonValue& v : root["files"].toArray()) {
+        ++number;
+        if (!v.isObject() || !v["folder"].isString() || !v["name"].isString() ||
+            !v["file"].isString()) {
+            error = ManifestPath(top_) + ": entry " + std::to_string(number) +
+                    " of \"files\" is not a file's folder, name and place";
+            return false;
+        }
         const QJsonObject o = v.toObject();
         ManifestEntry e;
         e.file.folder = o["folder"].toString().toStdString();
@@ -104,14 +127,19 @@ bool BackupManifest::Save(std::string& error) const {
                                  {"sha256", Q(e.sha256)}});
     const QJsonObject root{
         {"format", kFormat},
-        {"version", 1},
+        {"version", kVersion},
         {"date", date_.toOffsetFromUtc(date_.offsetFromUtc()).toString(Qt::ISODate)},
         {"complete", complete_},
         {"files", files}};
-    QSaveFile out(Q(ManifestPath(top_)));
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !out.commit()) {
-        error = ManifestPath(top_) + ": " + out.errorString().toStdString();
+    // A list that cannot be written whole leaves the one before in place.
+    const QString path = Q(ManifestPath(top_));
+    if (QFileInfo(path).isSymLink()) {
+        error = ManifestPath(top_) + ": a symbolic link, not written through";
+        return false;
+    }
+    QString failure;
+    if (!SaveWholeFile(path, QJsonDocument(root).toJson(QJsonDocument::Indented), failure)) {
+        error = failure.toStdString();
         return false;
     }
     return true;
@@ -124,8 +152,9 @@ bool BackupManifest::HasComplete(const BackupFile& file) {
         // Listed, the same size as on the phone, and the bytes on the disk are
         // still the ones listed.
         const std::string path = top_ + "/" + e.file.file;
-        return e.file.file == file.file && e.file.size == file.size &&
-               QFileInfo(Q(path)).size() == file.size && FileSha256(path) == e.sha256;
+        const QFileInfo info(Q(path));
+        return e.file.file == file.file && e.file.size == file.size && !info.isSymLink() &&
+               info.size() == file.size && FileSha256(path) == e.sha256;
     }
     return false;
 }
@@ -146,10 +175,9 @@ bool BackupManifest::Record(const BackupFile& file, std::string& error) {
     return Save(error);
 }
 
-void BackupManifest::Finish(bool complete) {
+bool BackupManifest::Finish(bool complete, std::string& error) {
     complete_ = complete;
-    std::string error;
-    Save(error);
+    return Save(error);
 }
 
 std::string FileSha256(const std::string& path) {
@@ -219,16 +247,28 @@ bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, st
     if (!manifest.Load(error))
         return false;
     files.clear();
+    // Where the backup's files really lie: each one's own path, links resolved,
+    // stays inside it.
+    const QString realTop = QFileInfo(Q(top)).canonicalFilePath() + QLatin1Char('/');
     for (const ManifestEntry& e : manifest.Entries()) {
         RestoreFile f;
         f.folder = e.file.folder;
         f.name = e.file.name;
         f.size = e.file.size;
         f.path = top + "/" + e.file.file;
+        const QFileInfo info(Q(f.path));
+        const QString real = info.canonicalFilePath();
         if (!InsideBackup(e.file.file)) {
             f.problem = "Файл вне папки резервной копии: " + e.file.file;
             f.problemKind = MessageKind::Refused;
-        } else if (!QFileInfo(Q(f.path)).isFile()) {
+        } else if (info.isSymLink()) {
+            f.problem = "Файл " + e.file.file + " - символическая ссылка: не записан";
+            f.problemKind = MessageKind::Refused;
+        } else if (!real.isEmpty() && !real.startsWith(realTop)) {
+            f.problem = "Файл " + e.file.file + " лежит вне папки резервной копии (" +
+                        real.toStdString() + "): не записан";
+            f.problemKind = MessageKind::Refused;
+        } else if (!info.isFile()) {
             f.problem = "Нет файла " + f.path;
         } else if (QFileInfo(Q(f.path)).size() != f.size || FileSha256(f.path) != e.sha256) {
             f.problem = "Файл " + f.path + " изменился после резервного копирования";

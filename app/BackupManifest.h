@@ -30,7 +30,7 @@ class BackupManifest : public IBackupStore {
 
     bool HasComplete(const BackupFile& file) override;
     bool Record(const BackupFile& file, std::string& error) override;
-    void Finish(bool complete) override;
+    bool Finish(bool complete, std::string& error) override;
 
     const std::string& Top() const { return top_; }
     bool Complete() const { return complete_; }

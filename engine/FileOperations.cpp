@@ -1,10 +1,17 @@
-// The batch operations of the main window and their per-file steps.
+// The jobs on the files of the phone folder shown: copying to the phone and to the
+// computer, deleting, renaming, re-reading the folder, rebuilding the Java registry
+// and stopping a batch, with the per-file steps of the download, delete and rename
+// batches (the upload's step, which names and stages each file, is in
+// UploadPreparation.cpp).
 //
-// A starter sets up the progress dialog and the operation state, makes the phone's
-// working folder the folder shown in the phone pane and returns; the reply engine
-// calls the batch's step each time the phone has answered a file-level command.
-// The selection of a pane is the batch's work queue: each step takes the first
-// selected row, clears its selection and handles it.
+// A starter takes a work list (phone names of the folder shown, computer paths, the
+// folder downloads go to), sets up the progress model, makes the phone's working
+// folder the folder shown and returns; the reply engine calls the batch's step each
+// time the phone has answered. Each step takes the next item of the work list, never
+// a pane: whoever started the batch hears of each item taken or given back and of
+// the end, with the batch's messages. The phone has no rename: a rename reads the
+// file into a private temporary file, erases it and writes it back under the new
+// name, and keeps the bytes in the rescue folder when it breaks off after the erase.
 #include "engine/FileOperations.h"
 
 #include <algorithm>
@@ -21,6 +28,7 @@
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "engine/UploadPreparation.h"
+#include "phonefs/BackupNames.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
@@ -287,6 +295,18 @@ void DownloadNextFile(Session& s) {
                       kErrorCaption);
             continue;
         }
+#ifdef _WIN32
+        // Windows refuses these names on every file system; elsewhere the file
+        // system itself says so when the file takes its name.
+        const std::string problem =
+            s.Work.localNameFor ? std::string() : LocalNameProblem(localName);
+        if (!problem.empty()) {
+            s.CurrentOperation = OperationState::Idle;
+            s.Message(MessageKind::Refused,
+                      "Файл \"" + Show(caption) + "\" не скопирован: " + problem, kErrorCaption);
+            continue;
+        }
+#endif
 
         s.DownloadTarget = folder + localName;
         try {

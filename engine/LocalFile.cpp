@@ -24,10 +24,11 @@ LocalFile::~LocalFile() {
     Close();
 }
 
-void LocalFile::OpenRead(const std::string& path) {
+void LocalFile::OpenRead(const std::string& path, bool followLink) {
     Close();
     path_ = path;
-    file_ = local_fs::Open(path, "rb");
+    followLink_ = followLink;
+    file_ = followLink ? local_fs::Open(path, "rb") : local_fs::OpenNoFollow(path, "rb");
     if (!file_)
         throw IoError(Describe("Cannot open", path));
 }
@@ -94,7 +95,7 @@ void LocalFile::CommitTemporary() {
 
 void LocalFile::ReopenRead() {
     std::string path = path_;
-    OpenRead(path);
+    OpenRead(path, followLink_);
 }
 
 void LocalFile::Close() {

@@ -22,8 +22,9 @@ class LocalFile {
     LocalFile(const LocalFile&) = delete;
     LocalFile& operator=(const LocalFile&) = delete;
 
-    // Opens an existing file for reading, at its start.
-    void OpenRead(const std::string& path);
+    // Opens an existing file for reading, at its start; a symbolic link is not
+    // followed unless followLink.
+    void OpenRead(const std::string& path, bool followLink = true);
     // Creates (or truncates) a file for writing.
     void Create(const std::string& path);
     // Adopts an already open descriptor for writing (a private temporary file).
@@ -60,6 +61,7 @@ class LocalFile {
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string finalPath_;
+    bool followLink_ = true;
 };
 
 }  // namespace orvo

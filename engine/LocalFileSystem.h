@@ -13,6 +13,8 @@ namespace local_fs {
 
 // fopen with a UTF-8 name.
 std::FILE* Open(const std::string& path, const char* mode);
+// The same for reading, refusing a symbolic link as the last part (ELOOP).
+std::FILE* OpenNoFollow(const std::string& path, const char* mode);
 // Creates a new file, exclusively and for this user only, from a path ending in
 // "XXXXXX" (replaced with the name made); its descriptor, not inherited by
 // programs this one starts.
@@ -24,9 +26,10 @@ int Remove(const std::string& path);
 int Replace(const std::string& from, const std::string& to);
 // The same without replacing: fails with EEXIST when `to` exists.
 int RenameNoReplace(const std::string& from, const std::string& to);
-// Readies a complete file that is to take the name `finalPath`: the permissions
-// of the file it replaces (or the usual ones for a new file), and its bytes on the
-// disk. The stream is flushed first.
+// Readies a complete file that is to take the name `finalPath`: the permission
+// bits of the file it replaces (only 0777, never set-uid; a link there lends
+// nothing), or the usual ones for a new file, and its bytes on the disk. The
+// stream is flushed first.
 int PrepareForCommit(std::FILE* file, const std::string& finalPath);
 int64_t Size(std::FILE* file);
 int64_t Size(const std::string& path);

@@ -29,6 +29,14 @@ std::FILE* Open(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
+std::FILE* OpenNoFollow(const std::string& path, const char* mode) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, mode);
+    if (fd >= 0 && !file)
+        ::close(fd);
+    return file;
+}
+
 int CreateUnique(std::string& pattern) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -60,8 +68,8 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 int PrepareForCommit(std::FILE* file, const std::string& finalPath) {
     struct stat old {};
-    const mode_t mode = (::stat(finalPath.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-                            ? (old.st_mode & 07777)
+    const mode_t mode = (::lstat(finalPath.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+                            ? (old.st_mode & 0777)
                             : UsualFileMode();
     if (std::fflush(file) != 0 || ::fchmod(::fileno(file), mode) != 0 ||
         ::fsync(::fileno(file)) != 0)

@@ -60,6 +60,15 @@ std::FILE* Open(const std::string& path, const char* mode) {
     return ::_wfopen(Wide(path).c_str(), Wide(mode).c_str());
 }
 
+std::FILE* OpenNoFollow(const std::string& path, const char* mode) {
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        errno = ELOOP;
+        return nullptr;
+    }
+    return Open(path, mode);
+}
+
 int CreateUnique(std::string& pattern) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     const std::size_t x = pattern.size() >= 6 ? pattern.size() - 6 : std::string::npos;

@@ -86,14 +86,47 @@ struct BackupState {
     int64_t wanted = 0;  // files the plan reads
 };
 
+// The first part of the backup folder's path rel (below top) that is not a
+// folder of its own (a symbolic link, a file), or empty when each part is one or
+// is still to be made.
+std::string NotAFolder(const std::string& top, const std::string& rel) {
+    std::string path = top;
+    std::size_t at = 0;
+    while (at < rel.size()) {
+        const std::size_t slash = std::min(rel.find('/', at), rel.size());
+        path += "/" + rel.substr(at, slash - at);
+        at = slash + 1;
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(path, ec);
+        if (st.type() == fs::file_type::not_found)
+            return std::string();
+        if (st.type() != fs::file_type::directory)
+            return path;
+    }
+    return std::string();
+}
+
+// The computer names of a folder's files in the backup (phone name -> name).
+using LocalNames = std::map<Bytes, std::string>;
+
 JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath,
-                         std::deque<Bytes> names) {
-    return [st, folderPath, names](Session& s) {
+                         std::deque<Bytes> names, std::shared_ptr<const LocalNames> localNames) {
+    return [st, folderPath, names, localNames](Session& s) {
         PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), folderPath);
         if (!folder)
             return;
         const std::string rel = BackupFolderOf(folder);
         const std::string local = rel.empty() ? st->top : st->top + "/" + rel;
+        // The files go into the backup's own folders, never where a link that took
+        // a folder's place leads.
+        const std::string link = NotAFolder(st->top, rel);
+        if (!link.empty()) {
+            Note(s, folderPath, MessageKind::Refused,
+                 "Папка " + link +
+                     " в резервной копии не папка (символическая ссылка?): файлы папки " +
+                     folderPath + " не записаны");
+            return;
+        }
         std::error_code ec;
         fs::create_directories(local, ec);
         if (ec) {
@@ -101,23 +134,22 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
                  "Не удалось создать папку " + local + "\r\n" + ec.message());
             return;
         }
-        const bool atTop = rel.empty();
         WorkList work;
         work.phoneNames = names;
         work.localFolder = local;
-        work.localNameFor = [atTop](const Bytes& phoneName, std::string& localName) {
-            std::string utf8;
-            if (!AnsiToUtf8(phoneName, utf8))
+        work.localNameFor = [localNames](const Bytes& phoneName, std::string& localName) {
+            const auto at = localNames->find(phoneName);
+            if (at == localNames->end())
                 return false;
-            localName = BackupFileName(utf8, atTop);
+            localName = at->second;
             return !localName.empty();
         };
-        work.onSaved = [&s, st, folderPath, rel, atTop](const Bytes& phoneName,
-                                                        const std::string& path, uint32_t crc) {
+        work.onSaved = [&s, st, folderPath, rel, localNames](
+                           const Bytes& phoneName, const std::string& path, uint32_t crc) {
             BackupFile file;
             file.folder = folderPath;
             AnsiToUtf8(phoneName, file.name);
-            const std::string localName = BackupFileName(file.name, atTop);
+            const std::string localName = localNames->at(phoneName);
             file.file = rel.empty() ? localName : rel + "/" + localName;
             std::error_code sizeError;
             file.size = static_cast<int64_t>(fs::file_size(path, sizeError));
@@ -131,7 +163,7 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
         };
         auto taken = std::make_shared<std::set<Bytes>>();
         work.onTaken = [taken](const std::string& name) { taken->insert(name); };
-        work.onEnded = [&s, st, folderPath, names, taken](const JobResult& r) {
+        work.onEnded = [&s, st, folderPath, names, taken, localNames](const JobResult& r) {
             TakeBatchResult(s, r, [&](const std::string& item) {
                 return Join(folderPath, AnsiToUtf8Display(item));
             });
@@ -141,7 +173,8 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
                 if (!taken->count(n))
                     left.push_back(n);
             if (!left.empty() && !taken->empty() && !s.Steps.stop)
-                s.Steps.steps.push_front(BackupFolderStep(st, folderPath, std::move(left)));
+                s.Steps.steps.push_front(
+                    BackupFolderStep(st, folderPath, std::move(left), localNames));
         };
         s.CurrentFolder = folder;
         DownloadFiles(s, std::move(work));
@@ -161,16 +194,29 @@ void PlanBackup(Session& s, const std::shared_ptr<BackupState>& st) {
             continue;
         const std::string folderPath = PhoneFolderPath(folder);
         const std::string rel = BackupFolderOf(folder);
-        std::deque<Bytes> names;
+        // Named all at once, so that names only case tells apart stay apart.
+        std::vector<const PhoneFileEntry*> entries;
+        std::vector<std::string> utf8Names;
         for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get()) {
-            BackupFile file;
-            file.folder = folderPath;
-            if (!AnsiToUtf8(e->Name, file.name)) {
+            std::string utf8;
+            if (!AnsiToUtf8(e->Name, utf8)) {
                 Note(s, Join(folderPath, AnsiToUtf8Display(e->Name)), MessageKind::Refused,
                      "Имя файла нельзя записать в UTF-8");
                 continue;
             }
-            const std::string localName = BackupFileName(file.name, rel.empty());
+            entries.push_back(e);
+            utf8Names.push_back(utf8);
+        }
+        const std::vector<std::string> computerNames = BackupFileNames(utf8Names, rel.empty());
+        auto localNames = std::make_shared<LocalNames>();
+        std::deque<Bytes> names;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const PhoneFileEntry* e = entries[i];
+            BackupFile file;
+            file.folder = folderPath;
+            file.name = utf8Names[i];
+            const std::string& localName = computerNames[i];
+            (*localNames)[e->Name] = localName;
             file.file = rel.empty() ? localName : rel + "/" + localName;
             file.size = e->Size;
             if (st->store->HasComplete(file)) {
@@ -182,7 +228,8 @@ void PlanBackup(Session& s, const std::shared_ptr<BackupState>& st) {
         }
         st->wanted += static_cast<int64_t>(names.size());
         if (!names.empty())
-            s.Steps.steps.push_back(BackupFolderStep(st, folderPath, std::move(names)));
+            s.Steps.steps.push_back(
+                BackupFolderStep(st, folderPath, std::move(names), std::move(localNames)));
     }
     s.Steps.steps.push_back(ShowAgain("/"));
     s.StartTransferBatch(total);
@@ -258,6 +305,11 @@ void PlanRestore(Session& s, const std::shared_ptr<RestoreState>& st,
             Note(s, item, MessageKind::Refused, "Нет такой папки в телефоне: " + f.folder);
             continue;
         }
+        // The folders that only group others list the root's files; they take none.
+        if (folder->Parent && folder->Code == ' ') {
+            Note(s, item, MessageKind::Refused, "Папка " + f.folder + " не принимает файлов");
+            continue;
+        }
         if (!Utf8ToAnsi(f.name, ansi) || !IsUsablePhoneName(ansi) || ansi.size() > kFileNameMax) {
             Note(s, item, MessageKind::Refused,
                  "Имя файла \"" + f.name + "\" нельзя записать в телефон");
@@ -276,8 +328,11 @@ void PlanRestore(Session& s, const std::shared_ptr<RestoreState>& st,
             s.Steps.result.done.push_back(item);
             continue;
         }
-        auto at = std::find_if(plan.begin(), plan.end(),
-                               [&](const auto& p) { return p.first == f.folder; });
+        // One computer file under two phone names is written under both: a later
+        // round of the folder takes the second.
+        auto at = std::find_if(plan.begin(), plan.end(), [&](const auto& p) {
+            return p.first == f.folder && !p.second.count(f.path);
+        });
         if (at == plan.end())
             at = plan.insert(plan.end(), {f.folder, {}});
         at->second[f.path] = f.name;
@@ -375,9 +430,14 @@ void BackupPhone(Session& s, const std::string& backupFolder, IBackupStore& stor
     s.StartSteps(std::move(steps), [st, onEnded](const JobResult& r) {
         const bool all =
             st->planned && r.Succeeded() && static_cast<int64_t>(r.done.size()) == st->wanted;
-        st->store->Finish(all);
+        std::string error;
+        JobResult ended = r;
+        if (!st->store->Finish(all, error))
+            ended.messages.push_back(
+                JobMessage{std::string(), MessageKind::LocalFile,
+                           "Не удалось записать список резервной копии\r\n" + error});
         if (onEnded)
-            onEnded(r);
+            onEnded(ended);
     });
 }
 

@@ -31,8 +31,9 @@ class IBackupStore {
     // The file arrived intact under its name: keep it in the list. False, with
     // the reason, when the list cannot be kept.
     virtual bool Record(const BackupFile& file, std::string& error) = 0;
-    // The backup ended; complete when it holds every file the phone listed.
-    virtual void Finish(bool complete) = 0;
+    // The backup ended; complete when it holds every file the phone listed. False,
+    // with the reason, when the list cannot be kept.
+    virtual bool Finish(bool complete, std::string& error) = 0;
 };
 
 // Downloads every file of every standard folder that holds files (the root's own

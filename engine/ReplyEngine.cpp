@@ -100,7 +100,17 @@ void FinishDownload(Session& s) {
     if (s.LocalFile.HoldsTemporary()) {
         const bool good = s.ExpectedCrc == static_cast<int64_t>(LocalFileCrc32(s));
         if (good) {
-            s.LocalFile.CommitTemporary();
+            try {
+                s.LocalFile.CommitTemporary();
+            } catch (const IoError& e) {
+                // The computer would not take the file under its name (a name
+                // its file system refuses, a folder in the way): this file ends
+                // here, the batch goes on.
+                s.LocalFile.Close();
+                s.Message(MessageKind::LocalFile,
+                          "Файл " + s.DownloadTarget + " не сохранён\r\n" + e.what(), "Ошибка");
+                return;
+            }
             s.LocalFile.Close();
             if (s.Batch.Active && s.Batch.Work.onSaved)
                 s.Batch.Work.onSaved(s.Batch.Item, s.DownloadTarget,

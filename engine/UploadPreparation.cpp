@@ -127,12 +127,19 @@ void PrepareNextUpload(Session& s) {
         }
 
         std::error_code ec;
+        // Files written back from a backup are taken only as they lie there, never
+        // through a symbolic link.
+        if (asNamed && std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+            Refuse(s, MessageKind::Refused, "Файл " + path + " - символическая ссылка: не записан",
+                   "Ошибка");
+            continue;
+        }
         if (!std::filesystem::is_regular_file(path, ec))
             continue;
 
         int64_t size = 0;
         try {
-            s.LocalFile.OpenRead(path);
+            s.LocalFile.OpenRead(path, !asNamed);
             size = s.LocalFile.Size();
         } catch (const IoError& e) {
             Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orvo {
 
@@ -20,12 +21,27 @@ PhoneNode* PhoneFolderAt(PhoneNode* root, const std::string& path);
 // Images"); empty for the root, whose files lie at the top.
 std::string BackupFolderOf(const PhoneNode* folder);
 
-// The computer file name for a phone name (UTF-8): the name itself, with '%', '/'
-// and the control characters written as "%XX" (two upper-case hex digits), and
-// "." and ".." as "%2E" and "%2E%2E". At the top of a backup (atTop) a name that
-// would stand for the manifest or one of the folders there gets its first
-// character written so too. The phone name itself is kept in the manifest.
+// The computer file name for a phone name (UTF-8), one that every computer file
+// system takes (FAT and exFAT sticks, Windows): the name itself, with "%XX" (two
+// upper-case hex digits of the byte) for '%', '/', '<', '>', ':', '"', '\\', '|',
+// '?', '*', the control characters, a trailing dot or space, and the first
+// character of a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with
+// any extension: "%43ON.txt"); "." and ".." are "%2E" and "%2E%2E". At the top of a
+// backup (atTop) a name that would stand for the manifest or one of the folders
+// there, in any case, gets its first character written so too. The phone name
+// itself is kept in the manifest.
 std::string BackupFileName(const std::string& phoneName, bool atTop);
+
+// The computer file names of a folder's phone names, in their order: each as
+// BackupFileName gives it, except that names which would be one file where case
+// does not count ("A.jpg", "a.jpg") are told apart: the first in byte order keeps
+// its name, the next has its lower-case letters written "%XX", the one after all
+// its letters.
+std::vector<std::string> BackupFileNames(const std::vector<std::string>& phoneNames, bool atTop);
+
+// Why a file system that refuses what Windows refuses (FAT, exFAT, NTFS) cannot
+// take this file name (UTF-8), or empty when it can.
+std::string LocalNameProblem(const std::string& name);
 
 // The archive a Java application descriptor (".jad" text) names in its
 // "MIDlet-Jar-URL" line: the last part of the value, or empty when there is none.

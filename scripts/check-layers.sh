@@ -4,6 +4,7 @@
 # A layer includes its own folder and the layers below; ui and cli never include
 # each other. The phone emulator includes only tools/emulator/ and protocol/ (the
 # trace format it replays); the tests and the benchmark may include anything.
+# The phone's command lines are built in protocol/Commands.cpp alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,6 +46,17 @@ done < <(git ls-files 'protocol/*' 'phonefs/*' 'engine/*' 'serial/*' 'app/*' 'ui
 
 if [ "$bad" -ne 0 ]; then
     echo "layers: a file includes from a layer above its own (see above)" >&2
+    exit 1
+fi
+
+while IFS= read -r hit; do
+    echo "$hit"
+    bad=1
+done < <(git ls-files 'protocol/*' 'phonefs/*' 'engine/*' 'serial/*' 'app/*' 'ui/*' 'cli/*' |
+    grep -E '\.(cpp|h)$' | grep -v -x 'protocol/Commands.cpp' |
+    xargs grep -n -E '"AT[Z+]' | grep -v -E '^[^:]+:[0-9]+:[[:space:]]*//' || true)
+if [ "$bad" -ne 0 ]; then
+    echo "layers: a command line is built outside protocol/Commands.cpp (see above)" >&2
     exit 1
 fi
 echo "layers: every include points down the stack"

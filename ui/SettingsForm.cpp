@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "app/PortDescriptions.h"
+#include "app/WholeFile.h"
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 
@@ -223,10 +224,14 @@ void TSettingsForm::StartClick() {
         }
         comm_.BaudRate = SelSpeed->currentIndex() == 0 ? 115200 : 230400;
         if (!settingsFile_.isEmpty()) {
-            QSettings settings(settingsFile_, QSettings::IniFormat);
-            settings.setValue(QStringLiteral("port/path"), QString::fromStdString(comm_.CommPort));
-            settings.setValue(QStringLiteral("port/speed"), int(comm_.BaudRate));
             rememberedPort_ = QString::fromStdString(comm_.CommPort);
+            // A file that cannot be written whole keeps the settings before.
+            QString error;
+            if (!SaveSettings(settingsFile_,
+                              {{QStringLiteral("port/path"), rememberedPort_},
+                               {QStringLiteral("port/speed"), QString::number(comm_.BaudRate)}},
+                              error))
+                throw std::runtime_error(tr("Установки не сохранены: %1").arg(error).toStdString());
         }
     } catch (const std::exception& e) {
         // The application's general error report; the dialog still closes with OK

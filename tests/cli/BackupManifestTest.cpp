@@ -30,6 +30,13 @@ TEST(BackupManifest, ResumeTrustsOnlyListedFilesWhoseBytesAreUnchanged) {
     bigger.size = 8;  // the phone's file changed since
     EXPECT_FALSE(m.HasComplete(bigger));
     EXPECT_EQ(UnfinishedBackup(dir.path().toStdString()), top + "-2");
+    // A later "backup" that is a link to another folder is passed over.
+    QTemporaryDir other;
+    WriteFile(other.filePath("manifest.json"),
+              R"({"format": "orvo-phone-backup", "version": 1, "complete": false, "files": []})");
+    ASSERT_TRUE(QFile::link(other.path(), dir.filePath("phone-backup-2099-01-01-0000")));
+    EXPECT_EQ(UnfinishedBackup(dir.path().toStdString()), top + "-2");
+    EXPECT_EQ(BackupIn(dir.path().toStdString()), top + "-2");
 
     BackupManifest again(top);
     ASSERT_TRUE(again.Load(error));
@@ -39,7 +46,7 @@ TEST(BackupManifest, ResumeTrustsOnlyListedFilesWhoseBytesAreUnchanged) {
               "0eb3e36bfb24dcd9bb1d1bece1531216b59539a8fde17ee80224af0653c92aa3");
     WriteFile(QString::fromStdString(top + "/java/a.jar"), "archivE");  // same size, other bytes
     EXPECT_FALSE(again.HasComplete(a));
-    again.Finish(true);
+    ASSERT_TRUE(again.Finish(true, error)) << error;
     BackupManifest done(top);
     ASSERT_TRUE(done.Load(error));
     EXPECT_TRUE(done.Complete());
@@ -73,4 +80,51 @@ TEST(BackupManifest, RestoreRefusesFilesThatChangedOrLieOutsideTheBackup) {
     EXPECT_FALSE(files[1].problem.empty());
     EXPECT_EQ(files[2].problemKind, MessageKind::Refused);
     EXPECT_FALSE(files[3].problem.empty());
+}
+
+// A damaged or crafted list is refused naming what is wrong; an entry whose file
+// is a link, or lies behind a linked folder outside the backup, is not written.
+TEST(BackupManifest, RefusesNewerOrMalformedListsAndLinkedFiles) {
+    QTemporaryDir dir;
+    const QString top = dir.filePath("b");
+    const std::string head = R"({"format": "orvo-phone-backup", "complete": true, )";
+    std::vector<RestoreFile> files;
+    std::string error;
+    for (const auto& [body, said] : std::vector<std::pair<std::string, std::string>>{
+             {R"("version": 2, "files": []})", "version 2"},
+             {R"("version": 1, "files": {"a": 1}})", "\"files\" is not a list"},
+             {R"("version": 1, "files": [{"folder": "java"}]})", "entry 1"}}) {
+        WriteFile(top + "/manifest.json", head + body);
+        EXPECT_FALSE(ReadRestoreList(top.toStdString(), files, error)) << body;
+        EXPECT_NE(error.find(said), std::string::npos) << error;
+    }
+
+    WriteFile(dir.filePath("secret.txt"), "not from the phone");
+    WriteFile(dir.filePath("outside/x.jpg"), "photo");
+    WriteFile(top + "/ok.txt", "ok");
+    QDir().mkpath(top + "/java");
+    ASSERT_TRUE(QFile::link(dir.filePath("secret.txt"), top + "/java/secret.jar"));
+    ASSERT_TRUE(QFile::link(dir.filePath("outside"), top + "/Images"));
+    WriteFile(top + "/manifest.json", head + R"("version": 1, "files": [
+        {"folder": "java", "name": "secret.jar", "file": "java/secret.jar", "size": 18,
+         "sha256": "x"},
+        {"folder": "Images/My Images", "name": "x.jpg", "file": "Images/x.jpg", "size": 5,
+         "sha256": "x"},
+        {"folder": "/", "name": "ok.txt", "file": "ok.txt", "size": 2,
+         "sha256": "2689367b205c16ce32ed4200942b8b8b1e262dfc70d9bc9fbc77c49699a4f1df"}]})");
+    ASSERT_TRUE(ReadRestoreList(top.toStdString(), files, error)) << error;
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].problemKind, MessageKind::Refused);
+    EXPECT_NE(files[0].problem.find("java/secret.jar"), std::string::npos) << files[0].problem;
+    EXPECT_EQ(files[1].problemKind, MessageKind::Refused);
+    EXPECT_NE(files[1].problem.find("Images/x.jpg"), std::string::npos) << files[1].problem;
+    EXPECT_TRUE(files[2].problem.empty()) << files[2].problem;
+
+    // Nor is the list itself written through a link.
+    BackupManifest m(top.toStdString());
+    ASSERT_TRUE(m.Load(error)) << error;
+    QFile::remove(top + "/manifest.json");
+    ASSERT_TRUE(QFile::link(dir.filePath("secret.txt"), top + "/manifest.json"));
+    EXPECT_FALSE(m.Save(error));
+    EXPECT_EQ(ReadFile(dir.filePath("secret.txt")), "not from the phone");
 }

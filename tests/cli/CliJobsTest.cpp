@@ -11,6 +11,7 @@
 #include <map>
 
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/SmallDisk.h"
 
 using namespace orvo;
 
@@ -127,6 +128,38 @@ TEST_F(CliJobsTest, AnInterruptedBackupResumesWithoutReadingCompleteFilesAgain) 
     }
     // No second backup folder was made.
     EXPECT_EQ(QDir(Path("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+}
+
+// A disk that fills up ends the backup with status 1 and leaves its list whole,
+// naming exactly the files that are complete; with room again it goes on.
+TEST_F(CliJobsTest, ABackupOntoAFullDiskKeepsItsListAndResumesLater) {
+    SmallDisk disk(256 * 1024);
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString out = QString::fromStdString(disk.Path());
+    disk.Fill(40 * 1024);
+    Emulator phone;
+    ASSERT_TRUE(phone.Start({"--sample"}));
+    const CliRun full = Cli(phone, {"backup", out});
+    EXPECT_EQ(full.status, 1) << full.err;
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+    const std::string top = full.out.substr(0, full.out.find('\n'));
+    const QJsonObject list = Manifest(top);
+    EXPECT_EQ(list["format"].toString(), "orvo-phone-backup");
+    EXPECT_FALSE(list["complete"].toBool());
+    for (const QJsonValue& v : list["files"].toArray()) {
+        const QJsonObject f = v.toObject();
+        const QString path = QString::fromStdString(top) + "/" + f["file"].toString();
+        EXPECT_EQ(static_cast<qint64>(ReadFile(path).size()), f["size"].toInteger())
+            << f["file"].toString().toStdString();
+    }
+
+    disk.Free();
+    const CliRun later = Cli(phone, {"--json", "backup", out, "--resume"});
+    ASSERT_EQ(later.status, 0) << later.err;
+    EXPECT_TRUE(Manifest(top)["complete"].toBool());
+    EXPECT_GT(Manifest(top)["files"].toArray().size(), list["files"].toArray().size());
+    EXPECT_EQ(QDir(out).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+              1);
 }
 
 TEST_F(CliJobsTest, InstallJavaPutsThePairInJavaAndRegistersIt) {

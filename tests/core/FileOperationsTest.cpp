@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -279,6 +280,26 @@ TEST_F(FileOpsTest, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     EXPECT_FALSE(fs::exists(dir + "/one.bin"));
     EXPECT_FALSE(fs::exists(dir + "/two.bin"));
     EXPECT_EQ(LocalNames(), (std::vector<std::string>{"tmp"}));
+    EXPECT_TRUE(Ready());
+}
+
+// A name the computer refuses (here a folder is in its way; a FAT stick refuses
+// "a:b" so) ends that file with its name and the reason; the batch goes on.
+TEST_F(FileOpsTest, ANameTheComputerRefusesEndsThatFileOnly) {
+    phone().PutFile('R', "taken.bin", "1");
+    phone().PutFile('R', "free.bin", "2");
+    fs::create_directory(dir + "/taken.bin");
+    Connect({"Images", "My Images"});
+    SelectPhone({"taken.bin", "free.bin"});
+    DownloadSelectedFiles(s());
+    rig.link.Pump();
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].text.rfind("Файл " + dir + "/taken.bin не сохранён\r\n", 0), 0u)
+        << rig.ui.messages[0].text;
+    EXPECT_NE(rig.ui.messages[0].text.find(std::strerror(EISDIR)), std::string::npos);
+    EXPECT_EQ(GetFile(dir + "/free.bin"), "2");
+    EXPECT_TRUE(fs::is_directory(dir + "/taken.bin"));
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"free.bin", "taken.bin", "tmp"}));
     EXPECT_TRUE(Ready());
 }
 

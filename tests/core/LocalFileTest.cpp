@@ -94,4 +94,29 @@ TEST(LocalFileTemporary, CommitReplacesTheNameNotWhatALinkPointsTo) {
     EXPECT_EQ(Names(dir).size(), 4u);  // a.bin, outside.txt, link.bin, sub
 }
 
+// A download over a set-uid file keeps only its permission bits; over a link to
+// one it takes the usual permissions, not those of what the link points to.
+TEST(LocalFileTemporary, CommitKeepsOnlyThePermissionBitsOfTheFileReplaced) {
+    TempDir dir;
+    const std::string target = dir.File("tool");
+    WriteFile(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 06755), 0);
+    const std::string link = dir.File("link");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    for (const std::string& path : {target, link}) {
+        LocalFile f;
+        f.CreateTemporaryFor(path);
+        f.Write("photo", 5);
+        f.CommitTemporary();
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+
 }  // namespace

@@ -33,8 +33,13 @@ class CountingStore : public IBackupStore {
         recorded.push_back(file);
         return true;
     }
-    void Finish(bool all) override { finished.push_back(all); }
+    bool Finish(bool all, std::string& error) override {
+        finished.push_back(all);
+        error = listError;
+        return listError.empty();
+    }
     std::set<std::string> complete;
+    std::string listError;  // the list cannot be written at the end
     std::vector<BackupFile> recorded;
     std::vector<bool> finished;
 };
@@ -88,6 +93,31 @@ TEST(BackupNames, EscapeWhatCannotBeAFileNameAndFindTheArchive) {
     EXPECT_EQ(BackupFileName("java", true), "%6Aava");
     EXPECT_EQ(BackupFileName("java", false), "java");
 
+    // What FAT, exFAT and Windows refuse is escaped too, so a copy of the backup
+    // onto any of them keeps every file.
+    EXPECT_EQ(BackupFileName("a<b>c:d\"e\\f|g?h*i", false), "a%3Cb%3Ec%3Ad%22e%5Cf%7Cg%3Fh%2Ai");
+    EXPECT_EQ(BackupFileName("name.", false), "name%2E");
+    EXPECT_EQ(BackupFileName("name ", false), "name%20");
+    EXPECT_EQ(BackupFileName("CON", false), "%43ON");
+    EXPECT_EQ(BackupFileName("com1.txt", false), "%63om1.txt");
+    EXPECT_EQ(BackupFileName("Lpt9.tar.gz", false), "%4Cpt9.tar.gz");
+    EXPECT_EQ(BackupFileName("NUL .x", false), "%4EUL .x");
+    EXPECT_EQ(BackupFileName("CONSOLE.txt", false), "CONSOLE.txt");
+    EXPECT_EQ(BackupFileName("COM10", false), "COM10");
+    EXPECT_EQ(BackupFileName("JAVA", true), "%4AAVA");
+    EXPECT_EQ(BackupFileName("Manifest.JSON", true), "%4Danifest.JSON");
+    // Names only case tells apart get names apart, whatever order the phone lists.
+    EXPECT_EQ(BackupFileNames({"a.jpg", "A.jpg", "Фото.jpg", "b.txt", "фото.jpg", "A.JPG"}, false),
+              (std::vector<std::string>{"%61.%6A%70%67", "A.%6A%70%67", "Фото.jpg", "b.txt",
+                                        "%D1%84%D0%BE%D1%82%D0%BE.%6A%70%67", "A.JPG"}));
+    EXPECT_EQ(BackupFileNames({"java", "Java"}, true),
+              (std::vector<std::string>{"%6Aava", "%4Aava"}));
+
+    EXPECT_EQ(LocalNameProblem("photo 1.jpg"), "");
+    EXPECT_EQ(LocalNameProblem("50%.mid"), "");
+    for (const char* refused : {"a:b", "x?", "tab\t", "end.", "end ", "aux.mid", "", ".."})
+        EXPECT_NE(LocalNameProblem(refused), "") << refused;
+
     EXPECT_EQ(JarNameOf("MIDlet-Name: G\r\nMIDlet-Jar-URL:  game.jar \r\n"), "game.jar");
     EXPECT_EQ(JarNameOf("MIDlet-Jar-URL: http://example.invalid/a/b/x.jar\n"), "x.jar");
     EXPECT_EQ(JarNameOf("MIDlet-Jar-URL: ../../etc/x.jar"), "x.jar");
@@ -106,7 +136,7 @@ TEST_F(PhoneJobsTest, BackupReadsWhatTheStoreLacksIntoAMirroredTree) {
     rig.link.Pump();
 
     ASSERT_EQ(ends.size(), 1u);
-    EXPECT_TRUE(ends[0].Succeeded());
+    EXPECT_TRUE(ends[0].Succeeded()) << (ends[0].messages.empty() ? "" : ends[0].messages[0].text);
     EXPECT_EQ(store.finished, std::vector<bool>{true});
     EXPECT_TRUE(Ready());
     EXPECT_EQ(Reads("picture01.jpg"), 0);
@@ -136,6 +166,45 @@ TEST_F(PhoneJobsTest, BackupReadsWhatTheStoreLacksIntoAMirroredTree) {
     EXPECT_EQ(ends[0].done.size(), store.recorded.size());
 }
 
+// Names a FAT stick would refuse or fold together get names it takes; a folder of
+// the backup that a link has replaced is not written into, and says so.
+TEST_F(PhoneJobsTest, BackupNamesSuitAnyComputerAndNeverFollowALinkedFolder) {
+    phone().PutFile('R', "A.jpg", "upper");
+    phone().PutFile('R', "a.jpg", "lower");
+    phone().PutFile('R', "why?.jpg", "question");
+    phone().PutFile(' ', "CON.txt", "device");
+    phone().PutFile('V', "c.jpg", "camera");
+    Connect();
+    const std::string elsewhere = dir + "-elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directories(dir + "/Images");
+    // Windows may not let a user make links: the names are checked all the same.
+    std::error_code noLinks;
+    fs::create_directory_symlink(elsewhere, dir + "/Images/My Photos", noLinks);
+    CountingStore store;
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/A.jpg"), "upper");
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/%61.%6A%70%67"), "lower");
+    EXPECT_EQ(GetFile(dir + "/Images/My Images/why%3F.jpg"), "question");
+    EXPECT_EQ(GetFile(dir + "/%43ON.txt"), "device");
+    std::map<std::string, std::string> names;
+    for (const BackupFile& f : store.recorded) names[f.file] = f.name;
+    EXPECT_EQ(names.at("Images/My Images/%61.%6A%70%67"), "a.jpg");
+    EXPECT_EQ(names.at("%43ON.txt"), "CON.txt");
+
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    fs::remove_all(elsewhere);
+    if (noLinks)
+        return;
+    ASSERT_EQ(ends[0].messages.size(), 1u);
+    EXPECT_EQ(ends[0].messages[0].item, "Images/My Photos/Camera");
+    EXPECT_NE(ends[0].messages[0].text.find(dir + "/Images/My Photos "), std::string::npos)
+        << ends[0].messages[0].text;
+    EXPECT_EQ(store.finished, std::vector<bool>{false});
+}
+
 // A file the phone refuses and one whose checksum fails are listed, the rest goes
 // on, and the backup is not complete.
 TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
@@ -158,6 +227,17 @@ TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
     EXPECT_TRUE(Ready());
     // The form showed the refusal once, as it does for any copy.
     EXPECT_EQ(rig.ui.messages.size(), 1u);
+
+    // A list that cannot be written at the end is a failure of the job too.
+    phone().Faults.errorCommand.clear();
+    store.listError = "manifest.json: No space left on device";
+    BackupPhone(rig.s, dir, store, Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_FALSE(ends[1].Succeeded());
+    ASSERT_EQ(ends[1].messages.size(), 1u);
+    EXPECT_EQ(ends[1].messages[0].kind, MessageKind::LocalFile);
+    EXPECT_NE(ends[1].messages[0].text.find(store.listError), std::string::npos);
 }
 
 // The line going ends the job at once, with what it had, and gives the window back.
@@ -245,6 +325,39 @@ TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
     EXPECT_EQ(Count("AT+FSFW"), 3);
     EXPECT_EQ(Count("AT+FSFW=\"suites.utf\""), 0);
     EXPECT_EQ(phone().FileData('C', "melody05.mel"), melody);
+}
+
+// A crafted list: a file for a folder that takes none is refused by name; one
+// computer file under two phone names goes under both; a link is not followed.
+TEST_F(PhoneJobsTest, RestoreRefusesContainersAndLinksAndWritesEachName) {
+    PutFile(dir + "/b/one.jpg", "same bytes");
+    PutFile(dir + "/secret.txt", "not from the phone");
+    std::error_code noLinks;  // Windows may not let a user make links
+    fs::create_symlink(dir + "/secret.txt", dir + "/b/link.jpg", noLinks);
+    Connect();
+    const std::vector<RestoreFile> files = {
+        {"Images/My Images", "one.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
+        {"Images/My Images", "two.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
+        {"Images/My Photos", "x.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
+        {"Sounds", "y.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
+        {"Images/My Images", "link.jpg", dir + "/b/link.jpg", 18, "", MessageKind::LocalFile},
+    };
+    RestorePhone(rig.s, files, RestoreOptions(), Collect());
+    rig.link.Pump();
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(phone().FileData('R', "one.jpg"), "same bytes");
+    EXPECT_EQ(phone().FileData('R', "two.jpg"), "same bytes");
+    EXPECT_FALSE(phone().Exists('R', "link.jpg"));
+    EXPECT_EQ(Count("AT+FSFW"), 2);
+    ASSERT_EQ(ends[0].messages.size(), noLinks ? 2u : 3u);
+    EXPECT_EQ(ends[0].messages[0].item, "Images/My Photos/x.jpg");
+    EXPECT_EQ(ends[0].messages[0].text, "Папка Images/My Photos не принимает файлов");
+    EXPECT_EQ(ends[0].messages[1].item, "Sounds/y.jpg");
+    EXPECT_TRUE(Ready());
+    if (noLinks)
+        return;
+    EXPECT_EQ(ends[0].messages[2].item, "Images/My Images/link.jpg");
+    EXPECT_EQ(ends[0].messages[2].kind, MessageKind::Refused);
 }
 
 // A batch run to its end: the phone refuses the second erase, which ends the
