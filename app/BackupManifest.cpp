@@ -259,20 +259,16 @@ bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, st
         const QFileInfo info(Q(f.path));
         const QString real = info.canonicalFilePath();
         if (!InsideBackup(e.file.file)) {
-            f.problem = "Файл вне папки резервной копии: " + e.file.file;
-            f.problemKind = MessageKind::Refused;
+            f.problem = Message(MessageKind::Refused, MessageId::OutsideBackup, {e.file.file});
         } else if (info.isSymLink()) {
-            f.problem = "Файл " + e.file.file + " - символическая ссылка: не записан";
-            f.problemKind = MessageKind::Refused;
+            f.problem = Message(MessageKind::Refused, MessageId::FileIsLink, {e.file.file});
         } else if (!real.isEmpty() && !real.startsWith(realTop)) {
-            f.problem = "Файл " + e.file.file + " лежит вне папки резервной копии (" +
-                        real.toStdString() + "): не записан";
-            f.problemKind = MessageKind::Refused;
+            f.problem = Message(MessageKind::Refused, MessageId::BackupFileLiesOutside,
+                                {e.file.file, real.toStdString()});
         } else if (!info.isFile()) {
-            f.problem = "Нет файла " + f.path;
+            f.problem = Message(MessageKind::LocalFile, MessageId::BackupFileMissing, {f.path});
         } else if (QFileInfo(Q(f.path)).size() != f.size || FileSha256(f.path) != e.sha256) {
-            f.problem = "Файл " + f.path + " изменился после резервного копирования";
-            f.problemKind = MessageKind::Checksum;
+            f.problem = Message(MessageKind::Checksum, MessageId::BackupFileChanged, {f.path});
         }
         files.push_back(f);
     }

@@ -173,7 +173,7 @@ void PhoneLink::Guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        s_.Message(MessageKind::LocalFile, e.what(), "Ошибка");
+        s_.Report(Message(MessageKind::LocalFile, MessageId::Verbatim, {e.what()}));
     }
     CheckDone();
 }

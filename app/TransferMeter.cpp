@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/MessageTexts.h"
+
 namespace orvo {
 
 void RateMeter::Start(int64_t nowMs, int64_t done) {
@@ -60,14 +62,14 @@ void TransferMeter::Tick(int64_t nowMs) {
 
 namespace {
 
-// One decimal with a comma, as Russian writes it.
+// One decimal, with the language's decimal point (a comma in Russian).
 std::string Decimal(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.1f", value);
     std::string s = text;
-    for (char& c : s)
-        if (c == '.')
-            c = ',';
+    const std::size_t dot = s.find('.');
+    if (dot != std::string::npos)
+        s.replace(dot, 1, WordsUtf8(Text(MessageId::DecimalPoint)));
     return s;
 }
 
@@ -77,15 +79,16 @@ std::string FormatBytes(int64_t bytes) {
     if (bytes < 0)
         bytes = 0;
     if (bytes < 1024)
-        return std::to_string(bytes) + " Б";
-    static const char* const units[] = {"КБ", "МБ", "ГБ", "ТБ"};
+        return WordsUtf8(Text(MessageId::SizeBytes, {std::to_string(bytes)}));
+    static const MessageId units[] = {MessageId::SizeKilobytes, MessageId::SizeMegabytes,
+                                      MessageId::SizeGigabytes, MessageId::SizeTerabytes};
     double value = static_cast<double>(bytes) / 1024.0;
     int unit = 0;
     while (value >= 1024.0 && unit < 3) {
         value /= 1024.0;
         ++unit;
     }
-    return Decimal(value) + " " + units[unit];
+    return WordsUtf8(Text(units[unit], {Decimal(value)}));
 }
 
 std::string FormatDuration(int64_t seconds) {
@@ -104,13 +107,15 @@ std::string FormatDuration(int64_t seconds) {
 }
 
 std::string ProgressLine(const RateMeter& meter, int64_t done, int64_t total) {
-    std::string line = FormatBytes(done) + " из " + FormatBytes(total);
+    std::string line =
+        WordsUtf8(Text(MessageId::TransferDoneOf, {FormatBytes(done), FormatBytes(total)}));
     const double speed = meter.BytesPerSecond();
     if (speed > 0.0) {
-        line += ", " + FormatBytes(static_cast<int64_t>(speed)) + "/с";
+        line += ", " + WordsUtf8(Text(MessageId::TransferSpeed,
+                                      {FormatBytes(static_cast<int64_t>(speed))}));
         const int64_t left = meter.SecondsLeft(total);
         if (left >= 0 && done < total)
-            line += ", осталось " + FormatDuration(left);
+            line += ", " + WordsUtf8(Text(MessageId::TransferTimeLeft, {FormatDuration(left)}));
     }
     return line;
 }

@@ -53,7 +53,8 @@ class TransferMeter {
     std::string file_name_;
 };
 
-// Sizes as the form shows them: "512 Б", "1,5 КБ", "12,3 МБ", "1,2 ГБ" (1024 steps).
+// Sizes as the form shows them, in its language: "512 Б", "1,5 КБ", "12,3 МБ", "1,2 ГБ" (1024
+// steps).
 std::string FormatBytes(int64_t bytes);
 // "0:07", "12:34", "1:02:03".
 std::string FormatDuration(int64_t seconds);

@@ -10,7 +10,7 @@ namespace {
 
 const char* const kUsageHead =
     "usage: orvo-cli [--port PATH] [--baud 115200|230400] [--quiet] [--json] [--trace FILE]\n"
-    "                COMMAND [ARGS]\n"
+    "                [--lang ru|en] COMMAND [ARGS]\n"
     "\n";
 
 const char* const kUsageTail =
@@ -27,7 +27,10 @@ const char* const kUsageTail =
     "The port is --port, else $ORVO_PORT, else the only serial port found.\n"
     "--json prints one JSON document; --quiet shows no progress (progress goes to\n"
     "stderr, and only when it is a terminal). --trace FILE appends every byte sent\n"
-    "and received, with times, to FILE (for a problem report).\n"
+    "and received, with times, to FILE (for a problem report). The phone's messages\n"
+    "are in Russian under a Russian locale (LC_ALL, LC_MESSAGES, LANG), in English\n"
+    "otherwise; --lang ru or --lang en chooses. --json gives each error's id and\n"
+    "arguments beside its text.\n"
     "\n"
     "Exit status: 0 done; 1 the phone refused or a file failed; 2 usage; 3 the port\n"
     "cannot be opened; 4 no answer or the line was lost; 5 checksum mismatch. A batch\n"
@@ -137,6 +140,13 @@ CliOptions ParseCliArguments(const std::vector<std::string>& args) {
         } else if (a == "--port") {
             if (!value(o.port))
                 return o;
+        } else if (a == "--lang") {
+            if (!value(o.language))
+                return o;
+            if (o.language != "ru" && o.language != "en") {
+                o.error = "--lang must be ru or en";
+                return o;
+            }
         } else if (a == "--trace") {
             if (!value(o.trace))
                 return o;

@@ -17,6 +17,8 @@ struct CliOptions {
     bool json = false;
     bool help = false;
     std::string trace;  // --trace FILE: every byte of the line appended there
+    // --lang ru|en: the language of the messages; empty: the locale's.
+    std::string language;
     std::string command;
     std::vector<std::string> args;  // the command's operands
     std::string outDir;             // get -o DIR

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/MessageTexts.h"
 #include "cli/Outcome.h"
 
 namespace orvo {
@@ -11,40 +12,44 @@ CliUi::CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameT
     drawClock_.start();
 }
 
-void CliUi::MessageBox(const std::string& text, const std::string& caption) {
-    Report(MessageKind::Refused, text, caption);
+void CliUi::MessageBox(const std::string& text, const std::string&) {
+    Report(Message(MessageKind::Refused, MessageId::Verbatim, {text}));
 }
 
-void CliUi::Report(MessageKind kind, const std::string& text, const std::string&) {
+void CliUi::Report(const Message& message) {
     // A job's messages come with its result, at its end (a stopped job has none).
     if ((s_.Batch.Active || s_.Steps.active) && !interrupted)
         return;
-    const std::string item = currentItem ? currentItem() : std::string();
-    Said(kind, item, text);
+    Said(message, currentItem ? currentItem() : std::string());
 }
 
 void CliUi::TakeResult(const JobResult& result,
                        const std::function<std::string(const std::string&)>& itemOf) {
     for (const JobMessage& m : result.messages)
-        Said(m.kind, itemOf && !m.item.empty() ? itemOf(m.item) : m.item, m.text);
+        Said(m, itemOf && !m.item.empty() ? itemOf(m.item) : m.item);
 }
 
-void CliUi::Said(MessageKind kind, const std::string& item, const std::string& text) {
-    if (kind == MessageKind::Notice) {
+void CliUi::Said(const Message& message, const std::string& item) {
+    if (message.kind == MessageKind::Notice) {
         // Not a failure of its own (the failure before it was reported): said once.
         EndProgress();
         std::fprintf(stderr, "orvo-cli: %s%s%s\n", item.c_str(), item.empty() ? "" : ": ",
-                     OneLine(text).c_str());
+                     OneLine(WordsUtf8(message)).c_str());
         return;
     }
-    Fail(item, OneLine(text), StatusFor(kind));
+    Fail(item, message, StatusFor(message.kind));
 }
 
 void CliUi::Fail(const std::string& item, const std::string& text, int status) {
+    Fail(item, Message(MessageKind::Refused, MessageId::Verbatim, {text}), status);
+}
+
+void CliUi::Fail(const std::string& item, const Message& message, int status) {
     if (interrupted)
         return;
     EndProgress();
-    failures.push_back(Failure{item, text, status});
+    const std::string text = OneLine(WordsUtf8(message));
+    failures.push_back(Failure{item, text, status, message});
     std::fprintf(stderr, "orvo-cli: %s%s%s\n", item.c_str(), item.empty() ? "" : ": ",
                  text.c_str());
 }

@@ -21,6 +21,9 @@ struct Failure {
     std::string item;  // the file in hand, or empty
     std::string text;  // on one line
     int status = 1;
+    // What it is, for scripts: the message's id and arguments (the program's own
+    // failures are verbatim texts).
+    Message message;
 };
 
 class CliUi : public IUserInterface, public IProgressSink {
@@ -28,7 +31,7 @@ class CliUi : public IUserInterface, public IProgressSink {
     CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress);
 
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
+    void Report(const Message& message) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;
@@ -37,6 +40,7 @@ class CliUi : public IUserInterface, public IProgressSink {
 
     // Adds a failure found by the command itself.
     void Fail(const std::string& item, const std::string& text, int status);
+    void Fail(const std::string& item, const Message& message, int status);
     // Takes the failures of a job's result, in order; itemOf names a work item as
     // the failure lists it. Notices are said, not counted.
     void TakeResult(const JobResult& result,
@@ -62,7 +66,7 @@ class CliUi : public IUserInterface, public IProgressSink {
     int interrupted = 0;
 
   private:
-    void Said(MessageKind kind, const std::string& item, const std::string& text);
+    void Said(const Message& message, const std::string& item);
 
     Session& s_;
     PhoneLink& link_;

@@ -16,6 +16,7 @@
 
 #include "app/BackupManifest.h"
 #include "app/FolderPaths.h"
+#include "app/MessageTexts.h"
 #include "app/PhoneLink.h"
 #include "app/PortDescriptions.h"
 #include "app/SignalWatcher.h"
@@ -172,9 +173,9 @@ int CheckRestore(const CliOptions& o, CommandInput&) {
 int CheckInstallJava(const CliOptions& o, CommandInput&) {
     // A pair that cannot go whole is refused before the port is opened.
     std::string jar = o.args.size() > 1 ? o.args[1] : std::string();
-    std::string error;
-    if (!CheckJavaPair(o.args[0], jar, error)) {
-        Error(OneLine(error));
+    Message refusal;
+    if (!CheckJavaPair(o.args[0], jar, refusal)) {
+        Error(OneLine(WordsUtf8(refusal)));
         return kExitRefused;
     }
     return kExitOk;
@@ -244,9 +245,18 @@ class CommandRun {
         EndTrace();
         if (o_.json) {
             QJsonArray errors;
-            for (const Failure& f : ui_.failures)
-                errors.append(
-                    QJsonObject{{"item", Q(f.item)}, {"message", Q(f.text)}, {"status", f.status}});
+            for (const Failure& f : ui_.failures) {
+                // The id and arguments say what the words say, for scripts.
+                QJsonObject args;
+                const std::vector<std::string> names = MessageArgNames(f.message.id);
+                for (std::size_t i = 0; i < names.size() && i < f.message.args.size(); ++i)
+                    args[Q(names[i])] = Q(f.message.args[i]);
+                errors.append(QJsonObject{{"item", Q(f.item)},
+                                          {"message", Q(f.text)},
+                                          {"id", QString::fromLatin1(MessageName(f.message.id))},
+                                          {"args", args},
+                                          {"status", f.status}});
+            }
             json_["command"] = Q(command.name);
             json_["errors"] = errors;
             json_["status"] = ui_.Status();

@@ -1,9 +1,11 @@
 // orvo-cli: the phone's file system from the command line.
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/Language.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/Outcome.h"
@@ -22,5 +24,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-cli: %s (see orvo-cli --help)\n", options.error.c_str());
         return kExitUsage;
     }
+    const std::string language =
+        options.language.empty()
+            ? LanguageOfLocale([](const char* name) { return std::getenv(name); })
+            : options.language;
+    if (!InstallLanguage(language))
+        std::fprintf(stderr, "orvo-cli: this build has no English translation\n");
     return RunCliCommand(options);
 }

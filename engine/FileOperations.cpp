@@ -36,8 +36,6 @@ namespace orvo {
 
 namespace {
 
-const char* const kErrorCaption = "Ошибка";
-
 std::string Show(const Bytes& ansi) {
     return AnsiToUtf8Display(ansi);
 }
@@ -84,7 +82,7 @@ bool LocalNameFor(const Bytes& phoneName, std::string& localName) {
 bool TakeNewName(Session& s, const std::string& utf8, Bytes& ansi) {
     if (Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi))
         return true;
-    s.Message(MessageKind::Refused, "Недопустимое имя файла: \"" + utf8 + "\"", kErrorCaption);
+    s.Report(Message(MessageKind::Refused, MessageId::InvalidNewName, {utf8}));
     return false;
 }
 
@@ -171,13 +169,13 @@ void UndoRenameInModel(Session& s, bool erased) {
 
 // Ends a rename that cannot go on. The model already carries the new name, so the
 // folder is read again from the phone.
-void FailRename(Session& s, MessageKind kind, const std::string& text) {
+void FailRename(Session& s, Message message) {
     s.CurrentOperation = OperationState::Idle;
     s.OperationStep = 0;
     s.TimerOff();
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
-    s.Message(kind, text, kErrorCaption);
+    s.Report(std::move(message));
     s.CloseProgress();
     s.EnableMainWindow(true);
     NoteRenameRescue(s);
@@ -207,7 +205,7 @@ void UploadFiles(Session& s, WorkList work) {
     s.EnableMainWindow(false);
 
     s.BatchTotal = static_cast<int32_t>(s.Batch.Work.localPaths.size());
-    s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
+    s.Progress.LongStatus = Text(MessageId::CopyingFileOf, {"1", std::to_string(s.BatchTotal)});
     s.Progress.ProgressBar2.SetMax(s.BatchTotal);
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
@@ -234,7 +232,7 @@ void DownloadFiles(Session& s, WorkList work) {
     s.Progress.ProgressBar2.SetPosition(0);
     s.Progress.ProgressBar1.SetPosition(0);
     s.BatchTotal = selected;
-    s.Progress.LongStatus = "Копируем файл 1 из " + std::to_string(s.BatchTotal);
+    s.Progress.LongStatus = Text(MessageId::CopyingFileOf, {"1", std::to_string(s.BatchTotal)});
     s.ProgressUpdated();
     s.ShowProgress();
     s.EnableMainWindow(false);
@@ -256,8 +254,8 @@ void DownloadNextFile(Session& s) {
         }
 
         ProgressModel& p = s.Progress;
-        p.LongStatus = "Копируем файл " + std::to_string(p.ProgressBar2.Position + 1) + " из " +
-                       std::to_string(s.BatchTotal);
+        p.LongStatus = Text(MessageId::CopyingFileOf, {std::to_string(p.ProgressBar2.Position + 1),
+                                                       std::to_string(s.BatchTotal)});
         p.ProgressBar1.SetPosition(0);
         p.ProgressBar2.StepIt();
         s.ProgressUpdated();
@@ -290,20 +288,22 @@ void DownloadNextFile(Session& s) {
             // Such a name would break the command, leave the destination folder or
             // mangle the file's name: the file is not copied, the others are.
             s.CurrentOperation = OperationState::Idle;
-            s.Message(MessageKind::Refused,
-                      "Файл \"" + Show(caption) + "\" не скопирован: его имя нельзя использовать",
-                      kErrorCaption);
+            s.Report(Message(MessageKind::Refused, MessageId::NotCopiedBadName, {Show(caption)}));
             continue;
         }
 #ifdef _WIN32
         // Windows refuses these names on every file system; elsewhere the file
         // system itself says so when the file takes its name.
-        const std::string problem =
-            s.Work.localNameFor ? std::string() : LocalNameProblem(localName);
-        if (!problem.empty()) {
+        const LocalNameFault problem =
+            s.Batch.Work.localNameFor ? LocalNameFault() : LocalNameProblem(localName);
+        if (problem) {
+            static const MessageId kSaid[] = {
+                MessageId::NotCopiedBadName,          MessageId::NotCopiedNoSuchName,
+                MessageId::NotCopiedControlCharacter, MessageId::NotCopiedRefusedCharacter,
+                MessageId::NotCopiedEndsWithDot,      MessageId::NotCopiedDeviceName};
             s.CurrentOperation = OperationState::Idle;
-            s.Message(MessageKind::Refused,
-                      "Файл \"" + Show(caption) + "\" не скопирован: " + problem, kErrorCaption);
+            s.Report(Message(MessageKind::Refused, kSaid[problem.kind],
+                             {Show(caption), problem.detail}));
             continue;
         }
 #endif
@@ -318,7 +318,7 @@ void DownloadNextFile(Session& s) {
             s.GiveBackPhoneName(caption);
             s.CurrentOperation = OperationState::Idle;
             s.TimerOff();
-            s.Message(MessageKind::LocalFile, "Диск только для чтения", kErrorCaption);
+            s.Report(Message(MessageKind::LocalFile, MessageId::ReadOnlyDisk));
             s.CloseProgress();
             s.EnableMainWindow(true);
             s.EndWork();
@@ -326,7 +326,7 @@ void DownloadNextFile(Session& s) {
         }
 
         p.ProgressBar1.SetMax(BlocksOf(entry->Size));
-        p.QuickStatus = "Копируем файл " + Show(entry->Name);
+        p.QuickStatus = Text(MessageId::CopyingFile, {Show(entry->Name)});
         s.ProgressUpdated();
 
         // The phone is asked for its own name, whatever the computer's file is called.
@@ -345,7 +345,7 @@ void EraseFiles(Session& s, WorkList work) {
     s.BeginWork(std::move(work));
     s.AbortRequested = false;
     const int selected = static_cast<int>(s.Batch.Work.phoneNames.size());
-    s.Progress.LongStatus = "Удаляем файлы 1 из " + std::to_string(selected);
+    s.Progress.LongStatus = Text(MessageId::DeletingFilesOf, {"1", std::to_string(selected)});
     s.ShowProgress();
     s.EnableMainWindow(false);
     for (ProgressBarModel* bar : {&s.Progress.ProgressBar1, &s.Progress.ProgressBar2}) {
@@ -382,12 +382,11 @@ void DeleteNextFile(Session& s) {
         Bytes utf8;
         if (!AnsiToUtf8(caption, utf8) || !IsUsablePhoneName(caption)) {
             s.CurrentOperation = OperationState::Idle;
-            s.Message(MessageKind::Refused,
-                      "Файл \"" + Show(caption) + "\" не удалён: недопустимое имя", kErrorCaption);
+            s.Report(Message(MessageKind::Refused, MessageId::NotDeletedBadName, {Show(caption)}));
             continue;
         }
         RemoveFile(caption, s.CurrentFolder);
-        s.SetQuickStatus("Удаляем " + Show(caption));
+        s.SetQuickStatus(Text(MessageId::Deleting, {Show(caption)}));
         s.CurrentOperation = OperationState::Erasing;
         SendPhoneCommand(s, PhoneCommand::Erase, utf8);
         s.TimerOn();
@@ -409,9 +408,7 @@ void RenameFile(Session& s, const Bytes& oldName) {
 
     std::string oldUtf8;
     if (!AnsiToUtf8(oldName, oldUtf8) || !IsUsablePhoneName(oldName)) {
-        s.Message(MessageKind::Refused,
-                  "Файл \"" + Show(oldName) + "\" нельзя переименовать: недопустимое имя",
-                  kErrorCaption);
+        s.Report(Message(MessageKind::Refused, MessageId::NotRenamedBadName, {Show(oldName)}));
         return;
     }
     std::string edited = oldUtf8;
@@ -428,8 +425,7 @@ void RenameFile(Session& s, const Bytes& oldName) {
     // and nothing is busy yet.
     std::string error;
     if (!CreateRenameTempFile(s, error)) {
-        s.Message(MessageKind::LocalFile, "Не удалось создать временный файл\r\n" + error,
-                  kErrorCaption);
+        s.Report(Message(MessageKind::LocalFile, MessageId::TempFileNotCreated, {error}));
         return;
     }
 
@@ -469,7 +465,7 @@ void RenameFile(Session& s, const Bytes& oldName) {
         // One block more than whole blocks, even for a size that is a multiple of 512.
         s.Progress.ProgressBar1.SetMax(std::max<int32_t>(entry->Size, 0) / 512 + 1);
     }
-    s.Progress.LongStatus = "Переименовываем файл " + Show(oldName);
+    s.Progress.LongStatus = Text(MessageId::RenamingFile, {Show(oldName)});
     // Busy from here on: no other operation may start while the folder changes.
     s.ShowProgress();
     s.EnableMainWindow(false);
@@ -481,7 +477,7 @@ void RenameStep(Session& s) {
     ProgressModel& p = s.Progress;
     switch (s.OperationStep) {
         case 0: {
-            p.QuickStatus = "Копируем текущий файл во временную папку";
+            p.QuickStatus = Text(MessageId::CopyingToTemp);
             s.EnableMainWindow(false);
             s.ShowProgress();
             p.ProgressBar2.SetMax(4);
@@ -490,8 +486,8 @@ void RenameStep(Session& s) {
             if (!s.LocalFile.IsOpen() || s.LocalFile.Path() != s.TempFilePath) {
                 std::string error;
                 if (!CreateRenameTempFile(s, error)) {
-                    FailRename(s, MessageKind::LocalFile,
-                               "Не удалось создать временный файл\r\n" + error);
+                    FailRename(
+                        s, Message(MessageKind::LocalFile, MessageId::TempFileNotCreated, {error}));
                     return;
                 }
             }
@@ -508,21 +504,21 @@ void RenameStep(Session& s) {
             s.ProgressUpdated();
             // The phone's copy is erased next: go on only with a faithful copy here,
             // of a size a Write command can announce.
-            std::string problem;
-            MessageKind kind = MessageKind::LocalFile;
+            bool failed = true;
+            Message problem;
             try {
                 s.LocalFile.OpenRead(s.TempFilePath);
                 if (s.LocalFile.Size() > INT32_MAX)
-                    problem = "Файл слишком большой, переименование отменено",
-                    kind = MessageKind::Refused;
+                    problem = Message(MessageKind::Refused, MessageId::RenameTooLarge);
                 else if (s.ExpectedCrc != static_cast<int64_t>(LocalFileCrc32(s)))
-                    problem = "Файл прочитан с ошибкой, переименование отменено",
-                    kind = MessageKind::Checksum;
+                    problem = Message(MessageKind::Checksum, MessageId::RenameReadBadly);
+                else
+                    failed = false;
             } catch (const IoError& e) {
-                problem = std::string("Не удалось открыть временный файл\r\n") + e.what();
+                problem = Message(MessageKind::LocalFile, MessageId::TempFileNotOpened, {e.what()});
             }
-            if (!problem.empty()) {
-                FailRename(s, kind, problem);
+            if (failed) {
+                FailRename(s, std::move(problem));
                 return;
             }
             s.CurrentOperation = OperationState::ChangingFolder;
@@ -538,7 +534,7 @@ void RenameStep(Session& s) {
             return;
         }
         case 2: {
-            p.QuickStatus = "Удаляем старый файл";
+            p.QuickStatus = Text(MessageId::DeletingOldFile);
             p.ProgressBar2.StepIt();
             s.ProgressUpdated();
             // From the erase on, the temporary file may be the only copy.
@@ -552,7 +548,7 @@ void RenameStep(Session& s) {
             return;
         }
         case 3: {
-            p.QuickStatus = "Копируем файл с новым именем";
+            p.QuickStatus = Text(MessageId::CopyingWithNewName);
             p.ProgressBar2.StepIt();
             s.ProgressUpdated();
             Bytes utf8;
@@ -565,8 +561,8 @@ void RenameStep(Session& s) {
                 // OperationStep is still 3 here: no melody header goes ahead.
                 SendPhoneCommand(s, PhoneCommand::Write, utf8);
             } catch (const IoError& e) {
-                FailRename(s, MessageKind::LocalFile,
-                           std::string("Ошибка чтения временного файла\r\n") + e.what());
+                FailRename(s,
+                           Message(MessageKind::LocalFile, MessageId::TempFileNotRead, {e.what()}));
                 return;
             }
             s.OperationStep = 4;
@@ -574,7 +570,7 @@ void RenameStep(Session& s) {
             return;
         }
         case 4: {
-            p.QuickStatus = "Завершение операции";
+            p.QuickStatus = Text(MessageId::FinishingOperation);
             s.ProgressUpdated();
             AddFile(s.CurrentFolder, s.RenameNewName, s.UploadSize);
             ShowFolder(s, s.CurrentFolder);
@@ -604,7 +600,7 @@ void NoteRenameRescue(Session& s) {
             s.TempFilePath.clear();
         const std::string path = KeepRescuedFile(s, temp);
         UndoRenameInModel(s, true);
-        s.Message(MessageKind::Notice, "Файл сохранён в " + path, kErrorCaption);
+        s.Report(Message(MessageKind::Notice, MessageId::RescuedFileKept, {path}));
         return;
     }
     // A rename that stopped before the erase (whatever ran since): its temporary
@@ -625,8 +621,8 @@ void RebuildJavaRegistry(Session& s) {
     if (!s.PhoneTree)
         return;
     s.OperationStep = 0;
-    s.Progress.LongStatus = "Компилим ЯВУ";
-    s.Progress.QuickStatus.clear();
+    s.Progress.LongStatus = Text(MessageId::CompilingJava);
+    s.Progress.QuickStatus = Text();
     s.EnableMainWindow(false);
     s.ShowProgress();
     for (ProgressBarModel* bar : {&s.Progress.ProgressBar1, &s.Progress.ProgressBar2}) {
@@ -634,7 +630,7 @@ void RebuildJavaRegistry(Session& s) {
         bar->SetPosition(0);
     }
     s.ProgressUpdated();
-    s.SetStatusText("Компилим ЯВУ");
+    s.SetStatusText(Text(MessageId::CompilingJava));
     StartJavaRegistryRebuild(s);
 }
 
@@ -642,7 +638,7 @@ void RequestAbort(Session& s) {
     s.AbortRequested = true;
     if (s.Steps.active)
         s.Steps.stop = true;
-    s.SetLongStatus("Завершение текущей операции");
+    s.SetLongStatus(Text(MessageId::FinishingCurrentOperation));
 }
 
 }  // namespace orvo

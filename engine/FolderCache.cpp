@@ -76,7 +76,7 @@ void StartFolderCaching(Session& s) {
     // still enabled.
     s.ShowProgress();
     s.EnableMainWindow(false);
-    s.SetQuickStatus("Кэширование списка файлов");
+    s.SetQuickStatus(Text(MessageId::CachingFileList));
     s.Progress.ProgressBar1.SetMin(0);
     s.Progress.ProgressBar1.Step = 1;
     s.Progress.ProgressBar2.Step = 1;

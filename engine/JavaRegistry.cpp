@@ -49,18 +49,15 @@ void StartJavaRegistryRebuild(Session& s) {
     PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
     if (!java || java->Name != "java") {
         Finish(s);
-        s.Message(MessageKind::Refused, "Папка java не найдена", "Ошибка");
+        s.Report(Message(MessageKind::Refused, MessageId::JavaFolderMissing));
         return;
     }
 
     Bytes records;
     if (!BuildSuitesList(*java, records)) {
         Finish(s);
-        s.Message(MessageKind::Refused,
-                  "Слишком много приложений в папке java: список suites.utf не может быть "
-                  "длиннее " +
-                      std::to_string(kSuitesListSize) + " байт. Удалите часть приложений.",
-                  "Ошибка");
+        s.Report(Message(MessageKind::Refused, MessageId::TooManyJavaApps,
+                         {std::to_string(kSuitesListSize)}));
         return;
     }
     std::memcpy(s.SuitesList, records.data(), records.size());
@@ -82,13 +79,13 @@ bool RunStep(Session& s, PhoneNode* java) {
                              Bytes(1, static_cast<char>(java->Code)));
             s.QueuePosition = 0;
             s.CurrentOperation = OperationState::CompilingJava;
-            s.SetQuickStatus("Заходим в java");
+            s.SetQuickStatus(Text(MessageId::EnteringJava));
             AdvanceBars(s);
             return true;
         case 1:
             AdvanceBars(s);
             if (HasFile(java, kSuitesFile)) {
-                s.SetQuickStatus("Удаляем suites.utf");
+                s.SetQuickStatus(Text(MessageId::Deleting, {"suites.utf"}));
                 SendPhoneCommand(s, PhoneCommand::Erase, kSuitesFile);
                 RemoveFile(kSuitesFile, java);
                 return true;
@@ -98,7 +95,7 @@ bool RunStep(Session& s, PhoneNode* java) {
         case 2:
             AdvanceBars(s);
             if (HasFile(java, kSuitesNameFile)) {
-                s.SetQuickStatus("Удаляем suitesName.utf");
+                s.SetQuickStatus(Text(MessageId::Deleting, {"suitesName.utf"}));
                 SendPhoneCommand(s, PhoneCommand::Erase, kSuitesNameFile);
                 RemoveFile(kSuitesNameFile, java);
                 return true;
@@ -109,7 +106,7 @@ bool RunStep(Session& s, PhoneNode* java) {
             EnsureTransferBuffer(s);
             if (length > 0)
                 std::memcpy(s.TransferBuffer.data(), s.SuitesList, length);
-            s.SetQuickStatus("Посылаем команду на запись suites.utf");
+            s.SetQuickStatus(Text(MessageId::SendingWriteCommand, {"suites.utf"}));
             SendRegistryWrite(s, kSuitesFile, length);
             s.OperationStep = 4;
             AdvanceBars(s);
@@ -118,7 +115,7 @@ bool RunStep(Session& s, PhoneNode* java) {
             const std::size_t sent = static_cast<std::size_t>(s.QueuePosition);
             const std::size_t rest = length > sent ? length - sent : 0;
             const std::size_t piece = rest >= kBlock ? kBlock : rest;
-            s.SetQuickStatus("Записываем suites.utf");
+            s.SetQuickStatus(Text(MessageId::WritingFile, {"suites.utf"}));
             if (piece > 0) {
                 EnsureTransferBuffer(s);
                 std::memcpy(s.TransferBuffer.data(), s.SuitesList + sent, piece);
@@ -131,14 +128,14 @@ bool RunStep(Session& s, PhoneNode* java) {
         case 5:
             EnsureTransferBuffer(s);
             std::memcpy(s.TransferBuffer.data(), kSuitesName, kSuitesNameLength);
-            s.SetQuickStatus("Посылаем команду на запись suitesName.utf");
+            s.SetQuickStatus(Text(MessageId::SendingWriteCommand, {"suitesName.utf"}));
             SendRegistryWrite(s, kSuitesNameFile, kSuitesNameLength);
             s.OperationStep = 6;
             s.QueuePosition = 0;
             AdvanceBars(s);
             return true;
         case 6:
-            s.SetQuickStatus("Записываем suitesName.utf");
+            s.SetQuickStatus(Text(MessageId::WritingFile, {"suitesName.utf"}));
             s.PortWrite(kSuitesName, kSuitesNameLength);
             s.QueuePosition = static_cast<int32_t>(kSuitesNameLength);
             AdvanceBars(s);
@@ -190,7 +187,7 @@ bool JavaRegistryReply(Session& s, bool prompt) {
                 return true;
             }
             if (s.QueuePosition < length)
-                throw ConversionError("OK до конца записи suites.utf");
+                throw ConversionError(ReplyFault::EarlyOk, "suites.utf");
             ++s.OperationStep;
             JavaRegistryStep(s);
             return true;
@@ -203,7 +200,7 @@ bool JavaRegistryReply(Session& s, bool prompt) {
                 return true;
             }
             if (s.QueuePosition == 0)
-                throw ConversionError("OK до конца записи suitesName.utf");
+                throw ConversionError(ReplyFault::EarlyOk, "suitesName.utf");
             ++s.OperationStep;
             JavaRegistryStep(s);
             return true;

@@ -37,9 +37,9 @@ void RereadCurrentFolder(Session& s) {
 
     s.Progress.ProgressBar1.SetPosition(0);
     s.Progress.ProgressBar2.SetPosition(0);
-    s.SetQuickStatus("Перечитываем папку " + AnsiToUtf8Display(folder->Name));
-    s.SetLongStatus("Перечитываем текущую папку");
-    s.SetStatusText("Перечитываем текущую папку");
+    s.SetQuickStatus(Text(MessageId::RereadingFolder, {AnsiToUtf8Display(folder->Name)}));
+    s.SetLongStatus(Text(MessageId::RereadingCurrentFolder));
+    s.SetStatusText(Text(MessageId::RereadingCurrentFolder));
     s.ShowProgress();
     s.EnableMainWindow(false);
 

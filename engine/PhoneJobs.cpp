@@ -26,15 +26,15 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder == "/" ? name : folder + "/" + name;
 }
 
-void Note(Session& s, const std::string& item, MessageKind kind, const std::string& text) {
-    s.Steps.result.messages.push_back(JobMessage{item, kind, text});
+void Note(Session& s, const std::string& item, Message message) {
+    s.Steps.result.messages.emplace_back(item, std::move(message));
 }
 
 // The messages of a batch of the job, each naming its file as "folder/name".
 void TakeBatchResult(Session& s, const JobResult& r,
                      const std::function<std::string(const std::string&)>& itemOf) {
     for (const JobMessage& m : r.messages)
-        Note(s, m.item.empty() ? std::string() : itemOf(m.item), m.kind, m.text);
+        Note(s, m.item.empty() ? std::string() : itemOf(m.item), m);
 }
 
 // Every folder of the tree, each before the folders below it.
@@ -48,7 +48,7 @@ void Walk(PhoneNode* node, std::vector<PhoneNode*>& out) {
 // A fresh caching pass from the root: the job works on what the phone lists now.
 void CachePass(Session& s) {
     if (!s.PhoneTree) {
-        Note(s, std::string(), MessageKind::NoAnswer, "Телефон не подключён");
+        Note(s, std::string(), Message(MessageKind::NoAnswer, MessageId::PhoneNotConnected));
         s.Steps.stop = true;
         return;
     }
@@ -60,8 +60,7 @@ void CachePass(Session& s) {
 bool ListedAll(Session& s) {
     if (s.PhoneTree && s.CurrentFolder == s.PhoneTree.get())
         return true;
-    Note(s, std::string(), MessageKind::NoAnswer,
-         "Список файлов телефона не прочитан целиком: операция прервана");
+    Note(s, std::string(), Message(MessageKind::NoAnswer, MessageId::ListNotRead));
     s.Steps.stop = true;
     return false;
 }
@@ -121,17 +120,17 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
         // a folder's place leads.
         const std::string link = NotAFolder(st->top, rel);
         if (!link.empty()) {
-            Note(s, folderPath, MessageKind::Refused,
-                 "Папка " + link +
-                     " в резервной копии не папка (символическая ссылка?): файлы папки " +
-                     folderPath + " не записаны");
+            Note(s, folderPath,
+                 Message(MessageKind::Refused, MessageId::BackupFolderNotAFolder,
+                         {link, folderPath}));
             return;
         }
         std::error_code ec;
         fs::create_directories(local, ec);
         if (ec) {
-            Note(s, folderPath, MessageKind::LocalFile,
-                 "Не удалось создать папку " + local + "\r\n" + ec.message());
+            Note(s, folderPath,
+                 Message(MessageKind::LocalFile, MessageId::FolderNotCreated,
+                         {local, ec.message()}));
             return;
         }
         WorkList work;
@@ -158,8 +157,7 @@ JobStep BackupFolderStep(std::shared_ptr<BackupState> st, std::string folderPath
             if (st->store->Record(file, error))
                 s.Steps.result.done.push_back(Join(folderPath, file.name));
             else
-                s.Message(MessageKind::LocalFile,
-                          "Не удалось записать список резервной копии\r\n" + error, "Ошибка");
+                s.Report(Message(MessageKind::LocalFile, MessageId::ManifestNotWritten, {error}));
         };
         auto taken = std::make_shared<std::set<Bytes>>();
         work.onTaken = [taken](const std::string& name) { taken->insert(name); };
@@ -200,8 +198,8 @@ void PlanBackup(Session& s, const std::shared_ptr<BackupState>& st) {
         for (const PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get()) {
             std::string utf8;
             if (!AnsiToUtf8(e->Name, utf8)) {
-                Note(s, Join(folderPath, AnsiToUtf8Display(e->Name)), MessageKind::Refused,
-                     "Имя файла нельзя записать в UTF-8");
+                Note(s, Join(folderPath, AnsiToUtf8Display(e->Name)),
+                     Message(MessageKind::Refused, MessageId::NameNotUtf8));
                 continue;
             }
             entries.push_back(e);
@@ -295,28 +293,27 @@ void PlanRestore(Session& s, const std::shared_ptr<RestoreState>& st,
     int64_t total = 0;
     for (const RestoreFile& f : files) {
         const std::string item = Join(f.folder, f.name);
-        if (!f.problem.empty()) {
-            Note(s, item, f.problemKind, f.problem);
+        if (f.problem) {
+            Note(s, item, *f.problem);
             continue;
         }
         PhoneNode* folder = PhoneFolderAt(s.PhoneTree.get(), f.folder);
         Bytes ansi;
         if (!folder) {
-            Note(s, item, MessageKind::Refused, "Нет такой папки в телефоне: " + f.folder);
+            Note(s, item, Message(MessageKind::Refused, MessageId::NoSuchPhoneFolder, {f.folder}));
             continue;
         }
         // The folders that only group others list the root's files; they take none.
         if (folder->Parent && folder->Code == ' ') {
-            Note(s, item, MessageKind::Refused, "Папка " + f.folder + " не принимает файлов");
+            Note(s, item, Message(MessageKind::Refused, MessageId::FolderTakesNoFiles, {f.folder}));
             continue;
         }
         if (!Utf8ToAnsi(f.name, ansi) || !IsUsablePhoneName(ansi) || ansi.size() > kFileNameMax) {
-            Note(s, item, MessageKind::Refused,
-                 "Имя файла \"" + f.name + "\" нельзя записать в телефон");
+            Note(s, item, Message(MessageKind::Refused, MessageId::NameNotForPhone, {f.name}));
             continue;
         }
         if (f.size > kLargestUpload) {
-            Note(s, item, MessageKind::Refused, "Файл " + f.path + " слишком большой");
+            Note(s, item, Message(MessageKind::Refused, MessageId::FileTooLarge, {f.path}));
             continue;
         }
         const PhoneFileEntry* there = FindFile(folder, ansi);
@@ -433,9 +430,9 @@ void BackupPhone(Session& s, const std::string& backupFolder, IBackupStore& stor
         std::string error;
         JobResult ended = r;
         if (!st->store->Finish(all, error))
-            ended.messages.push_back(
-                JobMessage{std::string(), MessageKind::LocalFile,
-                           "Не удалось записать список резервной копии\r\n" + error});
+            ended.messages.emplace_back(
+                std::string(),
+                Message(MessageKind::LocalFile, MessageId::ManifestNotWritten, {error}));
         if (onEnded)
             onEnded(ended);
     });
@@ -451,49 +448,50 @@ void RestorePhone(Session& s, std::vector<RestoreFile> files, RestoreOptions opt
     s.StartSteps(std::move(steps), std::move(onEnded));
 }
 
-bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error) {
+bool CheckJavaPair(const std::string& jad, std::string& jar, Message& error) {
     std::string descriptor;
     if (!EndsWith(jad, ".jad")) {
-        error = "Это не описание Java-приложения (.jad): " + jad;
+        error = Message(MessageKind::Refused, MessageId::NotAJad, {jad});
         return false;
     }
     if (!ReadableFile(jad, &descriptor)) {
-        error = "Не удаётся прочитать файл " + jad;
+        error = Message(MessageKind::Refused, MessageId::CannotReadFile, {jad});
         return false;
     }
     // The phone finds the archive by the name the descriptor gives: an archive of
     // another name would be installed but never run.
     const std::string named = JarNameOf(descriptor);
     if (named.empty()) {
-        error = "В файле " + jad + " нет строки MIDlet-Jar-URL";
+        error = Message(MessageKind::Refused, MessageId::NoJarUrl, {jad});
         return false;
     }
     if (jar.empty()) {
         const std::size_t slash = jad.rfind('/');
         jar = (slash == std::string::npos ? std::string() : jad.substr(0, slash + 1)) + named;
     } else if (BaseName(jar) != named) {
-        error = "Файл " + jad + " называет архив " + named + ", а не " + BaseName(jar);
+        error =
+            Message(MessageKind::Refused, MessageId::JarNameMismatch, {jad, named, BaseName(jar)});
         return false;
     }
     if (!EndsWith(jar, ".jar")) {
-        error = "Это не архив Java-приложения (.jar): " + jar;
+        error = Message(MessageKind::Refused, MessageId::NotAJar, {jar});
         return false;
     }
     if (!ReadableFile(jar, nullptr, 1)) {
-        error = "Не удаётся прочитать файл " + jar;
+        error = Message(MessageKind::Refused, MessageId::CannotReadFile, {jar});
         return false;
     }
     std::error_code ec;
     for (const std::string& path : {jad, jar}) {
         if (static_cast<int64_t>(fs::file_size(path, ec)) > kLargestUpload) {
-            error = "Файл " + path + " слишком большой";
+            error = Message(MessageKind::Refused, MessageId::FileTooLarge, {path});
             return false;
         }
         // The name it gets in "java" must fit the phone, or half a pair would be
         // left there.
         const std::string name = JavaNameOf(path);
         if (!FitsThePhone(name)) {
-            error = "Имя файла \"" + name + "\" нельзя записать в телефон";
+            error = Message(MessageKind::Refused, MessageId::NameNotForPhone, {name});
             return false;
         }
     }
@@ -506,17 +504,17 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
     auto ok = std::make_shared<bool>(false);
     std::deque<JobStep> steps;
     std::string jar = jarGiven;
-    std::string error;
+    Message error;
     if (!CheckJavaPair(jad, jar, error)) {
         // Nothing goes to the phone.
-        steps.push_back([jad, error](Session& s) { Note(s, jad, MessageKind::Refused, error); });
+        steps.push_back([jad, error](Session& s) { Note(s, jad, error); });
         s.StartSteps(std::move(steps), std::move(onEnded));
         return;
     }
     steps.push_back([jad, jar, ok](Session& s) {
         PhoneNode* java = FindChildFolder("java", s.PhoneTree.get());
         if (!java || java->Name != "java") {
-            Note(s, std::string(), MessageKind::Refused, "Папка java не найдена");
+            Note(s, std::string(), Message(MessageKind::Refused, MessageId::JavaFolderMissing));
             return;
         }
         // Both names are settled before the first byte goes: a taken name brings the
@@ -539,12 +537,12 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
                     continue;
                 }
                 if (answer == 1) {
-                    Note(s, "java/" + proposal, MessageKind::Refused,
-                         "Имя файла \"" + proposal + "\" нельзя записать в телефон");
+                    Note(s, "java/" + proposal,
+                         Message(MessageKind::Refused, MessageId::NameNotForPhone, {proposal}));
                     return;
                 }
-                Note(s, "java/" + name, MessageKind::Notice,
-                     "Приложение не установлено: имя " + name + " уже занято в телефоне");
+                Note(s, "java/" + name,
+                     Message(MessageKind::Notice, MessageId::JavaNameTaken, {name}));
                 s.Steps.result.skipped.push_back("java/" + JavaNameOf(jad));
                 s.Steps.result.skipped.push_back("java/" + JavaNameOf(jar));
                 return;

@@ -6,6 +6,7 @@
 // on past a file that fails, and ends with one result.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,9 +50,8 @@ struct RestoreFile {
     std::string name;    // the phone name (UTF-8), written as it is
     std::string path;    // the computer file
     int64_t size = 0;
-    // Why it cannot be written back (missing, changed since the backup), or empty.
-    std::string problem;
-    MessageKind problemKind = MessageKind::LocalFile;
+    // Why it cannot be written back (missing, changed since the backup), if so.
+    std::optional<Message> problem;
 };
 
 struct RestoreOptions {
@@ -69,7 +69,7 @@ void RestorePhone(Session& s, std::vector<RestoreFile> files, RestoreOptions opt
 // The application's pair: the descriptor, and the archive (when jar is empty, the
 // one beside it that its "MIDlet-Jar-URL" names). False, with the reason, when
 // either is missing or unreadable; jar then names the archive found.
-bool CheckJavaPair(const std::string& jad, std::string& jar, std::string& error);
+bool CheckJavaPair(const std::string& jad, std::string& jar, Message& error);
 // Writes the pair into "java" under the folder's naming rule (the file-exists
 // question as for any copy), then rebuilds the registry. A pair that does not pass
 // CheckJavaPair ends the job with its reason before anything is sent.

@@ -106,8 +106,8 @@ void InitialisePhone(Session& s) {
     s.RereadAfterError = false;
     s.SetTimerInterval(1000);
     s.TimerOn();
-    s.SetStatusText("Инициализируем телефон");
-    s.SetLongStatus("Инициализируем программу");
+    s.SetStatusText(Text(MessageId::InitialisingPhone));
+    s.SetLongStatus(Text(MessageId::InitialisingProgram));
     s.EnableMainWindow(false);
 }
 
@@ -129,10 +129,7 @@ void HandleConnectionLost(Session& s, const std::string& portName) {
         s.Port->Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message(MessageKind::LineLost,
-              "Связь с телефоном потеряна: порт " + portName +
-                  " отключён или пропал\r\nПодключите кабель и нажмите \"Старт\"",
-              "Ошибка");
+    s.Report(Message(MessageKind::LineLost, MessageId::LineLost, {portName}));
     s.EndWork();
     NoteRenameRescue(s);
     if (s.Ui)

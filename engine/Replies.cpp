@@ -19,13 +19,10 @@ std::size_t StoreDataBlock(Session& s, const Bytes& block) {
 
 void ReportPhoneError(Session& s, const Bytes& line) {
     const int32_t code = ParseErrorCode(line);
-    std::string detail;
-    if (code == 11)
-        detail = "Файл не найден";
-    else if (code == 2007)
-        detail = "Память заполнена";
+    // The front end says what the code means where the program knows.
     const OperationRow* row = OperationRowFor(s.CurrentOperation);
-    std::string text = std::string(row ? row->refused : "Неопознанная ошибка") + "\r\n" + detail;
+    Message message(MessageKind::PhoneRefused, row ? row->refused : MessageId::PhoneErrorUnknown,
+                    {std::to_string(code)});
     // The folder is re-read once after an error. When that re-read fails too, the
     // phone keeps refusing the listing: stop rather than start another one.
     const bool rereadFailed =
@@ -40,7 +37,7 @@ void ReportPhoneError(Session& s, const Bytes& line) {
     // The failed transfer ends here; do not leave its local file open.
     s.LocalFile.Close();
     const uint32_t link = s.LinkEpoch;
-    s.Message(MessageKind::PhoneRefused, text, "Ошибка");
+    s.Report(std::move(message));
     // The refusal ends the batch: whoever started it hears of the end.
     s.EndWork();
     s.CloseProgress();

@@ -34,13 +34,26 @@ bool IsDataLine(const Bytes& line) {
 bool StartsWith(const Bytes& line, const char* prefix) {
     return line.rfind(prefix, 0) == 0;
 }
+MessageId BadReplyText(ReplyFault fault) {
+    switch (fault) {
+        case ReplyFault::NotANumber:
+            return MessageId::BadReplyNotANumber;
+        case ReplyFault::LongerThanSaid:
+            return MessageId::BadReplyLongerThanSaid;
+        case ReplyFault::NoLineEnd:
+            return MessageId::BadReplyNoLineEnd;
+        case ReplyFault::EarlyOk:
+            break;
+    }
+    return MessageId::BadReplyEarlyOk;
+}
 bool EndsWithLineEnd(const Bytes& text) {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
 }
 
 // Ends the running operation after a reply or a local file failure the engine
 // cannot go on from: nothing more is awaited, so the window is given back.
-void EndOperation(Session& s, MessageKind kind, const std::string& text) {
+void EndOperation(Session& s, Message message) {
     // What is left of the bad reply must not be read as the next command's.
     s.ReceiveBuffer.clear();
     s.Line.HeldMarkerStale = true;
@@ -51,7 +64,7 @@ void EndOperation(Session& s, MessageKind kind, const std::string& text) {
     s.LocalFile.Close();
     s.CloseProgress();
     s.EnableMainWindow(true);
-    s.Message(kind, text, "Ошибка");
+    s.Report(std::move(message));
     s.EndWork();
     NoteRenameRescue(s);
 }
@@ -107,8 +120,8 @@ void FinishDownload(Session& s) {
                 // its file system refuses, a folder in the way): this file ends
                 // here, the batch goes on.
                 s.LocalFile.Close();
-                s.Message(MessageKind::LocalFile,
-                          "Файл " + s.DownloadTarget + " не сохранён\r\n" + e.what(), "Ошибка");
+                s.Report(Message(MessageKind::LocalFile, MessageId::FileNotSaved,
+                                 {s.DownloadTarget, e.what()}));
                 return;
             }
             s.LocalFile.Close();
@@ -118,9 +131,8 @@ void FinishDownload(Session& s) {
             return;
         }
         s.LocalFile.Close();
-        s.Message(MessageKind::Checksum,
-                  "CRC Error While Reading File\r\nФайл " + s.DownloadTarget + " не сохранён",
-                  "Error");
+        s.Report(Message(MessageKind::Checksum, MessageId::ChecksumFailedNotSaved,
+                         {s.DownloadTarget}, MessageId::CaptionErrorLatin));
         return;
     }
     s.LocalFile.Close();
@@ -128,12 +140,13 @@ void FinishDownload(Session& s) {
     uint32_t crc = LocalFileCrc32(s);
     s.LocalFile.Close();
     if (s.ExpectedCrc != static_cast<int64_t>(crc))
-        s.Message(MessageKind::Checksum, "CRC Error While Reading File", "Error");
+        s.Report(Message(MessageKind::Checksum, MessageId::ChecksumFailed, {},
+                         MessageId::CaptionErrorLatin));
 }
 
-std::string Counter(const char* what, const Session& s) {
-    return std::string(what) + std::to_string(s.Progress.ProgressBar2.Position + 1) + " из " +
-           std::to_string(s.BatchTotal);
+Text Counter(MessageId what, const Session& s) {
+    return Text(
+        what, {std::to_string(s.Progress.ProgressBar2.Position + 1), std::to_string(s.BatchTotal)});
 }
 
 // --- what each state makes of a line -----------------------------------------
@@ -151,7 +164,7 @@ Scan ListingDone(Session& s) {
     // The listing is over even when the folder holds no file.
     s.CurrentOperation = OperationState::Idle;
     s.RereadAfterError = false;
-    s.SetStatusText("Idle");
+    s.SetStatusText(Text(MessageId::StatusIdle));
     s.CloseProgress();
     s.EnableMainWindow(true);
     return Scan::Done;
@@ -203,7 +216,7 @@ Scan WriteDone(Session& s) {
     s.LocalFile.Close();
     s.Progress.ProgressBar1.SetPosition(0);
     s.Progress.ProgressBar2.StepIt();
-    s.SetLongStatus(Counter("Копируем файл ", s));
+    s.SetLongStatus(Counter(MessageId::CopyingFileOf, s));
     s.TimerOff();
     if (s.Batch.Active && s.Batch.Work.onWritten)
         s.Batch.Work.onWritten(s.Batch.Item);
@@ -226,7 +239,7 @@ Scan EraseDone(Session& s) {
     s.TimerOff();
     s.Progress.ProgressBar1.StepIt();
     s.Progress.ProgressBar2.StepIt();
-    s.SetLongStatus(Counter("Удаляем файл ", s));
+    s.SetLongStatus(Counter(MessageId::DeletingFileOf, s));
     s.CurrentOperation = OperationState::Idle;
     ContinueBatch(s);
     return Scan::Done;
@@ -274,7 +287,7 @@ Scan Overwritten(Session& s) {
 
 // Tells of the silence and starts the connection over (settings, port, wake-up).
 void GiveUpConnection(Session& s, const OperationRow& row) {
-    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    s.Report(Message(MessageKind::NoAnswer, row.silent, {}, row.silentCaption));
     if (s.Port)
         s.Port->Close();
     NoteRenameRescue(s);
@@ -305,7 +318,7 @@ void EndSilentOperation(Session& s, const OperationRow& row) {
     s.CurrentOperation = OperationState::Idle;
     s.RereadAfterError = false;
     s.LocalFile.Close();
-    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    s.Report(Message(MessageKind::NoAnswer, row.silent, {}, row.silentCaption));
     s.EndWork();
     s.CloseProgress();
     s.EnableMainWindow(true);
@@ -319,7 +332,7 @@ void CachingSilence(Session& s, const OperationRow& row) {
     s.CurrentOperation = OperationState::Idle;
     s.RereadAfterError = false;
     s.CloseProgress();
-    s.Message(MessageKind::NoAnswer, row.silent, row.silentCaption);
+    s.Report(Message(MessageKind::NoAnswer, row.silent, {}, row.silentCaption));
     NoteRenameRescue(s);
     if (s.Ui)
         s.Ui->RestartConnection();
@@ -329,21 +342,22 @@ void CachingSilence(Session& s, const OperationRow& row) {
 
 const char* const kListPrefix = "+FSDL: ";
 const char* const kReadPrefix = "+FSFR: ";
-const char* const kError = "Ошибка";
-const char* const kNoAnswer = "Телефон не отвечает";
+constexpr MessageId kError = MessageId::CaptionError;
+constexpr MessageId kErrorLatin = MessageId::CaptionErrorLatin;
+constexpr MessageId kNoAnswer = MessageId::PhoneNotAnswering;
 
 // clang-format off
 const OperationRow kOperations[] = {
-    // state                          own lines    errors  refused                                    silent                                           caption  "OK"               other lines     silence
-    {OperationState::Initialising,   nullptr,     false,  "Ошибка во время инициализации телефона",  "Время ожидания истекло",                         kError,  CountResetAnswer,  nullptr,        WakeSilence},
-    {OperationState::Listing,        kListPrefix, true,   "Ошибка чтения каталога",                  "Ошибка соединения\r\nво время чтения файла",    kError,  ListingDone,       ListedFile,     EndSilentOperation},
-    {OperationState::Reading,        kReadPrefix, true,   "Ошибка чтения файла",                     "Ошибка соединения\r\nво время записи файла",    "Error", ReadDone,          ReadLine,       EndSilentOperation},
-    {OperationState::Writing,        nullptr,     true,   "Ошибка записи файла",                     kNoAnswer,                                        kError,  WriteDone,         WritePrompt,    EndSilentOperation},
-    {OperationState::Erasing,        nullptr,     true,   "Ошибка удаления файла",                   kNoAnswer,                                        kError,  EraseDone,         nullptr,        EndSilentOperation},
-    {OperationState::CompilingJava,  nullptr,     true,   "Ошибка компиляции JAVA",                  kNoAnswer,                                        kError,  RegistryOk,        RegistryPrompt, EndSilentOperation},
-    {OperationState::Caching,        kListPrefix, true,   "Ошибка кэширования спика файлов",         kNoAnswer,                                        kError,  CachedListingDone, CachedFile,     CachingSilence},
-    {OperationState::ChangingFolder, nullptr,     true,   "Х.З. Что за ошибка",                      kNoAnswer,                                        kError,  FolderChanged,     nullptr,        EndSilentOperation},
-    {OperationState::Overwriting,    nullptr,     true,   "Ошибка перезаписи файла",                 kNoAnswer,                                        kError,  Overwritten,       nullptr,        EndSilentOperation},
+    // state                          own lines    errors  refused (with the phone's code)       silent                           caption      "OK"               other lines     silence
+    {OperationState::Initialising,   nullptr,     false,  MessageId::PhoneErrorInitialising,    MessageId::WaitTimedOut,         kError,      CountResetAnswer,  nullptr,        WakeSilence},
+    {OperationState::Listing,        kListPrefix, true,   MessageId::PhoneErrorListing,         MessageId::ConnectionErrorRead,  kError,      ListingDone,       ListedFile,     EndSilentOperation},
+    {OperationState::Reading,        kReadPrefix, true,   MessageId::PhoneErrorReading,         MessageId::ConnectionErrorWrite, kErrorLatin, ReadDone,          ReadLine,       EndSilentOperation},
+    {OperationState::Writing,        nullptr,     true,   MessageId::PhoneErrorWriting,         kNoAnswer,                       kError,      WriteDone,         WritePrompt,    EndSilentOperation},
+    {OperationState::Erasing,        nullptr,     true,   MessageId::PhoneErrorErasing,         kNoAnswer,                       kError,      EraseDone,         nullptr,        EndSilentOperation},
+    {OperationState::CompilingJava,  nullptr,     true,   MessageId::PhoneErrorCompilingJava,   kNoAnswer,                       kError,      RegistryOk,        RegistryPrompt, EndSilentOperation},
+    {OperationState::Caching,        kListPrefix, true,   MessageId::PhoneErrorCaching,         kNoAnswer,                       kError,      CachedListingDone, CachedFile,     CachingSilence},
+    {OperationState::ChangingFolder, nullptr,     true,   MessageId::PhoneErrorChangingFolder,  kNoAnswer,                       kError,      FolderChanged,     nullptr,        EndSilentOperation},
+    {OperationState::Overwriting,    nullptr,     true,   MessageId::PhoneErrorOverwriting,     kNoAnswer,                       kError,      Overwritten,       nullptr,        EndSilentOperation},
 };
 // clang-format on
 
@@ -420,20 +434,16 @@ void ProcessReplies(Session& s) {
     }
     try {
         if (state == OperationState::Reading && ReadOverflows(s))
-            throw ConversionError("файл длиннее, чем объявлено (" +
-                                  std::to_string(s.Read.AnnouncedSize) + " байт)");
+            throw ConversionError(ReplyFault::LongerThanSaid, std::to_string(s.Read.AnnouncedSize));
         Scan result = RunScan(s);
         if (result == Scan::Incomplete && s.ReceiveBuffer.size() > kLongestPendingReply)
-            throw ConversionError("строка ответа без конца (" +
-                                  std::to_string(s.ReceiveBuffer.size()) + " байт)");
+            throw ConversionError(ReplyFault::NoLineEnd, std::to_string(s.ReceiveBuffer.size()));
         if (result == Scan::Incomplete)
             s.TimerOn();
     } catch (const ConversionError& e) {
-        EndOperation(s, MessageKind::BadReply,
-                     std::string("Телефон прислал неверный ответ\r\n") + e.what());
+        EndOperation(s, Message(MessageKind::BadReply, BadReplyText(e.fault), {e.detail}));
     } catch (const IoError& e) {
-        EndOperation(s, MessageKind::LocalFile,
-                     std::string("Ошибка работы с файлом на компьютере\r\n") + e.what());
+        EndOperation(s, Message(MessageKind::LocalFile, MessageId::LocalFileFailed, {e.what()}));
     }
 }
 

@@ -27,11 +27,11 @@ struct OperationRow {
     // An error line ends the operation as a refusal (false while waking the phone:
     // only its "OK"s count then).
     bool errorsEnd;
-    // The refusal's text, with the phone's code on the next line.
-    const char* refused;
-    // The phone fell silent: the text and the caption of the message.
-    const char* silent;
-    const char* silentCaption;
+    // The refusal's message; it carries the phone's code.
+    MessageId refused;
+    // The phone fell silent: the message and the caption of its box.
+    MessageId silent;
+    MessageId silentCaption;
     // "OK\r\n".
     Scan (*onOk)(Session& s);
     // Any other line that is not an error report; null: passed over.

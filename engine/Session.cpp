@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "phonefs/PhoneTree.h"
 
@@ -95,13 +96,13 @@ void Session::CloseProgress() {
     ProgressUpdated();
 }
 
-void Session::SetQuickStatus(const std::string& utf8) {
-    Progress.QuickStatus = utf8;
+void Session::SetQuickStatus(Text text) {
+    Progress.QuickStatus = std::move(text);
     ProgressUpdated();
 }
 
-void Session::SetLongStatus(const std::string& utf8) {
-    Progress.LongStatus = utf8;
+void Session::SetLongStatus(Text text) {
+    Progress.LongStatus = std::move(text);
     ProgressUpdated();
 }
 
@@ -134,8 +135,8 @@ void Session::EnableMainWindow(bool enabled) {
         Ui->MainWindowChanged();
 }
 
-void Session::SetStatusText(const std::string& utf8) {
-    MainWindow.StatusText = utf8;
+void Session::SetStatusText(Text text) {
+    MainWindow.StatusText = std::move(text);
     if (Ui)
         Ui->MainWindowChanged();
 }
@@ -277,18 +278,19 @@ void Session::RestartTransferFile() {
         ProgressSink->TransferProgressed(Transfer);
 }
 
-void Session::Message(MessageKind kind, const std::string& text, const std::string& caption) {
+void Session::Report(Message message) {
+    const MessageKind kind = message.kind;
     if (Batch.Active)
-        Batch.Result.messages.push_back(JobMessage{Batch.Item, kind, text});
+        Batch.Result.messages.emplace_back(Batch.Item, message);
     else if (Steps.active)
-        Steps.result.messages.push_back(JobMessage{Steps.item, kind, text});
+        Steps.result.messages.emplace_back(Steps.item, message);
     // Without the phone nothing more of a job can be done.
     if (Steps.active && (kind == MessageKind::LineLost || kind == MessageKind::NoAnswer))
         Steps.stop = true;
     ++MessageDepth;
     try {
         if (Ui)
-            Ui->Report(kind, text, caption);
+            Ui->Report(message);
     } catch (...) {
         --MessageDepth;
         throw;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/LocalFile.h"
+#include "engine/Messages.h"
 #include "phonefs/SuitesList.h"
 #include "protocol/Port.h"
 #include "protocol/ReplyParsing.h"
@@ -87,31 +88,15 @@ class IComputerPane {
 };
 
 // Modal dialogs and notifications of the user interface. Texts are UTF-8.
-// What a message of the core reports, for a front end that acts on it rather than
-// only showing its text.
-enum class MessageKind {
-    PhoneRefused,  // the phone answered a command with an error line
-    NoAnswer,      // the phone fell silent
-    BadReply,      // the phone sent what is not a reply of the protocol
-    LineLost,      // the port went away (the cable was pulled)
-    Checksum,      // a file read from the phone failed its checksum
-    LocalFile,     // a file on the computer could not be read or written
-    Refused,       // a file the program does not send or fetch (name, size, folder rule)
-    Notice,        // no failure of its own: where a renamed file's bytes were kept
-};
-
 class IUserInterface {
   public:
     virtual ~IUserInterface() = default;
     // Modal message box with one OK button. The event loop keeps running while it
     // is open, so received blocks may re-enter the engine.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
-    // A message of the core with what it reports; shown as a message box unless the
-    // front end does more with it.
-    virtual void Report(MessageKind kind, const std::string& text, const std::string& caption) {
-        (void)kind;
-        MessageBox(text, caption);
-    }
+    // A message of the core: the front end phrases it in its language and shows it
+    // as a message box, unless it does more with it.
+    virtual void Report(const Message& message) = 0;
     // The file-exists dialog: shows oldName, offers newName for editing. Returns the
     // modal result (1 OK, 2 Cancel or closed, 5 "Перезаписать"); newName gets the edited text.
     virtual int FileExistDialog(const std::string& oldName, std::string& newName) = 0;
@@ -144,15 +129,15 @@ struct ProgressBarModel {
 
 struct ProgressModel {
     bool Visible = false;
-    std::string QuickStatus = "QuickStatus";  // UTF-8
-    std::string LongStatus = "LongStatus";    // UTF-8
+    Text QuickStatus = Text::Verbatim("QuickStatus");
+    Text LongStatus = Text::Verbatim("LongStatus");
     ProgressBarModel ProgressBar1;
     ProgressBarModel ProgressBar2;
 };
 
 struct MainWindowModel {
     bool Enabled = true;
-    std::string StatusText = "Orvo";  // panel 0 of the status bar, UTF-8
+    Text StatusText = Text::Verbatim("Orvo");  // panel 0 of the status bar
 };
 
 // Timer1, the reply watchdog, as the session's Clock runs it. Switching it off and
@@ -180,13 +165,12 @@ class IProgressSink {
     virtual void TransferProgressed(const TransferProgress& progress) = 0;
 };
 
-// A message of a job: the item in hand when it came (as the work list holds it: a
-// phone name in CP1251 or a computer path; empty when none), what it reports and
-// the text the form shows for it.
-struct JobMessage {
+// A message of a job, with the item in hand when it came (as the work list holds
+// it: a phone name in CP1251 or a computer path; empty when none).
+struct JobMessage : Message {
+    JobMessage() = default;
+    JobMessage(std::string i, Message m) : Message(std::move(m)), item(std::move(i)) {}
     std::string item;
-    MessageKind kind = MessageKind::Notice;
-    std::string text;
 };
 
 // How a job ended: its messages in order (none but notices means success), and
@@ -394,8 +378,8 @@ struct Session {
 
     void ShowProgress();
     void CloseProgress();
-    void SetQuickStatus(const std::string& utf8);
-    void SetLongStatus(const std::string& utf8);
+    void SetQuickStatus(Text text);
+    void SetLongStatus(Text text);
     void ProgressUpdated();  // after changing a bar directly
     // After a bar moved by one block or one folder: the window hears of it at most
     // ten times a second (the models change at once; the next ProgressUpdated, at
@@ -403,9 +387,10 @@ struct Session {
     void ProgressStepped();
 
     void EnableMainWindow(bool enabled);
-    void SetStatusText(const std::string& utf8);
+    void SetStatusText(Text text);
 
-    void Message(MessageKind kind, const std::string& text, const std::string& caption);
+    // A message for the user: kept in the running job's result, and shown.
+    void Report(Message message);
 
     // The batch's work list: the next phone name or computer path (false when none
     // is left), an item given back undone (it comes next again), the end.

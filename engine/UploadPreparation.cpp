@@ -32,21 +32,19 @@ bool PhoneNameFor(const std::string& utf8, Bytes& ansi) {
     return Utf8ToAnsi(utf8, ansi) && IsUsablePhoneName(ansi);
 }
 
-std::string NameRefusal(const std::string& utf8) {
-    return "Имя файла \"" + utf8 +
-           "\" нельзя записать в телефон: в нём есть знаки, которых нет в кодировке "
-           "Windows-1251, или кавычки и переводы строки";
+Message NameRefusal(const std::string& utf8) {
+    return Message(MessageKind::Refused, MessageId::NameNotWritable, {utf8});
 }
 
-std::string ReadFailure(const std::string& path, const IoError& e) {
-    return "Не удаётся прочитать файл " + path + "\r\n" + e.what();
+Message ReadFailure(const std::string& path, const IoError& e) {
+    return Message(MessageKind::LocalFile, MessageId::FileUnreadable, {path, e.what()});
 }
 
 // A file of the batch that is not sent: its message is shown with nothing
 // outstanding, and the batch goes on with the next one.
-void Refuse(Session& s, MessageKind kind, const std::string& text, const char* caption) {
+void Refuse(Session& s, Message message) {
     s.LocalFile.Close();
-    s.Message(kind, text, caption);
+    s.Report(std::move(message));
 }
 
 }  // namespace
@@ -60,8 +58,8 @@ namespace {
 bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::string& utf8) {
     const std::string slot = FreeMelodySlot(*folder);
     if (slot.empty()) {
-        Refuse(s, MessageKind::Refused, "No Room For Default Sound. Please Delete One Of Them",
-               "Error");
+        Refuse(s, Message(MessageKind::Refused, MessageId::NoRoomForDefaultSound, {},
+                          MessageId::CaptionErrorLatin));
         return false;
     }
     unsigned char head[kMelodySignatureBytes] = {};
@@ -70,7 +68,7 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
         got = s.LocalFile.Read(head, sizeof head);
         s.LocalFile.Rewind();
     } catch (const IoError& e) {
-        Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
+        Refuse(s, ReadFailure(path, e));
         return false;
     }
     utf8 = slot;
@@ -88,7 +86,8 @@ bool PrepareMelody(Session& s, PhoneNode* folder, const std::string& path, std::
         case MelodyKind::NotAMelody:
             break;
     }
-    Refuse(s, MessageKind::Refused, "Not a melody file", "Error");
+    Refuse(s,
+           Message(MessageKind::Refused, MessageId::NotAMelody, {}, MessageId::CaptionErrorLatin));
     return false;
 }
 
@@ -130,8 +129,7 @@ void PrepareNextUpload(Session& s) {
         // Files written back from a backup are taken only as they lie there, never
         // through a symbolic link.
         if (asNamed && std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
-            Refuse(s, MessageKind::Refused, "Файл " + path + " - символическая ссылка: не записан",
-                   "Ошибка");
+            Refuse(s, Message(MessageKind::Refused, MessageId::FileIsLink, {path}));
             continue;
         }
         if (!std::filesystem::is_regular_file(path, ec))
@@ -142,11 +140,12 @@ void PrepareNextUpload(Session& s) {
             s.LocalFile.OpenRead(path, !asNamed);
             size = s.LocalFile.Size();
         } catch (const IoError& e) {
-            Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
+            Refuse(s, ReadFailure(path, e));
             continue;
         }
         if (size > kLargestUpload) {
-            Refuse(s, MessageKind::Refused, "Файл " + path + " слишком большой", "Ошибка:");
+            Refuse(s, Message(MessageKind::Refused, MessageId::FileTooLarge, {path},
+                              MessageId::CaptionErrorColon));
             continue;
         }
 
@@ -162,7 +161,7 @@ void PrepareNextUpload(Session& s) {
         }
         Bytes name;  // CP1251, as the phone model holds it
         if (!PhoneNameFor(utf8, name)) {
-            Refuse(s, MessageKind::Refused, NameRefusal(localName), "Ошибка");
+            Refuse(s, NameRefusal(localName));
             continue;
         }
 
@@ -182,7 +181,7 @@ void PrepareNextUpload(Session& s) {
                     utf8 = candidateUtf8;
                     proposal = candidateUtf8;
                 } else {
-                    s.Message(MessageKind::Refused, NameRefusal(proposal), "Ошибка");
+                    s.Report(NameRefusal(proposal));
                 }
                 continue;
             }
@@ -213,14 +212,14 @@ void PrepareNextUpload(Session& s) {
         try {
             SendPhoneCommand(s, PhoneCommand::Write, utf8);
         } catch (const IoError& e) {
-            Refuse(s, MessageKind::LocalFile, ReadFailure(path, e), "Ошибка");
+            Refuse(s, ReadFailure(path, e));
             continue;
         }
         s.CurrentOperation = OperationState::Writing;
         AddFile(folder, finalName, s.UploadSize);
         // Progress counts the computer file's bytes (a melody's header aside).
         s.StartTransferFile(AnsiToUtf8Display(finalName), size);
-        s.SetQuickStatus("Copying to Phone " + AnsiToUtf8Display(finalName));
+        s.SetQuickStatus(Text(MessageId::CopyingToPhone, {AnsiToUtf8Display(finalName)}));
         s.Progress.ProgressBar1.SetMax(s.UploadSize / 512 + (s.UploadSize % 512 != 0 ? 1 : 0));
         s.ProgressUpdated();
         s.TimerOn();

@@ -181,21 +181,21 @@ std::vector<std::string> BackupFileNames(const std::vector<std::string>& phoneNa
     return out;
 }
 
-std::string LocalNameProblem(const std::string& name) {
+LocalNameFault LocalNameProblem(const std::string& name) {
     if (name.empty() || name == "." || name == "..")
-        return "такого имени файла не бывает";
+        return {LocalNameFault::NoSuchName, std::string()};
     for (char c : name) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F)
-            return "в имени есть управляющий символ";
+            return {LocalNameFault::ControlCharacter, std::string()};
         if (c != '%' && Refused(u))
-            return std::string("в имени есть знак ") + c + ", недопустимый в именах файлов";
+            return {LocalNameFault::RefusedCharacter, std::string(1, c)};
     }
     if (name.back() == '.' || name.back() == ' ')
-        return "имя кончается точкой или пробелом";
+        return {LocalNameFault::EndsWithDotOrSpace, std::string()};
     if (Reserved(name))
-        return "имя " + name.substr(0, name.find('.')) + " занято устройством";
-    return std::string();
+        return {LocalNameFault::Device, name.substr(0, name.find('.'))};
+    return {};
 }
 
 std::string JarNameOf(const std::string& descriptor) {

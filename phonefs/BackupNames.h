@@ -40,8 +40,15 @@ std::string BackupFileName(const std::string& phoneName, bool atTop);
 std::vector<std::string> BackupFileNames(const std::vector<std::string>& phoneNames, bool atTop);
 
 // Why a file system that refuses what Windows refuses (FAT, exFAT, NTFS) cannot
-// take this file name (UTF-8), or empty when it can.
-std::string LocalNameProblem(const std::string& name);
+// take a file name; false when it can. detail: the character refused, or the
+// device's name.
+struct LocalNameFault {
+    enum Kind { None, NoSuchName, ControlCharacter, RefusedCharacter, EndsWithDotOrSpace, Device };
+    Kind kind = None;
+    std::string detail;
+    explicit operator bool() const { return kind != None; }
+};
+LocalNameFault LocalNameProblem(const std::string& name);
 
 // The archive a Java application descriptor (".jad" text) names in its
 // "MIDlet-Jar-URL" line: the last part of the value, or empty when there is none.

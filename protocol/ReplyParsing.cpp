@@ -43,11 +43,11 @@ int64_t ParseDecimal(const Bytes& text, int64_t lo, int64_t hi) {
     }
     if (i == first || i != text.size() || overflow ||
         (!negative && value == std::numeric_limits<int64_t>::min()))
-        throw ConversionError("'" + Printable(text) + "' не является числом");
+        throw ConversionError(ReplyFault::NotANumber, Printable(text));
     if (!negative)
         value = -value;
     if (value < lo || value > hi)
-        throw ConversionError("'" + Printable(text) + "' не является числом");
+        throw ConversionError(ReplyFault::NotANumber, Printable(text));
     return value;
 }
 
@@ -61,6 +61,20 @@ bool DropThrough(Bytes& text, char c) {
 }
 
 }  // namespace
+
+std::string ConversionError::Describe(ReplyFault f, const std::string& d) {
+    switch (f) {
+        case ReplyFault::NotANumber:
+            return "not a number: '" + d + "'";
+        case ReplyFault::LongerThanSaid:
+            return "a file longer than announced (" + d + " bytes)";
+        case ReplyFault::NoLineEnd:
+            return "a reply line without end (" + d + " bytes)";
+        case ReplyFault::EarlyOk:
+            return "OK before the end of " + d;
+    }
+    return d;
+}
 
 Bytes TakeLine(Bytes& received) {
     std::size_t end = received.find('\n');

@@ -4,15 +4,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "protocol/Port.h"
 
 namespace orvo {
 
-// A number in a phone reply that is not a number.
+// What is wrong with a reply of the phone.
+enum class ReplyFault {
+    NotANumber,      // detail: the text where a number belongs
+    LongerThanSaid,  // a read sent more than its announced size; detail: that size
+    NoLineEnd,       // a reply line that never ends; detail: the bytes held
+    EarlyOk,         // an "OK" before a file's bytes were all sent; detail: the file
+};
+
+// A reply of the phone that is not one of the protocol. The fault and its detail
+// say what (a front end phrases them); what() is for developers.
 class ConversionError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    ConversionError(ReplyFault f, std::string d)
+        : std::runtime_error(Describe(f, d)), fault(f), detail(std::move(d)) {}
+    ReplyFault fault;
+    std::string detail;
+
+  private:
+    static std::string Describe(ReplyFault f, const std::string& d);
 };
 
 // Takes the first whole line (through its "\n") off the front of received; empty

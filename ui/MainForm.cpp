@@ -24,6 +24,7 @@
 #include <cstdio>
 
 #include "app/FolderPaths.h"
+#include "app/MessageTexts.h"
 #include "app/PaneSelection.h"
 #include "app/PhoneLink.h"
 #include "app/TransferMeter.h"
@@ -626,11 +627,12 @@ void TForm1::MessageBox(const std::string& text, const std::string& caption) {
     ReturnFocus();
 }
 
-void TForm1::Report(MessageKind kind, const std::string& text, const std::string& caption) {
+void TForm1::Report(const Message& message) {
     // A whole-phone job lists its failures in one summary box at its end.
     if (session_.Steps.active)
         return;
-    IUserInterface::Report(kind, text, caption);
+    ShowMessageBox(this, Words(message), CaptionWords(message));
+    ReturnFocus();
 }
 
 int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
@@ -924,7 +926,7 @@ QString TForm1::IdleStatus() const {
             .arg(QString::fromStdString(Comm321->CommPort))
             .arg(Comm321->BaudRate);
     }
-    return QString::fromStdString(session_.MainWindow.StatusText);
+    return Words(session_.MainWindow.StatusText);
 }
 
 }  // namespace orvo

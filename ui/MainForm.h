@@ -109,7 +109,7 @@ class TForm1 : public QMainWindow, public IUserInterface {
 
     // IUserInterface
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
+    void Report(const Message& message) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void ProgressChanged() override;

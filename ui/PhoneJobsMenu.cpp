@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/BackupManifest.h"
+#include "app/MessageTexts.h"
 #include "engine/PhoneJobs.h"
 #include "ui/MainForm.h"
 
@@ -180,10 +181,10 @@ void TPhoneJobsMenu::InstallJavaFrom(const std::string& jad) {
     if (!Ready())
         return;
     std::string jar;
-    std::string error;
+    Message error;
     if (!CheckJavaPair(jad, jar, error)) {
         // Nothing is sent for a pair that cannot go whole.
-        ShowMessageBox(&form_, Q(error), tr("Ошибка"));
+        ShowMessageBox(&form_, Words(error), CaptionWords(error));
         return;
     }
     InstallJava(form_.session(), jad, jar, [this](const JobResult& r) {
@@ -205,7 +206,8 @@ QString TPhoneJobsMenu::Summary(const QString& done, const JobResult& result) {
     for (const JobMessage& m : result.messages) {
         if (m.kind == MessageKind::Notice)
             continue;
-        failures << (m.item.empty() ? OneLine(m.text) : Q(m.item) + ": " + OneLine(m.text));
+        const QString text = OneLine(WordsUtf8(m));
+        failures << (m.item.empty() ? text : Q(m.item) + ": " + text);
     }
     if (result.stopped && failures.isEmpty())
         failures << tr("Операция прервана");

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/MessageTexts.h"
 #include "engine/FileOperations.h"
 #include "engine/Session.h"
 
@@ -120,8 +121,8 @@ void TProcessForm::ShowRates() {
 }
 
 void TProcessForm::Render(const ProgressModel& model) {
-    SetLabel(QuickStatus, model.QuickStatus);
-    SetLabel(LongStatus, model.LongStatus);
+    SetLabel(QuickStatus, WordsUtf8(model.QuickStatus));
+    SetLabel(LongStatus, WordsUtf8(model.LongStatus));
     ShowBar(ProgressBar1, model.ProgressBar1);
     ShowBar(ProgressBar2, model.ProgressBar2);
     if (model.Visible && !isVisible()) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Language.h"
 #include "app/SignalWatcher.h"
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
@@ -41,7 +42,9 @@ int main(int argc, char* argv[]) {
     }
     QTranslator translator;
     if (options.language == "en") {
-        if (translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")))
+        // The form's own texts, and the messages and progress lines both programs share.
+        if (translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")) &&
+            InstallLanguage(options.language))
             QCoreApplication::installTranslator(&translator);
         else
             std::fprintf(stderr, "orvo-fm: this build has no English translation\n");

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "app/BackupManifest.h"
+#include "app/MessageTexts.h"
 #include "tests/cli/CliTestSupport.h"
 
 using namespace orvo;
@@ -75,11 +76,12 @@ TEST(BackupManifest, RestoreRefusesFilesThatChangedOrLieOutsideTheBackup) {
     ASSERT_TRUE(ReadRestoreList(backup, files, error)) << error;
     ASSERT_EQ(files.size(), 4u);
     EXPECT_EQ(files[0].path, top + "/phone-backup-2026-01-01-0000/java/ok.jad");
-    EXPECT_TRUE(files[0].problem.empty()) << files[0].problem;
-    EXPECT_EQ(files[1].problemKind, MessageKind::Checksum);
-    EXPECT_FALSE(files[1].problem.empty());
-    EXPECT_EQ(files[2].problemKind, MessageKind::Refused);
-    EXPECT_FALSE(files[3].problem.empty());
+    EXPECT_FALSE(files[0].problem.has_value());
+    ASSERT_TRUE(files[1].problem.has_value());
+    EXPECT_EQ(files[1].problem->kind, MessageKind::Checksum);
+    ASSERT_TRUE(files[2].problem.has_value());
+    EXPECT_EQ(files[2].problem->kind, MessageKind::Refused);
+    EXPECT_TRUE(files[3].problem.has_value());
 }
 
 // A damaged or crafted list is refused naming what is wrong; an entry whose file
@@ -114,11 +116,14 @@ TEST(BackupManifest, RefusesNewerOrMalformedListsAndLinkedFiles) {
          "sha256": "2689367b205c16ce32ed4200942b8b8b1e262dfc70d9bc9fbc77c49699a4f1df"}]})");
     ASSERT_TRUE(ReadRestoreList(top.toStdString(), files, error)) << error;
     ASSERT_EQ(files.size(), 3u);
-    EXPECT_EQ(files[0].problemKind, MessageKind::Refused);
-    EXPECT_NE(files[0].problem.find("java/secret.jar"), std::string::npos) << files[0].problem;
-    EXPECT_EQ(files[1].problemKind, MessageKind::Refused);
-    EXPECT_NE(files[1].problem.find("Images/x.jpg"), std::string::npos) << files[1].problem;
-    EXPECT_TRUE(files[2].problem.empty()) << files[2].problem;
+    ASSERT_TRUE(files[0].problem && files[1].problem);
+    EXPECT_EQ(files[0].problem->kind, MessageKind::Refused);
+    const std::string first = WordsUtf8(*files[0].problem);
+    EXPECT_NE(first.find("java/secret.jar"), std::string::npos) << first;
+    EXPECT_EQ(files[1].problem->kind, MessageKind::Refused);
+    const std::string second = WordsUtf8(*files[1].problem);
+    EXPECT_NE(second.find("Images/x.jpg"), std::string::npos) << second;
+    EXPECT_FALSE(files[2].problem.has_value());
 
     // Nor is the list itself written through a link.
     BackupManifest m(top.toStdString());

@@ -85,7 +85,7 @@ TEST_F(Engine, CompletionLineSplitOverTwoChunks) {
     EXPECT_EQ(g_batchCalls, 1);
     EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
-    EXPECT_EQ(rig.s.Progress.LongStatus, "Удаляем файл 2 из 3");
+    EXPECT_EQ(WordsUtf8(rig.s.Progress.LongStatus), "Удаляем файл 2 из 3");
 }
 
 TEST_F(Engine, CompletionLineMustBeExact) {
@@ -119,7 +119,7 @@ TEST_F(Engine, ListingStoresEntriesInTheModelCodePage) {
     for (PhoneFileEntry* e = folder->Files.get(); e; e = e->Next.get()) ++files;
     EXPECT_EQ(files, 2);
     EXPECT_EQ(rig.pane.Count(), 2);
-    EXPECT_EQ(rig.s.MainWindow.StatusText, "Idle");
+    EXPECT_EQ(WordsUtf8(rig.s.MainWindow.StatusText), "Idle");
     EXPECT_FALSE(rig.s.Progress.Visible);
     EXPECT_TRUE(rig.s.MainWindow.Enabled);
     EXPECT_FALSE(rig.s.Timer1.Enabled);
@@ -401,7 +401,7 @@ TEST_F(Engine, WritePromptSendsOneBlockAndDropsWhatFollows) {
     EXPECT_EQ(rig.s.CurrentOperation, OperationState::Idle);
     EXPECT_FALSE(rig.s.LocalFile.IsOpen());
     EXPECT_EQ(rig.s.Progress.ProgressBar1.Position, 0);
-    EXPECT_EQ(rig.s.Progress.LongStatus, "Копируем файл 2 из 3");
+    EXPECT_EQ(WordsUtf8(rig.s.Progress.LongStatus), "Копируем файл 2 из 3");
     EXPECT_FALSE(rig.s.Timer1.Enabled);
 }
 

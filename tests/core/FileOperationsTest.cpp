@@ -139,7 +139,7 @@ TEST_F(FileOpsTest, CopyToPhoneSendsEveryFileAndSkipsOnlyTheTooLargeOne) {
     UploadSelectedFiles(s());
     EXPECT_TRUE(s().Progress.Visible);
     EXPECT_FALSE(s().MainWindow.Enabled);
-    EXPECT_EQ(s().Progress.LongStatus, "Копируем файл 1 из 4");
+    EXPECT_EQ(WordsUtf8(s().Progress.LongStatus), "Копируем файл 1 из 4");
     rig.link.Pump();
 
     EXPECT_EQ(phone().FileData('R', "a.bin"), a);
@@ -369,7 +369,7 @@ TEST_F(FileOpsTest, AbortStopsAfterTheFileInProgress) {
     while (s().CurrentOperation != OperationState::Reading) ASSERT_EQ(rig.link.Pump(1), 1);
     rig.link.Pump(1);  // the first bytes of the file
     RequestAbort(s());
-    EXPECT_EQ(s().Progress.LongStatus, "Завершение текущей операции");
+    EXPECT_EQ(WordsUtf8(s().Progress.LongStatus), "Завершение текущей операции");
     rig.link.Pump();
     EXPECT_EQ(GetFile(dir + "/f1.bin"), Bytes_(3000, '1'));
     EXPECT_FALSE(fs::exists(dir + "/f2.bin"));
@@ -386,7 +386,7 @@ TEST_F(FileOpsTest, DeleteErasesOneFileAfterAnother) {
     Connect({"Images", "My Images"});
     SelectPhone({"a.txt", "b.txt", "c.txt"});
     EraseSelectedFiles(s());
-    EXPECT_EQ(s().Progress.LongStatus, "Удаляем файлы 1 из 3");
+    EXPECT_EQ(WordsUtf8(s().Progress.LongStatus), "Удаляем файлы 1 из 3");
     // Each Erase goes out only once the previous one has been answered.
     std::size_t before = phone().Commands.size();
     while (!rig.link.Quiet()) {
@@ -679,8 +679,8 @@ TEST_F(FileOpsTest, CompileJavaWritesTheRegistry) {
     phone().PutFile('`', "suites.utf", "stale");
     Connect({"java"});
     RebuildJavaRegistry(s());
-    EXPECT_EQ(s().Progress.LongStatus, "Компилим ЯВУ");
-    EXPECT_EQ(s().MainWindow.StatusText, "Компилим ЯВУ");
+    EXPECT_EQ(WordsUtf8(s().Progress.LongStatus), "Компилим ЯВУ");
+    EXPECT_EQ(WordsUtf8(s().MainWindow.StatusText), "Компилим ЯВУ");
     rig.link.Pump();
     EXPECT_EQ(phone().FileData('`', "suites.utf"), std::string("\x00\x05game_\x00\x06"
                                                                "chess_",
@@ -1082,7 +1082,7 @@ TEST_F(FileOpsTest, AJobEndsWithItsFailuresInOrder) {
     EXPECT_FALSE(ends[0].Succeeded());
     EXPECT_EQ(ends[0].messages[0].item, "a.bin");
     EXPECT_EQ(ends[0].messages[0].kind, MessageKind::PhoneRefused);
-    EXPECT_EQ(ends[0].messages[0].text, "Ошибка чтения файла\r\nФайл не найден");
+    EXPECT_EQ(WordsUtf8(ends[0].messages[0]), "Ошибка чтения файла\r\nФайл не найден");
     EXPECT_EQ(CountMessages("Ошибка чтения файла\r\nФайл не найден"), 1);
     EXPECT_TRUE(Ready());
 
@@ -1102,6 +1102,6 @@ TEST_F(FileOpsTest, AJobEndsWithItsFailuresInOrder) {
     EXPECT_EQ(ends[0].messages[0].kind, MessageKind::Refused);
     EXPECT_EQ(ends[0].messages[1].item, "c.bin");
     EXPECT_EQ(ends[0].messages[1].kind, MessageKind::Checksum);
-    EXPECT_EQ(ends[0].messages[1].text,
+    EXPECT_EQ(WordsUtf8(ends[0].messages[1]),
               "CRC Error While Reading File\r\nФайл " + dir + "/in/c.bin не сохранён");
 }

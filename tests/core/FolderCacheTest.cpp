@@ -70,7 +70,7 @@ TEST(FolderCacheTest, PassListsTheFourteenFoldersInOrderAndEndsWithTheRootShown)
     // Listing needs no staging buffer: it is allocated by the first transfer.
     EXPECT_TRUE(r.s.TransferBuffer.empty());
     EXPECT_EQ(r.s.Timer1.Interval, 10000);
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Кэширование списка файлов");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Кэширование списка файлов");
     EXPECT_EQ(r.s.Progress.ProgressBar1.Max, 14);
     EXPECT_EQ(r.s.Progress.ProgressBar2.Max, 14);
     EXPECT_TRUE(r.s.Progress.Visible);

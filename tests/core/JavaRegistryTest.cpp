@@ -77,7 +77,7 @@ TEST_F(JavaRegistryTest, ExampleFolderGivesTheDocumentedRecordsAndTheWholeExchan
     EXPECT_EQ(Suites(), expected);
     EXPECT_EQ(r.port.All(), "AT+FSCD=\"`\"\r\n");
     EXPECT_EQ(r.s.CurrentOperation, OperationState::CompilingJava);
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Заходим в java");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Заходим в java");
 
     // Neither registry file is listed: straight on to the write of suites.utf.
     r.port.ClearWrites();
@@ -85,7 +85,7 @@ TEST_F(JavaRegistryTest, ExampleFolderGivesTheDocumentedRecordsAndTheWholeExchan
     EXPECT_EQ(r.port.All(), WriteLine("suites.utf", expected));
     EXPECT_EQ(r.s.Progress.ProgressBar1.Position, 4);
     EXPECT_EQ(r.s.Progress.ProgressBar2.Position, 4);
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Посылаем команду на запись suites.utf");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Посылаем команду на запись suites.utf");
 
     r.port.ClearWrites();
     Feed("##>\r\n");
@@ -142,7 +142,7 @@ TEST_F(JavaRegistryTest, ListedRegistryFilesAreErasedFirst) {
     Feed("OK\r\n");
     EXPECT_EQ(r.port.All(), "AT+FSFE=-1,\"suites.utf\"\r\n");
     EXPECT_FALSE(HasFile(java, "suites.utf"));
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Удаляем suites.utf");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Удаляем suites.utf");
     r.port.ClearWrites();
     Feed("OK\r\n");
     EXPECT_EQ(r.port.All(), "AT+FSFE=-1,\"suitesName.utf\"\r\n");

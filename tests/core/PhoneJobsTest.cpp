@@ -113,10 +113,12 @@ TEST(BackupNames, EscapeWhatCannotBeAFileNameAndFindTheArchive) {
     EXPECT_EQ(BackupFileNames({"java", "Java"}, true),
               (std::vector<std::string>{"%6Aava", "%4Aava"}));
 
-    EXPECT_EQ(LocalNameProblem("photo 1.jpg"), "");
-    EXPECT_EQ(LocalNameProblem("50%.mid"), "");
+    EXPECT_FALSE(LocalNameProblem("photo 1.jpg"));
+    EXPECT_FALSE(LocalNameProblem("50%.mid"));
     for (const char* refused : {"a:b", "x?", "tab\t", "end.", "end ", "aux.mid", "", ".."})
-        EXPECT_NE(LocalNameProblem(refused), "") << refused;
+        EXPECT_TRUE(LocalNameProblem(refused)) << refused;
+    EXPECT_EQ(LocalNameProblem("a:b").detail, ":");
+    EXPECT_EQ(LocalNameProblem("aux.mid").detail, "aux");
 
     EXPECT_EQ(JarNameOf("MIDlet-Name: G\r\nMIDlet-Jar-URL:  game.jar \r\n"), "game.jar");
     EXPECT_EQ(JarNameOf("MIDlet-Jar-URL: http://example.invalid/a/b/x.jar\n"), "x.jar");
@@ -136,7 +138,8 @@ TEST_F(PhoneJobsTest, BackupReadsWhatTheStoreLacksIntoAMirroredTree) {
     rig.link.Pump();
 
     ASSERT_EQ(ends.size(), 1u);
-    EXPECT_TRUE(ends[0].Succeeded()) << (ends[0].messages.empty() ? "" : ends[0].messages[0].text);
+    EXPECT_TRUE(ends[0].Succeeded())
+        << (ends[0].messages.empty() ? "" : WordsUtf8(ends[0].messages[0]));
     EXPECT_EQ(store.finished, std::vector<bool>{true});
     EXPECT_TRUE(Ready());
     EXPECT_EQ(Reads("picture01.jpg"), 0);
@@ -200,8 +203,8 @@ TEST_F(PhoneJobsTest, BackupNamesSuitAnyComputerAndNeverFollowALinkedFolder) {
         return;
     ASSERT_EQ(ends[0].messages.size(), 1u);
     EXPECT_EQ(ends[0].messages[0].item, "Images/My Photos/Camera");
-    EXPECT_NE(ends[0].messages[0].text.find(dir + "/Images/My Photos "), std::string::npos)
-        << ends[0].messages[0].text;
+    EXPECT_NE(WordsUtf8(ends[0].messages[0]).find(dir + "/Images/My Photos "), std::string::npos)
+        << WordsUtf8(ends[0].messages[0]);
     EXPECT_EQ(store.finished, std::vector<bool>{false});
 }
 
@@ -237,7 +240,7 @@ TEST_F(PhoneJobsTest, BackupGoesOnPastFailuresAndIsNotComplete) {
     EXPECT_FALSE(ends[1].Succeeded());
     ASSERT_EQ(ends[1].messages.size(), 1u);
     EXPECT_EQ(ends[1].messages[0].kind, MessageKind::LocalFile);
-    EXPECT_NE(ends[1].messages[0].text.find(store.listError), std::string::npos);
+    EXPECT_NE(WordsUtf8(ends[1].messages[0]).find(store.listError), std::string::npos);
 }
 
 // The line going ends the job at once, with what it had, and gives the window back.
@@ -272,13 +275,13 @@ TEST_F(PhoneJobsTest, RestoreWritesStoredNamesAsTheyAre) {
     phone().PutFile('T', longName, "MThd-old");  // another size: replaced
     Connect();
     std::vector<RestoreFile> files = {
-        {"java", "game_suite.jad", dir + "/j/game_suite.jad", 31, "", MessageKind::LocalFile},
-        {"java", "game_suite.jar", dir + "/j/game_suite.jar", 10, "", MessageKind::LocalFile},
-        {"Sounds/Default Sounds", "melody05.mel", dir + "/m/melody05.mel", 304, "",
-         MessageKind::LocalFile},
-        {"Sounds/My Sounds", longName, dir + "/m/long.mid", 9, "", MessageKind::LocalFile},
-        {"/", "root.txt", dir + "/m/root.txt", 11, "", MessageKind::LocalFile},
-        {"Images/My Images", "gone.jpg", dir + "/gone.jpg", 5, "Нет файла", MessageKind::LocalFile},
+        {"java", "game_suite.jad", dir + "/j/game_suite.jad", 31, std::nullopt},
+        {"java", "game_suite.jar", dir + "/j/game_suite.jar", 10, std::nullopt},
+        {"Sounds/Default Sounds", "melody05.mel", dir + "/m/melody05.mel", 304, std::nullopt},
+        {"Sounds/My Sounds", longName, dir + "/m/long.mid", 9, std::nullopt},
+        {"/", "root.txt", dir + "/m/root.txt", 11, std::nullopt},
+        {"Images/My Images", "gone.jpg", dir + "/gone.jpg", 5,
+         Message(MessageKind::LocalFile, MessageId::BackupFileMissing, {dir + "/gone.jpg"})},
     };
 
     RestoreOptions dry;
@@ -336,11 +339,11 @@ TEST_F(PhoneJobsTest, RestoreRefusesContainersAndLinksAndWritesEachName) {
     fs::create_symlink(dir + "/secret.txt", dir + "/b/link.jpg", noLinks);
     Connect();
     const std::vector<RestoreFile> files = {
-        {"Images/My Images", "one.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
-        {"Images/My Images", "two.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
-        {"Images/My Photos", "x.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
-        {"Sounds", "y.jpg", dir + "/b/one.jpg", 10, "", MessageKind::LocalFile},
-        {"Images/My Images", "link.jpg", dir + "/b/link.jpg", 18, "", MessageKind::LocalFile},
+        {"Images/My Images", "one.jpg", dir + "/b/one.jpg", 10, std::nullopt},
+        {"Images/My Images", "two.jpg", dir + "/b/one.jpg", 10, std::nullopt},
+        {"Images/My Photos", "x.jpg", dir + "/b/one.jpg", 10, std::nullopt},
+        {"Sounds", "y.jpg", dir + "/b/one.jpg", 10, std::nullopt},
+        {"Images/My Images", "link.jpg", dir + "/b/link.jpg", 18, std::nullopt},
     };
     RestorePhone(rig.s, files, RestoreOptions(), Collect());
     rig.link.Pump();
@@ -351,7 +354,7 @@ TEST_F(PhoneJobsTest, RestoreRefusesContainersAndLinksAndWritesEachName) {
     EXPECT_EQ(Count("AT+FSFW"), 2);
     ASSERT_EQ(ends[0].messages.size(), noLinks ? 2u : 3u);
     EXPECT_EQ(ends[0].messages[0].item, "Images/My Photos/x.jpg");
-    EXPECT_EQ(ends[0].messages[0].text, "Папка Images/My Photos не принимает файлов");
+    EXPECT_EQ(WordsUtf8(ends[0].messages[0]), "Папка Images/My Photos не принимает файлов");
     EXPECT_EQ(ends[0].messages[1].item, "Sounds/y.jpg");
     EXPECT_TRUE(Ready());
     if (noLinks)

@@ -218,9 +218,9 @@ TEST(PhoneTreeTest, RereadClearsTheListAndSendsTheListingOfTheFolderCode) {
     EXPECT_TRUE(r.s.Timer1.Enabled);
     EXPECT_TRUE(r.s.Progress.Visible);
     EXPECT_FALSE(r.s.MainWindow.Enabled);
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Перечитываем папку a");
-    EXPECT_EQ(r.s.Progress.LongStatus, "Перечитываем текущую папку");
-    EXPECT_EQ(r.s.MainWindow.StatusText, "Перечитываем текущую папку");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Перечитываем папку a");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.LongStatus), "Перечитываем текущую папку");
+    EXPECT_EQ(WordsUtf8(r.s.MainWindow.StatusText), "Перечитываем текущую папку");
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TEST_F(UploadTest, SizeLimitRefusesOneByteMoreAndTheBatchGoesOn) {
     ASSERT_TRUE(HasFile(images, "ok.bin"));
     EXPECT_EQ(FindFile(images, "ok.bin")->Size, 616448);
     EXPECT_FALSE(HasFile(images, "big.bin"));
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Copying to Phone ok.bin");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Copying to Phone ok.bin");
     EXPECT_EQ(r.s.Progress.ProgressBar1.Max, 1204);
     EXPECT_TRUE(r.s.Timer1.Enabled);
     EXPECT_EQ(r.source.SelCount(), 0);
@@ -281,7 +281,7 @@ TEST_F(UploadTest, NamesAreCp1251InTheModelAndUtf8OnTheWire) {
     PrepareNextUpload(r.s);
     EXPECT_EQ(r.port.writes.back(), ExpectedWrite("Привет.txt", "p"));
     EXPECT_TRUE(HasFile(images, "\xCF\xF0\xE8\xE2\xE5\xF2.txt"));
-    EXPECT_EQ(r.s.Progress.QuickStatus, "Copying to Phone Привет.txt");
+    EXPECT_EQ(WordsUtf8(r.s.Progress.QuickStatus), "Copying to Phone Привет.txt");
     r.port.ClearWrites();
     Feed("OK\r\n");  // next: the name that CP1251 cannot hold is refused
     ASSERT_EQ(r.ui.messages.size(), 1u);

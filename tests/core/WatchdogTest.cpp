@@ -25,8 +25,8 @@ TEST(InitialisePhone, SendsTheResetAndWaits) {
     EXPECT_EQ(rig.s.OperationStep, 0);
     EXPECT_EQ(rig.s.Timer1.Interval, 1000);
     EXPECT_TRUE(rig.s.Timer1.Enabled);
-    EXPECT_EQ(rig.s.MainWindow.StatusText, "Инициализируем телефон");
-    EXPECT_EQ(rig.s.Progress.LongStatus, "Инициализируем программу");
+    EXPECT_EQ(WordsUtf8(rig.s.MainWindow.StatusText), "Инициализируем телефон");
+    EXPECT_EQ(WordsUtf8(rig.s.Progress.LongStatus), "Инициализируем программу");
     EXPECT_FALSE(rig.s.Progress.Visible);
     EXPECT_FALSE(rig.s.MainWindow.Enabled);
 }

@@ -586,7 +586,7 @@ class Run {
         ShowFolder(s, shown);
         s.CurrentOperation = OperationState::Idle;
         s.SetTimerInterval(10000);
-        s.SetStatusText("Idle");
+        s.SetStatusText(Text(MessageId::StatusIdle));
         s.EnableMainWindow(true);
     }
 
@@ -763,7 +763,8 @@ class Run {
 
     bool Rescued(const std::string& path) const {
         for (const auto& m : ui.messages)
-            if (m.text == "Файл сохранён в " + path)
+            if (m.message.id == MessageId::RescuedFileKept &&
+                m.message.args == std::vector<std::string>{path})
                 return true;
         return false;
     }

@@ -29,7 +29,7 @@ int EmulatorLink::Pump(int maxChunks) {
                          static_cast<uint16_t>(chunk.size()));
         } catch (const std::exception& e) {
             // The application's general error report.
-            s_.Message(MessageKind::LocalFile, e.what(), "Ошибка");
+            s_.Report(Message(MessageKind::LocalFile, MessageId::Verbatim, {e.what()}));
         }
         ++n;
     }

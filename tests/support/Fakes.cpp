@@ -19,15 +19,15 @@ std::string RecordingPort::All() const {
 }
 
 void FakeUi::MessageBox(const std::string& text, const std::string& caption) {
-    messages.push_back({text, caption, reportKind_});
-    reportKind_ = MessageKind::Notice;
+    messages.push_back({text, caption, report_.kind, report_});
+    report_ = Message();
     if (onMessage)
         onMessage();
 }
 
-void FakeUi::Report(MessageKind kind, const std::string& text, const std::string& caption) {
-    reportKind_ = kind;
-    MessageBox(text, caption);
+void FakeUi::Report(const Message& message) {
+    report_ = message;
+    MessageBox(WordsUtf8(message), CaptionWords(message).toStdString());
 }
 
 int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/MessageTexts.h"
 #include "engine/Session.h"
 
 class PhoneEmulator;
@@ -36,16 +37,18 @@ class RecordingPort : public IPort {
     void ClearWrites() { writes.clear(); }
 };
 
+// A message as the form shows it: its words in Russian, and the value it came as.
 struct ShownMessage {
     std::string text;
     std::string caption;
     MessageKind kind = MessageKind::Notice;
+    Message message;
 };
 
 class FakeUi : public IUserInterface {
   public:
     void MessageBox(const std::string& text, const std::string& caption) override;
-    void Report(MessageKind kind, const std::string& text, const std::string& caption) override;
+    void Report(const Message& message) override;
     int FileExistDialog(const std::string& oldName, std::string& newName) override;
     int RenameDialog(std::string& name) override;
     void RestartConnection() override { ++restartCount; }
@@ -66,7 +69,7 @@ class FakeUi : public IUserInterface {
     std::function<void()> onDialog;
 
   private:
-    MessageKind reportKind_ = MessageKind::Notice;  // of the message being shown
+    Message report_;  // the message being shown
 };
 
 // The phone pane: rows kept sorted by caption (case-insensitive, CP1251-aware).

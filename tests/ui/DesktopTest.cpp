@@ -23,6 +23,9 @@
 #include <QTranslator>
 #include <set>
 
+#include "app/Language.h"
+#include "app/MessageTexts.h"
+#include "app/TransferMeter.h"
 #include "phonefs/PhoneTree.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ComputerPane.h"
@@ -526,6 +529,30 @@ TEST(Translation, EnglishOnlyWhenAskedFor) {
         aborted.stopped = true;
         EXPECT_EQ(TPhoneJobsMenu::Summary(QStringLiteral("-"), aborted).toStdString(),
                   "-\n\nNot done (1):\nThe operation was aborted");
+
+        // The core's messages, progress and status lines and sizes speak it too.
+        ASSERT_TRUE(InstallLanguage("en"));
+        Session& s = form.session();
+        s.SetStatusText(Text(MessageId::RereadingCurrentFolder));
+        EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Reading the current folder again"));
+        s.Progress.QuickStatus = Text(MessageId::CopyingFile, {"Melody.mid"});
+        s.Progress.LongStatus = Text(MessageId::CopyingFileOf, {"1", "3"});
+        form.ProcessForm->Render(s.Progress);
+        EXPECT_EQ(form.ProcessForm->QuickStatus->text(),
+                  QStringLiteral("Copying the file Melody.mid"));
+        EXPECT_EQ(form.ProcessForm->LongStatus->text(), QStringLiteral("Copying file 1 of 3"));
+        answers.seen.clear();
+        answers.Then(ModalAnswerer::Ok());
+        s.Report(Message(MessageKind::PhoneRefused, MessageId::PhoneErrorWriting, {"2007"}));
+        EXPECT_EQ(answers.seen,
+                  (std::vector<std::string>{"box:Error:Error writing the file\r\nMemory full"}));
+        JobResult failed;
+        failed.messages.emplace_back("java/a.jar",
+                                     Message(MessageKind::Refused, MessageId::NotAMelody));
+        EXPECT_EQ(TPhoneJobsMenu::Summary(QStringLiteral("-"), failed).toStdString(),
+                  "-\n\nNot done (1):\njava/a.jar: This is not a melody file");
+        EXPECT_EQ(FormatBytes(1536), "1.5 KB");
+        InstallLanguage("ru");
     }
     QCoreApplication::removeTranslator(&english);
 }

@@ -23,6 +23,7 @@
 #include <thread>
 #include <tuple>
 
+#include "app/MessageTexts.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AboutForm.h"
 #include "ui/CommandLine.h"
@@ -176,7 +177,7 @@ TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
     TProcessForm f(nullptr, s);
     EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("QuickStatus"));
     EXPECT_EQ(f.LongStatus->text(), QStringLiteral("LongStatus"));
-    s.Progress.QuickStatus = "Копируем файл a.txt";
+    s.Progress.QuickStatus = Text(MessageId::CopyingFile, {"a.txt"});
     s.Progress.ProgressBar1.SetMax(8);
     s.Progress.ProgressBar1.SetPosition(3);
     s.Progress.ProgressBar2.SetMax(0);
@@ -192,14 +193,14 @@ TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
 
     // A long file name is shortened to the dialog's width, never cut off at its edge.
     const std::string longName(64, 'n');
-    s.Progress.QuickStatus = "Copying to Phone " + longName + ".jar";
+    s.Progress.QuickStatus = Text(MessageId::CopyingToPhone, {longName + ".jar"});
     f.Render(s.Progress);
     EXPECT_LE(f.QuickStatus->geometry().right(), f.ProgressBar1->geometry().right());
     EXPECT_TRUE(f.QuickStatus->text().startsWith(QStringLiteral("Copying to Phone")));
     EXPECT_TRUE(f.QuickStatus->text().endsWith(QStringLiteral(".jar")));
-    EXPECT_EQ(f.QuickStatus->toolTip().toStdString(), s.Progress.QuickStatus);
-    EXPECT_EQ(AccessibleName(f.QuickStatus).toStdString(), s.Progress.QuickStatus);
-    s.Progress.QuickStatus = "Копируем файл b.txt";
+    EXPECT_EQ(f.QuickStatus->toolTip().toStdString(), WordsUtf8(s.Progress.QuickStatus));
+    EXPECT_EQ(AccessibleName(f.QuickStatus).toStdString(), WordsUtf8(s.Progress.QuickStatus));
+    s.Progress.QuickStatus = Text(MessageId::CopyingFile, {"b.txt"});
     f.Render(s.Progress);
     EXPECT_EQ(f.QuickStatus->text(), QStringLiteral("Копируем файл b.txt"));
     EXPECT_TRUE(f.QuickStatus->toolTip().isEmpty());
@@ -210,7 +211,7 @@ TEST(Dialogs, ProgressRendersTheModelAndAbortIsIdempotent) {
     f.AbortBtn->click();
     f.AbortBtn->click();
     EXPECT_TRUE(s.AbortRequested);
-    EXPECT_EQ(s.Progress.LongStatus, "Завершение текущей операции");
+    EXPECT_EQ(WordsUtf8(s.Progress.LongStatus), "Завершение текущей операции");
     s.Progress.Visible = false;
     f.Render(s.Progress);
     EXPECT_FALSE(f.isVisible());
@@ -508,7 +509,7 @@ TEST_F(MainWindowAlone, ModelsReachTheWidgets) {
     Session& s = form.session();
     EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Orvo"));
     s.EnableMainWindow(false);
-    s.SetStatusText("Перечитываем текущую папку");
+    s.SetStatusText(Text(MessageId::RereadingCurrentFolder));
     EXPECT_FALSE(form.isEnabled());
     EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Перечитываем текущую папку"));
     s.ShowProgress();
