@@ -599,10 +599,6 @@ void TForm1::Timer1Timer() {
     Guarded([this] { orvo::WatchdogExpired(session_); });
 }
 
-void TForm1::SetManualClock(bool manual) {
-    Timer1->blockSignals(manual);
-}
-
 void TForm1::Guarded(const std::function<void()>& handler) {
     try {
         handler();

@@ -149,10 +149,6 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // The pane the keyboard was in last (where it returns after an operation).
     QWidget* LastPane() const { return lastPane_; }
 
-    // The program's grip on the clock: when manual, Timer1 still runs as the
-    // watchdog model says but its expiry is not acted on; a test calls Timer1Timer.
-    void SetManualClock(bool manual);
-
     // Size of the client area between menu and status bar that the design positions
     // refer to; anchored controls keep their distances to its edges.
     static constexpr int kDesignWidth = 592;

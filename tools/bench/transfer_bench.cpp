@@ -297,7 +297,7 @@ LineFigures MeasureLine(const std::string& emulator, const std::string& root,
             try {
                 ReceiveChunk(s, buffer, length);
             } catch (const std::exception& e) {
-                s.Message(MessageKind::LocalFile, e.what(), "Ошибка");
+                s.Report(Message(MessageKind::LocalFile, MessageId::Verbatim, {e.what()}));
             }
         };
         s.Port = &comm;

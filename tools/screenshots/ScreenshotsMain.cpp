@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Language.h"
 #include "ui/AboutForm.h"
 #include "ui/CommandLine.h"
 #include "ui/FileExistForm.h"
@@ -54,8 +55,8 @@ void ShootDialogs(TForm1& form, const QDir& dir) {
     shoot(form.FileExistForm.get(), "fileexist.png");
 
     Session& session = form.session();
-    session.Progress.QuickStatus = "Копируем файл Melody.mid";
-    session.Progress.LongStatus = "Копируем файл 1 из 3";
+    session.Progress.QuickStatus = Text(MessageId::CopyingFile, {"Melody.mid"});
+    session.Progress.LongStatus = Text(MessageId::CopyingFileOf, {"1", "3"});
     session.Progress.ProgressBar1.SetMax(10);
     session.Progress.ProgressBar1.SetPosition(4);
     session.Progress.ProgressBar2.SetMax(3);
@@ -104,7 +105,8 @@ int main(int argc, char* argv[]) {
         QApplication::setFont(font);
     }
     QTranslator translator;
-    if (options.language == "en" && translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")))
+    if (options.language == "en" && translator.load(QStringLiteral(":/i18n/orvo-fm_en.qm")) &&
+        InstallLanguage(options.language))
         QCoreApplication::installTranslator(&translator);
 
     TForm1 form(options);
