@@ -13,7 +13,7 @@ std::string Describe(const char* what, const std::string& path) {
 }
 
 std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
+    std::size_t slash = local_fs::LastSeparator(path);
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);

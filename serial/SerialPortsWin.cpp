@@ -121,6 +121,12 @@ std::vector<std::string> ListSerialPorts(const std::string& devDir) {
     return ProbeSerialPorts(SerialPortCandidates(devDir));
 }
 
+// COM port names are already stable: a device keeps its number.
+std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
+                                         const std::string& /*devDir*/) {
+    return ports;
+}
+
 std::string SystemPortDescription(const std::string& port) {
     HDEVINFO set = ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
