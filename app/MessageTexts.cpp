@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <cstddef>
 
+namespace orvo {
+
 namespace {
 
 struct Row {
@@ -346,3 +348,5 @@ std::vector<std::string> MessageArgNames(MessageId id) {
 const char* MessageSource(MessageId id) {
     return RowOf(id).text;
 }
+
+}  // namespace orvo

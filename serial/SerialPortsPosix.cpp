@@ -16,6 +16,8 @@
 #include "serial/Misc.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 const char* const kFamilies[] = {"ttyUSB", "ttyACM", "rfcomm", "ttyS"};
@@ -157,3 +159,5 @@ Text PortOpenFailureReason(const std::string& port, int error) {
             return Text(MessageId::PortFailed, {port, FormatLastError(error)});
     }
 }
+
+}  // namespace orvo

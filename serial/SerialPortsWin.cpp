@@ -13,6 +13,8 @@
 #include "serial/SerialPorts.h"
 #include "serial/WinText.h"
 
+namespace orvo {
+
 namespace {
 
 // The number of "COM12"; 0 for names of another form (they sort last).
@@ -183,3 +185,5 @@ Text PortOpenFailureReason(const std::string& port, int error) {
             return Text(MessageId::PortFailed, {port, FormatLastError(error)});
     }
 }
+
+}  // namespace orvo
