@@ -35,6 +35,8 @@
 #include "phonefs/PhoneTree.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 QString Q(const std::string& utf8) {
@@ -806,3 +808,5 @@ int RunCliCommand(const CliOptions& o) {
     }
     return status;
 }
+
+}  // namespace orvo

@@ -32,6 +32,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 std::string Show(const Bytes& ansi) {
@@ -638,3 +640,5 @@ void RequestAbort(Session& s) {
         s.Steps.stop = true;
     s.SetLongStatus(Text(MessageId::FinishingCurrentOperation));
 }
+
+}  // namespace orvo

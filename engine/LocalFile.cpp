@@ -5,6 +5,8 @@
 
 #include "engine/LocalFileSystem.h"
 
+namespace orvo {
+
 namespace {
 std::string Describe(const char* what, const std::string& path) {
     return std::string(what) + " \"" + path + "\": " + std::strerror(errno);
@@ -145,3 +147,5 @@ void LocalFile::Rewind() {
         throw IoError("File not open");
     std::rewind(file_);
 }
+
+}  // namespace orvo

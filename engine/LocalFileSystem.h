@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+namespace orvo {
+
 namespace local_fs {
 
 // fopen with a UTF-8 name.
@@ -50,3 +52,5 @@ inline std::string BaseNameOf(const std::string& path) {
 }
 
 }  // namespace local_fs
+
+}  // namespace orvo

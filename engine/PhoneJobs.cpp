@@ -17,6 +17,8 @@
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -657,3 +659,5 @@ void RunWholeBatch(Session& s, const std::string& folderPath, WorkList work, Bat
     steps.push_back(WholeBatchStep(st, std::move(names), std::move(paths)));
     s.StartSteps(std::move(steps), std::move(onEnded));
 }
+
+}  // namespace orvo

@@ -12,6 +12,8 @@
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 // Ends the copy batch: nothing is outstanding any more.
@@ -225,3 +227,5 @@ void PrepareNextUpload(Session& s) {
         return;
     }
 }
+
+}  // namespace orvo

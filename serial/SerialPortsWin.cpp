@@ -13,6 +13,8 @@
 #include "serial/SerialPorts.h"
 #include "serial/WinText.h"
 
+namespace orvo {
+
 namespace {
 
 // The number of "COM12"; 0 for names of another form (they sort last).
@@ -187,3 +189,5 @@ std::string PortOpenFailureReason(const std::string& port, int error) {
             return "Порт " + port + ": " + FormatLastError(error);
     }
 }
+
+}  // namespace orvo

@@ -22,6 +22,8 @@
 #include "serial/SystemLine.h"
 #include "serial/WinText.h"
 
+namespace orvo {
+
 namespace serial_system {
 
 namespace {
@@ -568,3 +570,5 @@ std::wstring DeviceNameFor(const std::string& port) {
 }
 
 }  // namespace serial_system
+
+}  // namespace orvo

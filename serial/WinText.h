@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace orvo {
+
 namespace serial_system {
 
 std::wstring Widen(const std::string& utf8);
@@ -21,3 +23,5 @@ int OpenFailureReason(unsigned long win32Error);
 bool RunningUnderWine();
 
 }  // namespace serial_system
+
+}  // namespace orvo

@@ -21,6 +21,9 @@ class QToolButton;
 class QMenu;
 class QPushButton;
 class QTimer;
+
+namespace orvo {
+
 class PhoneLink;
 class TAboutForm;
 class TComm32;
@@ -206,3 +209,5 @@ class TForm1 : public QMainWindow, public IUserInterface {
 
 // Shows a message box with one OK button over owner (which may be disabled).
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption);
+
+}  // namespace orvo

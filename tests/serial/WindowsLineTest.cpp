@@ -20,6 +20,8 @@
 #include "serial/WinText.h"
 #endif
 
+using namespace orvo;
+
 namespace {
 
 bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {

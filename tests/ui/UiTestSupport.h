@@ -29,6 +29,8 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
+namespace orvo {
+
 // What a screen reader hears of a widget: its accessible name and description.
 inline QString AccessibleName(QObject* o) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
@@ -322,3 +324,5 @@ inline std::string CachingPassListings() {
     }
     return out;
 }
+
+}  // namespace orvo

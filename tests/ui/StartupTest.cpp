@@ -8,6 +8,8 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 std::string Repeat(const std::string& s, int n) {

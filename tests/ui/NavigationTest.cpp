@@ -8,6 +8,8 @@
 #include "ui/ComputerPane.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 class Navigation : public ::testing::Test {

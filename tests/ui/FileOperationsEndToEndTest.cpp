@@ -24,6 +24,8 @@
 #include "ui/DragData.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 // Repeatable bytes of every value.

@@ -12,6 +12,8 @@
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
 
+using namespace orvo;
+
 namespace {
 
 std::string Contents(const QString& path) {

@@ -33,6 +33,8 @@
 #include "ui/PhoneJobsMenu.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {

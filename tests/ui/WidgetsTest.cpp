@@ -31,6 +31,8 @@
 #include "ui/FormActions.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 // Runs fn once the dialog is up (a modal dialog blocks the caller).
