@@ -11,6 +11,8 @@
 
 #include "app/WholeFile.h"
 
+namespace orvo {
+
 namespace {
 
 const char kManifestName[] = "manifest.json";
@@ -272,3 +274,5 @@ bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, st
     }
     return true;
 }
+
+}  // namespace orvo

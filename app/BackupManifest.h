@@ -10,6 +10,8 @@
 
 #include "engine/PhoneJobs.h"
 
+namespace orvo {
+
 struct ManifestEntry {
     BackupFile file;
     std::string sha256;  // lower-case hex
@@ -64,3 +66,5 @@ std::string BackupIn(const std::string& dir);
 // fails, or whose place leaves the backup folder, carries its problem. False,
 // with the reason, when the manifest cannot be read.
 bool ReadRestoreList(const std::string& top, std::vector<RestoreFile>& files, std::string& error);
+
+}  // namespace orvo

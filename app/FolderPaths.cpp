@@ -2,6 +2,8 @@
 
 #include "phonefs/CodePage.h"
 
+namespace orvo {
+
 namespace {
 
 std::string Trimmed(const std::string& path) {
@@ -53,3 +55,5 @@ bool SplitFilePath(PhoneNode* root, const std::string& path, PhoneNode*& folder,
     name = cut == std::string::npos ? path : path.substr(cut + 1);
     return folder && !name.empty();
 }
+
+}  // namespace orvo

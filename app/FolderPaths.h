@@ -7,6 +7,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 // The folder below root that path names, or null. A folder's own name may hold
 // "/": the path is matched against the folder names, not split blindly.
 PhoneNode* FindFolderByPath(PhoneNode* root, const std::string& path);
@@ -17,3 +19,5 @@ std::string FolderPathOf(const PhoneNode* folder);
 // Splits "FOLDER/NAME" at its last "/" ("x.mid" alone is a file in the root).
 // False when FOLDER names no folder or NAME is empty.
 bool SplitFilePath(PhoneNode* root, const std::string& path, PhoneNode*& folder, std::string& name);
+
+}  // namespace orvo

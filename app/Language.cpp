@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QTranslator>
 
+namespace orvo {
+
 std::string LanguageOfLocale(const std::function<const char*(const char*)>& getenv) {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = getenv(name);
@@ -35,3 +37,5 @@ bool InstallLanguage(const std::string& language) {
     english = translator;
     return true;
 }
+
+}  // namespace orvo

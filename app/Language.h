@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace orvo {
+
 // orvo-cli's language from the locale, as command-line programs read it: the
 // first of LC_ALL, LC_MESSAGES and LANG that is set; "ru" when it names Russian
 // ("ru", "ru_RU.UTF-8"), "en" otherwise (also when none is set, or "C").
@@ -14,3 +16,5 @@ std::string LanguageOfLocale(const std::function<const char*(const char*)>& gete
 // anything else takes it out again (Russian is the texts' own). False when this
 // build has no English.
 bool InstallLanguage(const std::string& language);
+
+}  // namespace orvo

@@ -25,6 +25,8 @@
 #define O_BINARY 0
 #endif
 
+namespace orvo {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -180,3 +182,5 @@ void LineTrace::Note(const std::string& text) {
         return;
     Add(TraceNoteLine(text));
 }
+
+}  // namespace orvo

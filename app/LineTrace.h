@@ -15,6 +15,8 @@
 #include <functional>
 #include <string>
 
+namespace orvo {
+
 class LineTrace {
   public:
     LineTrace();
@@ -60,3 +62,5 @@ class LineTrace {
 
 // The program's version, for the header.
 const char* ProgramVersion();
+
+}  // namespace orvo

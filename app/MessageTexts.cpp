@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <cstddef>
 
+namespace orvo {
+
 namespace {
 
 struct Row {
@@ -326,3 +328,5 @@ std::vector<std::string> MessageArgNames(MessageId id) {
 const char* MessageSource(MessageId id) {
     return RowOf(id).text;
 }
+
+}  // namespace orvo

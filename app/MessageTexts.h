@@ -10,6 +10,8 @@
 
 #include "engine/Messages.h"
 
+namespace orvo {
+
 // The text of id with its arguments put in (each %N once, as it is: a file name
 // holding "%1" stays so).
 QString Words(MessageId id, const std::vector<std::string>& args = {});
@@ -25,3 +27,5 @@ std::string WordsUtf8(const Message& message);
 const char* MessageName(MessageId id);
 std::vector<std::string> MessageArgNames(MessageId id);
 const char* MessageSource(MessageId id);
+
+}  // namespace orvo

@@ -2,6 +2,8 @@
 
 #include "engine/FileOperations.h"
 
+namespace orvo {
+
 namespace {
 
 // The form's handlers turn the panes' selections into work lists; the pane hears
@@ -91,3 +93,5 @@ void RenameSelectedFile(Session& s) {
         return;
     RenameFile(s, s.PhonePane->Caption(s.PhonePane->ItemIndex()));
 }
+
+}  // namespace orvo

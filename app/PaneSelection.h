@@ -4,6 +4,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // The selections of the phone pane and the computer pane as work lists; the
 // selection follows the work (an item taken is no longer selected, one given
 // back is selected again).
@@ -17,3 +19,5 @@ void UploadSelectedFiles(Session& s);
 void DownloadSelectedFiles(Session& s);
 void EraseSelectedFiles(Session& s);
 void RenameSelectedFile(Session& s);
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 #include "engine/ReceiveHandler.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 PhoneLink::PhoneLink(Session& s) : s_(s), comm_(std::make_unique<TComm32>()) {
     // The rescue folder sits in the user's data folder: $XDG_DATA_HOME (else
     // ~/.local/share) on Linux, %LOCALAPPDATA% on Windows.
@@ -180,3 +182,5 @@ void PhoneLink::CheckDone() {
     if (quitWait_ && (SessionIdle() || !IsOpen()))
         quitWait_();
 }
+
+}  // namespace orvo

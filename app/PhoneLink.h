@@ -18,6 +18,8 @@
 #include "engine/Session.h"
 #include "serial/Comm32.h"
 
+namespace orvo {
+
 class PhoneLink : public IWatchdogClock {
   public:
     // Binds to the session: s.Port becomes the serial component (through the
@@ -107,3 +109,5 @@ class PhoneLink : public IWatchdogClock {
     int interval_ = 0;
     std::function<void()> quitWait_;
 };
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -56,3 +58,5 @@ std::string PortDescription(const std::string& devicePath, const std::string& sy
     }
     return {};
 }
+
+}  // namespace orvo

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+namespace orvo {
+
 namespace {
 
 #ifdef _WIN32
@@ -139,3 +141,5 @@ void SignalWatcher::Deliver() {
     if (signo && onSignal_)
         onSignal_(signo);
 }
+
+}  // namespace orvo

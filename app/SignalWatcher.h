@@ -18,6 +18,8 @@
 
 class QSocketNotifier;
 
+namespace orvo {
+
 // "SIGINT", "SIGTERM", "SIGHUP", or "a signal".
 const char* SignalName(int signo);
 
@@ -42,3 +44,5 @@ class SignalWatcher {
     std::function<void(int)> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+}  // namespace orvo

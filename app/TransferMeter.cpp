@@ -5,6 +5,8 @@
 
 #include "app/MessageTexts.h"
 
+namespace orvo {
+
 void RateMeter::Start(int64_t nowMs, int64_t done) {
     started_ = true;
     startMs_ = nowMs_ = nowMs;
@@ -117,3 +119,5 @@ std::string ProgressLine(const RateMeter& meter, int64_t done, int64_t total) {
     }
     return line;
 }
+
+}  // namespace orvo

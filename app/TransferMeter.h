@@ -8,6 +8,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // Speed and time left of one count of bytes (a file or a whole batch), averaged
 // since it started.
 class RateMeter {
@@ -59,3 +61,5 @@ std::string FormatDuration(int64_t seconds);
 // "120 КБ из 1,5 МБ, 64,0 КБ/с, осталось 0:21"; the speed and time left are left
 // out while unknown.
 std::string ProgressLine(const RateMeter& meter, int64_t done, int64_t total);
+
+}  // namespace orvo

@@ -16,6 +16,8 @@
 #include <cstring>
 #endif
 
+namespace orvo {
+
 namespace {
 
 // The rename itself reaches the disk with the folder.
@@ -96,3 +98,5 @@ bool SaveSettings(const QString& path, const QList<QPair<QString, QString>>& val
     }
     return SaveWholeFile(path, in.readAll(), error);
 }
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace orvo {
+
 // Writes bytes as the file at path: into a private file beside it, unbuffered, so
 // that a full disk shows at the write; then onto the disk (fsync) and only then
 // under its name. False, with the reason, when any of it fails: the file at path
@@ -18,3 +20,5 @@ bool SaveWholeFile(const QString& path, const QByteArray& bytes, QString& error)
 // cannot be written; the file is then as it was.
 bool SaveSettings(const QString& path, const QList<QPair<QString, QString>>& values,
                   QString& error);
+
+}  // namespace orvo

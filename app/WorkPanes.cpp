@@ -6,6 +6,8 @@
 
 #include "phonefs/CodePage.h"
 
+namespace orvo {
+
 QString DisplayText(const Bytes& caption) {
     QStringDecoder decode("windows-1251");
     if (decode.isValid()) {
@@ -59,3 +61,5 @@ int FileListPane::SelCount() const {
     return static_cast<int>(
         std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.selected; }));
 }
+
+}  // namespace orvo

@@ -10,6 +10,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // A phone name (CP1251 bytes) as the panes show it.
 QString DisplayText(const Bytes& caption);
 
@@ -61,3 +63,5 @@ class FileListPane : public IComputerPane {
     std::string folder_;
     std::vector<Item> items_;
 };
+
+}  // namespace orvo

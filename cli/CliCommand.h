@@ -9,6 +9,8 @@
 
 #include "cli/CliOptions.h"
 
+namespace orvo {
+
 // The options a command may take, beyond those every command takes.
 enum CommandOption : unsigned {
     kTakesOutDir = 1u << 0,     // -o DIR
@@ -58,3 +60,5 @@ struct CliCommand {
 const std::vector<CliCommand>& CliCommands();
 // The command of that name, or null.
 const CliCommand* FindCliCommand(const std::string& name);
+
+}  // namespace orvo

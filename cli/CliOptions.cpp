@@ -4,6 +4,8 @@
 
 #include "cli/CliCommand.h"
 
+namespace orvo {
+
 namespace {
 
 const char* const kUsageHead =
@@ -223,3 +225,5 @@ std::string ChoosePort(const std::string& option, const char* environment,
     status = found.empty() ? 3 : 2;
     return std::string();
 }
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 // What to do when the name a file would take on the phone is already there.
 enum class Conflict { Fail, Overwrite, Skip, RenameTo };
 
@@ -42,3 +44,5 @@ std::string ChoosePort(const std::string& option, const char* environment,
 
 // What --help prints: the commands from their list, then the common options.
 std::string CliUsage();
+
+}  // namespace orvo

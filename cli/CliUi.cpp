@@ -5,6 +5,8 @@
 #include "app/MessageTexts.h"
 #include "cli/Outcome.h"
 
+namespace orvo {
+
 CliUi::CliUi(Session& s, PhoneLink& link, Conflict conflict, std::string renameTo, bool progress)
     : s_(s), link_(link), conflict_(conflict), renameTo_(std::move(renameTo)), progress_(progress) {
     drawClock_.start();
@@ -127,3 +129,5 @@ void CliUi::EndProgress() {
     std::fflush(stderr);
     drawn_ = false;
 }
+
+}  // namespace orvo

@@ -15,6 +15,8 @@
 #include "cli/CliOptions.h"
 #include "engine/Session.h"
 
+namespace orvo {
+
 struct Failure {
     std::string item;  // the file in hand, or empty
     std::string text;  // on one line
@@ -77,3 +79,5 @@ class CliUi : public IUserInterface, public IProgressSink {
     QElapsedTimer drawClock_;
     bool drawn_ = false;
 };
+
+}  // namespace orvo

@@ -26,6 +26,7 @@
 #include "cli/Outcome.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
+#include "engine/LocalFileSystem.h"
 #include "engine/Navigation.h"
 #include "engine/PhoneJobs.h"
 #include "engine/UploadPreparation.h"
@@ -33,6 +34,8 @@
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
 #include "serial/SerialPorts.h"
+
+namespace orvo {
 
 namespace {
 
@@ -493,8 +496,7 @@ class CommandRun {
         QJsonArray files;
         for (std::size_t i = 0; i < done.size(); ++i) {
             const std::string local = done[i];
-            std::string name =
-                o_.renameTo.empty() ? local.substr(local.rfind('/') + 1) : o_.renameTo;
+            std::string name = o_.renameTo.empty() ? local_fs::BaseNameOf(local) : o_.renameTo;
             if (folder->Name == "Default Sounds")
                 name = i < melodySlots.size() ? AnsiToUtf8Display(melodySlots[i]) : std::string();
             else
@@ -806,3 +808,5 @@ int RunCliCommand(const CliOptions& o) {
     }
     return status;
 }
+
+}  // namespace orvo

@@ -5,6 +5,10 @@
 
 #include "cli/CliOptions.h"
 
+namespace orvo {
+
 // Runs the command of a parsed command line (without a usage error) and returns
 // the exit status. Needs a QCoreApplication.
 int RunCliCommand(const CliOptions& options);
+
+}  // namespace orvo

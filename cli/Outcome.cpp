@@ -1,5 +1,7 @@
 #include "cli/Outcome.h"
 
+namespace orvo {
+
 int StatusFor(MessageKind kind) {
     switch (kind) {
         case MessageKind::Checksum:
@@ -33,3 +35,5 @@ std::string OneLine(const std::string& text) {
     }
     return out;
 }
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 enum ExitStatus : int {
     kExitOk = 0,
     kExitRefused = 1,  // the phone answered with an error, or a file could not be done
@@ -20,3 +22,5 @@ int StatusFor(MessageKind kind);
 
 // A message on one line: its line breaks become ": ".
 std::string OneLine(const std::string& text);
+
+}  // namespace orvo

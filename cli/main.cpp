@@ -10,6 +10,8 @@
 #include "cli/Commands.h"
 #include "cli/Outcome.h"
 
+using namespace orvo;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -32,6 +32,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 std::string Show(const Bytes& ansi) {
@@ -133,7 +135,7 @@ std::string KeepRescuedFile(const Session& s, const std::string& path) {
     std::string own;
     if (!LocalNameFor(s.RenameOldName, own))
         return path;
-    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const std::string folder = path.substr(0, local_fs::LastSeparator(path) + 1);
     const std::size_t dot = own.rfind('.');
     const std::string stem = (dot == std::string::npos || dot == 0) ? own : own.substr(0, dot);
     const std::string ext = stem.size() == own.size() ? std::string() : own.substr(dot);
@@ -638,3 +640,5 @@ void RequestAbort(Session& s) {
         s.Steps.stop = true;
     s.SetLongStatus(Text(MessageId::FinishingCurrentOperation));
 }
+
+}  // namespace orvo

@@ -11,6 +11,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // The jobs.
 void UploadFiles(Session& s, WorkList work);    // work.localPaths into the folder shown
 void DownloadFiles(Session& s, WorkList work);  // work.phoneNames into work.localFolder
@@ -38,3 +40,5 @@ void RenameStep(Session& s);
 // rename was interrupted, so the error and time-out paths may call it always,
 // after their own message.
 void NoteRenameRescue(Session& s);
+
+}  // namespace orvo

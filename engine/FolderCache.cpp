@@ -8,6 +8,8 @@
 #include "engine/PhoneCommands.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 // The folder that holds node at the top of its tree.
@@ -127,3 +129,5 @@ void RequestNextListing(Session& s) {
     s.ProgressUpdated();
     s.QueuePosition = 0;
 }
+
+}  // namespace orvo

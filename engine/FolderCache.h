@@ -7,6 +7,8 @@
 #include "engine/Session.h"
 #include "phonefs/StandardFolders.h"
 
+namespace orvo {
+
 struct PhoneNode;
 
 void CollectFolders(Session& s, PhoneNode* node);
@@ -26,3 +28,5 @@ void RequestNextListing(Session& s);
 std::string RescueFolderPath();
 void SetRescueFolderSource(std::function<std::string()> source);
 std::string MakeTempFilePath();
+
+}  // namespace orvo

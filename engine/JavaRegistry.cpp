@@ -9,6 +9,8 @@
 #include "phonefs/SuitesList.h"
 #include "protocol/CRC.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr std::size_t kBlock = 512;
@@ -206,3 +208,5 @@ bool JavaRegistryReply(Session& s, bool prompt) {
             return false;
     }
 }
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 void StartJavaRegistryRebuild(Session& s);
 void JavaRegistryStep(Session& s);
 // A reply of the phone during the rebuild ("OK" or the write prompt "##>"). Each
@@ -11,3 +13,5 @@ void JavaRegistryStep(Session& s);
 // written. Returns false when the reply was not awaited and is passed over.
 // Throws ConversionError for an "OK" that ends a registry file before its bytes.
 bool JavaRegistryReply(Session& s, bool prompt);
+
+}  // namespace orvo

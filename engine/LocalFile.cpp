@@ -5,13 +5,15 @@
 
 #include "engine/LocalFileSystem.h"
 
+namespace orvo {
+
 namespace {
 std::string Describe(const char* what, const std::string& path) {
     return std::string(what) + " \"" + path + "\": " + std::strerror(errno);
 }
 
 std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
+    std::size_t slash = local_fs::LastSeparator(path);
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
@@ -145,3 +147,5 @@ void LocalFile::Rewind() {
         throw IoError("File not open");
     std::rewind(file_);
 }
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace orvo {
+
 class IoError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -61,3 +63,5 @@ class LocalFile {
     std::string finalPath_;
     bool followLink_ = true;
 };
+
+}  // namespace orvo

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+namespace orvo {
+
 namespace local_fs {
 
 // fopen with a UTF-8 name.
@@ -35,4 +37,20 @@ int Truncate(std::FILE* file);
 // Leaves a folder readable by this user only (where the system has such rights).
 void MakePrivateFolder(const std::string& path);
 
+// Where the last folder separator of a local path is (npos when there is none):
+// "/" on every system, "\\" too on Windows.
+inline std::size_t LastSeparator(const std::string& path) {
+#ifdef _WIN32
+    return path.find_last_of("/\\");
+#else
+    return path.rfind('/');
+#endif
+}
+// The file's own name: what follows the last separator.
+inline std::string BaseNameOf(const std::string& path) {
+    return path.substr(LastSeparator(path) + 1);
+}
+
 }  // namespace local_fs
+
+}  // namespace orvo

@@ -10,6 +10,8 @@
 
 #include "engine/LocalFileSystem.h"
 
+namespace orvo {
+
 namespace local_fs {
 
 namespace {
@@ -95,3 +97,5 @@ void MakePrivateFolder(const std::string& path) {
 }
 
 }  // namespace local_fs
+
+}  // namespace orvo

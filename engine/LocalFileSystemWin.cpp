@@ -11,6 +11,8 @@
 
 #include "engine/LocalFileSystem.h"
 
+namespace orvo {
+
 namespace local_fs {
 
 namespace {
@@ -150,3 +152,5 @@ int Truncate(std::FILE* file) {
 void MakePrivateFolder(const std::string& /*path*/) {}
 
 }  // namespace local_fs
+
+}  // namespace orvo

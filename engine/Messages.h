@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace orvo {
+
 // What a message of the core reports, for a front end that acts on it rather than
 // only showing its text.
 enum class MessageKind {
@@ -179,3 +181,5 @@ struct Message {
     Text AsText() const { return Text(id, args); }
     bool operator==(const Message&) const = default;
 };
+
+}  // namespace orvo

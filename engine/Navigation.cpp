@@ -7,6 +7,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 void ShowFolder(Session& s, PhoneNode* folder) {
     if (!folder)
         return;
@@ -64,3 +66,5 @@ void OpenParentFolder(Session& s) {
     s.CurrentFolder = s.CurrentFolder->Parent;
     ShowFolder(s, s.CurrentFolder);
 }
+
+}  // namespace orvo

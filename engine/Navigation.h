@@ -3,6 +3,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 struct PhoneNode;
 
 // Fills the phone pane with folder's sub-folders and files; sets Idle when the
@@ -15,3 +17,5 @@ void RereadCurrentFolder(Session& s);
 // above the one shown.
 void OpenSelectedFolder(Session& s);
 void OpenParentFolder(Session& s);
+
+}  // namespace orvo

@@ -7,6 +7,8 @@
 #include "protocol/CRC.h"
 #include "protocol/Commands.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr std::size_t kBlockSize = 512;
@@ -159,3 +161,5 @@ bool RereadFailedLengthFramedRead(Session& s) {
     BeginRead(s, failed.Name, failed.AnnouncedSize, true);
     return true;
 }
+
+}  // namespace orvo

@@ -4,6 +4,8 @@
 #include "engine/Session.h"
 #include "protocol/Commands.h"
 
+namespace orvo {
+
 // Formats a command of kind with argument (a UTF-8 name or a one-byte folder code)
 // and writes it to the port. A Write first stages the file from LocalFile.
 void SendPhoneCommand(Session& s, PhoneCommand kind, const Bytes& argument);
@@ -18,3 +20,5 @@ void StartRead(Session& s, const Bytes& utf8Name, int64_t listedSize);
 // A read framed by learned lengths whose bytes fail the checksum is read once more,
 // by the quiet gap alone, into the emptied local file: true when that read started.
 bool RereadFailedLengthFramedRead(Session& s);
+
+}  // namespace orvo

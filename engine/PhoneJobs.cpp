@@ -9,12 +9,15 @@
 
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
+#include "engine/LocalFileSystem.h"
 #include "engine/Navigation.h"
 #include "engine/UploadPreparation.h"
 #include "phonefs/BackupNames.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
+
+namespace orvo {
 
 namespace {
 
@@ -381,7 +384,7 @@ bool ReadableFile(const std::string& path, std::string* text = nullptr, std::siz
 }
 
 std::string BaseName(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
+    return local_fs::BaseNameOf(path);
 }
 
 // The name a computer file gets in "java" ("game.jad" becomes "game_suite.jad").
@@ -464,7 +467,7 @@ bool CheckJavaPair(const std::string& jad, std::string& jar, Message& error) {
         return false;
     }
     if (jar.empty()) {
-        const std::size_t slash = jad.rfind('/');
+        const std::size_t slash = local_fs::LastSeparator(jad);
         jar = (slash == std::string::npos ? std::string() : jad.substr(0, slash + 1)) + named;
     } else if (BaseName(jar) != named) {
         error =
@@ -656,3 +659,5 @@ void RunWholeBatch(Session& s, const std::string& folderPath, WorkList work, Bat
     steps.push_back(WholeBatchStep(st, std::move(names), std::move(paths)));
     s.StartSteps(std::move(steps), std::move(onEnded));
 }
+
+}  // namespace orvo

@@ -12,6 +12,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // A file of a backup.
 struct BackupFile {
     std::string folder;  // the phone folder's path ("Sounds/My Sounds", "/" for the root)
@@ -83,3 +85,5 @@ using BatchStarter = void (*)(Session&, WorkList);
 // are; result.done lists the items taken that no message of their batch names.
 void RunWholeBatch(Session& s, const std::string& folderPath, WorkList work, BatchStarter start,
                    JobEnded onEnded);
+
+}  // namespace orvo

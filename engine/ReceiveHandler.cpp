@@ -8,6 +8,8 @@
 #include "protocol/Framing.h"
 #include "protocol/ReplyParsing.h"
 
+namespace orvo {
+
 namespace {
 
 void HandleChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
@@ -135,3 +137,5 @@ void HandleConnectionLost(Session& s, const std::string& portName) {
 }
 
 }  // namespace
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // A block of bytes from the phone: framed (the read marker answered) and acted on.
 void ReceiveChunk(Session& s, const uint8_t* buffer, uint16_t bufferLength);
 // The reply watchdog's interval passed without the awaited reply.
@@ -15,3 +17,5 @@ void InitialisePhone(Session& s);
 // whatever runs at once, discards a partial download, closes the port, tells the
 // user which port was lost and offers the settings again.
 void ConnectionLost(Session& s, const std::string& portName);
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 #include "phonefs/PhoneTree.h"
 #include "protocol/CRC.h"
 
+namespace orvo {
+
 std::size_t StoreDataBlock(Session& s, const Bytes& block) {
     const Bytes data = DataLineBytes(block);
     s.LocalFile.Write(data.data(), data.size());
@@ -48,3 +50,5 @@ void ReportPhoneError(Session& s, const Bytes& line) {
         s.CurrentOperation != OperationState::Caching)
         s.RereadAfterError = false;  // nothing to re-read (no folder shown, say)
 }
+
+}  // namespace orvo

@@ -12,6 +12,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 const Bytes kOk = "OK\r\n";
@@ -465,3 +467,5 @@ void FinishReset(Session& s) {
     s.ShowProgress();
     StartFolderCaching(s);
 }
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 // How far the scan of the received lines got.
 enum class Scan {
     More,        // the line was taken: go on with the next one
@@ -54,3 +56,5 @@ constexpr int kSettleLateMs = 2500;
 // The line stayed quiet after the reset's answer: what came meanwhile is dropped
 // and the caching pass starts.
 void FinishReset(Session& s);
+
+}  // namespace orvo

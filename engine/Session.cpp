@@ -5,6 +5,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 void ProgressBarModel::SetMax(int v) {
     Max = v;
     if (Min > Max)
@@ -298,3 +300,5 @@ void Session::Report(Message message) {
     // front end) may have left a job between its steps.
     AdvanceSteps();
 }
+
+}  // namespace orvo

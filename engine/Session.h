@@ -23,6 +23,8 @@
 #include "protocol/ReplyParsing.h"
 #include "protocol/WatchdogClock.h"
 
+namespace orvo {
+
 // Which reply is awaited. The numbers are fixed: error texts and the watchdog key on them.
 enum class OperationState : int32_t {
     Initialising = 0,
@@ -321,7 +323,7 @@ struct Session {
     // Every user sizes them before writing into them.
     std::vector<uint8_t> TransferBuffer;
     std::vector<uint8_t> FileData;
-    ::LocalFile LocalFile;
+    orvo::LocalFile LocalFile;
     int32_t UploadSize = 0;
     // File bytes the blocks of the running Write may still carry: never more than
     // the command announced, even when the local file grows meanwhile.
@@ -434,3 +436,5 @@ class EngineEntry {
   private:
     Session& s_;
 };
+
+}  // namespace orvo

@@ -5,11 +5,14 @@
 #include <string>
 #include <system_error>
 
+#include "engine/LocalFileSystem.h"
 #include "engine/Navigation.h"
 #include "engine/PhoneCommands.h"
 #include "phonefs/CodePage.h"
 #include "phonefs/NamingRules.h"
 #include "phonefs/PhoneTree.h"
+
+namespace orvo {
 
 namespace {
 
@@ -147,7 +150,7 @@ void PrepareNextUpload(Session& s) {
             continue;
         }
 
-        const std::string localName = path.substr(path.rfind('/') + 1);
+        const std::string localName = local_fs::BaseNameOf(path);
         // The question and the model work on the name the file will have on the
         // phone, after the folder's naming rule.
         std::string utf8;  // the name on the wire
@@ -224,3 +227,5 @@ void PrepareNextUpload(Session& s) {
         return;
     }
 }
+
+}  // namespace orvo

@@ -3,6 +3,10 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 constexpr int64_t kLargestUpload = 616448;
 
 void PrepareNextUpload(Session& s);
+
+}  // namespace orvo

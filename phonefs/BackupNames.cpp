@@ -9,6 +9,8 @@
 #include "phonefs/CodePage.h"
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 std::string PhoneFolderPath(const PhoneNode* folder) {
     std::string path;
     for (const PhoneNode* f = folder; f && f->Parent; f = f->Parent)
@@ -218,3 +220,5 @@ std::string JarNameOf(const std::string& descriptor) {
     }
     return std::string();
 }
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 struct PhoneNode;
 
 // The folder's path as the panes name it: the folder names from the root down
@@ -51,3 +53,5 @@ LocalNameFault LocalNameProblem(const std::string& name);
 // The archive a Java application descriptor (".jad" text) names in its
 // "MIDlet-Jar-URL" line: the last part of the value, or empty when there is none.
 std::string JarNameOf(const std::string& descriptor);
+
+}  // namespace orvo

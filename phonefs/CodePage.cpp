@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace orvo {
+
 namespace {
 
 // The upper half of code page 1251 in Unicode; 0 where the page has no character
@@ -141,3 +143,5 @@ std::string AnsiToUtf8Display(const std::string& ansi) {
     }
     return result;
 }
+
+}  // namespace orvo

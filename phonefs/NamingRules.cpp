@@ -4,6 +4,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr std::size_t kMySoundsNameMax = 28;
@@ -71,3 +73,5 @@ Bytes MelodyHeader(const std::string& slot) {
     header.resize(kMelodyHeaderSize, '\xFF');
     return header;
 }
+
+}  // namespace orvo

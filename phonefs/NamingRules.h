@@ -6,6 +6,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 struct PhoneNode;
 
 // The name (UTF-8) a computer file of this name gets in folder on the phone: in
@@ -29,3 +31,5 @@ MelodyKind ClassifyMelody(const unsigned char* head, std::size_t count);
 // The header a bare melody gets in front: the slot name's first 12 bytes, 0x00,
 // then 0xFF up to 32 bytes.
 Bytes MelodyHeader(const std::string& slot);
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 
 #include "phonefs/CodePage.h"
 
+namespace orvo {
+
 PhoneFileEntry::~PhoneFileEntry() {
     // Unlink one entry at a time so that a long list is released in a loop, not
     // through one nested destructor call per entry.
@@ -115,3 +117,5 @@ int CountFolders(const PhoneNode* root) {
     }
     return count;
 }
+
+}  // namespace orvo

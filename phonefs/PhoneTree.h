@@ -7,6 +7,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 constexpr std::size_t kFolderNameMax = 24;
 constexpr std::size_t kFileNameMax = 64;
 
@@ -39,3 +41,5 @@ int CountFolders(const PhoneNode* root);
 // A name the phone's commands can carry: not empty, and no '"', CR, LF or NUL,
 // which would end the quoted name or the command line early.
 bool IsUsablePhoneName(const Bytes& name);
+
+}  // namespace orvo

@@ -2,6 +2,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 std::unique_ptr<PhoneNode> SeedStandardFolders() {
     auto root = std::make_unique<PhoneNode>();
     root->Name = "DIR_NAME : ";
@@ -29,3 +31,5 @@ std::unique_ptr<PhoneNode> SeedStandardFolders() {
     AddChildFolder("My Album 2", photos, '\\');
     return root;
 }
+
+}  // namespace orvo

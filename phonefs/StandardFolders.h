@@ -3,6 +3,8 @@
 
 #include <memory>
 
+namespace orvo {
+
 struct PhoneNode;
 
 // Makes a new root with the standard folders and returns it: "java", "Sounds"
@@ -11,3 +13,5 @@ struct PhoneNode;
 // "My Album 2"), each with the one-byte code the phone knows it by; the root and
 // the folders that only hold folders have the code ' '.
 std::unique_ptr<PhoneNode> SeedStandardFolders();
+
+}  // namespace orvo

@@ -4,6 +4,8 @@
 
 #include "phonefs/PhoneTree.h"
 
+namespace orvo {
+
 const char kSuitesFile[] = "suites.utf";
 const char kSuitesNameFile[] = "suitesName.utf";
 const char kSuitesName[] = "Brindlewort";
@@ -26,3 +28,5 @@ bool BuildSuitesList(const PhoneNode& java, Bytes& records) {
     records = std::move(built);
     return true;
 }
+
+}  // namespace orvo

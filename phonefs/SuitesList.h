@@ -7,6 +7,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 struct PhoneNode;
 
 constexpr std::size_t kSuitesListSize = 4100;
@@ -19,3 +21,5 @@ constexpr std::size_t kSuitesNameLength = 11;
 // bytes of the name without its last 10 bytes ("_suite.jad"), "_". False when the
 // records would be longer than kSuitesListSize (records is then left as it was).
 bool BuildSuitesList(const PhoneNode& java, Bytes& records);
+
+}  // namespace orvo

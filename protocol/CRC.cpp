@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace orvo {
+
 namespace {
 
 constexpr std::array<uint32_t, 256> MakeTable() {
@@ -30,3 +32,5 @@ uint32_t Crc32Update(uint32_t crc, const void* buffer, std::size_t count) {
 uint32_t Crc32(const void* buffer, std::size_t count) {
     return Crc32Update(0, buffer, count);
 }
+
+}  // namespace orvo

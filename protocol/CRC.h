@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace orvo {
+
 uint32_t Crc32(const void* buffer, std::size_t count);
 // Streaming form: start with crc = 0, feed pieces in order.
 uint32_t Crc32Update(uint32_t crc, const void* buffer, std::size_t count);
+
+}  // namespace orvo

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace orvo {
+
 namespace {
 
 Bytes Quoted(const char* prefix, const Bytes& argument) {
@@ -42,3 +44,5 @@ Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc) {
     line += "\r\n";
     return line;
 }
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 enum class PhoneCommand : uint8_t {
     Reset = 0,
     List = 1,
@@ -22,3 +24,5 @@ Bytes FormatCommand(PhoneCommand kind, const Bytes& argument);
 Bytes FormatWriteCommand(const Bytes& name, uint32_t size, uint32_t crc);
 // The phone's block size: a Write's data goes in blocks of at most this many bytes.
 constexpr std::size_t kWriteBlockSize = 512;
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 
 #include "protocol/ReplyParsing.h"
 
+namespace orvo {
+
 const Bytes kMarker = "#OK#";
 const Bytes kMarkerAnswer = "##>\r\n";
 
@@ -120,3 +122,5 @@ FramedChunk FrameChunk(Bytes& held, bool& heldStale, const uint8_t* data, std::s
     framed.bytes = std::move(chunk);
     return framed;
 }
+
+}  // namespace orvo

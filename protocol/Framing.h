@@ -7,6 +7,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 extern const Bytes kMarker;        // "#OK#"
 extern const Bytes kMarkerAnswer;  // "##>\r\n"
 
@@ -28,3 +30,5 @@ FramedChunk FrameChunk(Bytes& held, bool& heldStale, const uint8_t* data, std::s
 // under framing: they end with a complete reply (see ReplyFraming). 0 when nothing
 // may go before the quiet gap.
 std::size_t FramedReplyEnd(ReplyFraming framing, const uint8_t* data, std::size_t length);
+
+}  // namespace orvo

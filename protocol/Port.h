@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orvo {
+
 // Byte strings: commands, replies, phone names (CP1251 inside the model), file data.
 // They may hold any byte value, NUL included.
 using Bytes = std::string;
@@ -35,3 +37,5 @@ class IPort {
     // leave the line at the quiet gap.
     virtual bool SetReplyFraming(ReplyFraming framing) = 0;
 };
+
+}  // namespace orvo

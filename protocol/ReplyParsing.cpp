@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+namespace orvo {
+
 namespace {
 
 const Bytes kErrorMark = "+CME ERROR: ";
@@ -186,3 +188,5 @@ int32_t ParseErrorCode(const Bytes& line) {
     return static_cast<int32_t>(ParseDecimal(codeText, std::numeric_limits<int32_t>::min(),
                                              std::numeric_limits<int32_t>::max()));
 }
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 // What is wrong with a reply of the phone.
 enum class ReplyFault {
     NotANumber,      // detail: the text where a number belongs
@@ -59,3 +61,5 @@ PrefixParse ParseDataLinePrefix(const char* text, std::size_t size, DataLinePref
 bool DataLineLengthAgrees(const Bytes& block);
 // The code of a "+CME ERROR: <code>\r\n" line. Throws ConversionError.
 int32_t ParseErrorCode(const Bytes& line);
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace orvo {
+
 namespace {
 
 int HexDigit(char c) {
@@ -171,3 +173,5 @@ bool ParseTrace(std::istream& in, std::vector<TraceRecord>& records, std::string
         return (error = "cannot read the trace"), false;
     return true;
 }
+
+}  // namespace orvo

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 struct TraceRecord {
     long long micros = 0;  // the record's time, since its block's start
     char direction = 'H';  // 'H' the computer sent, 'P' the phone sent
@@ -49,3 +51,5 @@ std::string TraceNoteLine(const std::string& text);
 // Reads a whole trace: records in order, comment ("#") and empty lines skipped.
 // False at the first malformed line; error names it.
 bool ParseTrace(std::istream& in, std::vector<TraceRecord>& records, std::string& error);
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 // that drives the clock itself) calls the engine back when the interval passes.
 #pragma once
 
+namespace orvo {
+
 class IWatchdogClock {
   public:
     virtual ~IWatchdogClock() = default;
@@ -11,3 +13,5 @@ class IWatchdogClock {
     // again; a call that changes nothing leaves a running interval alone.
     virtual void Set(bool running, int intervalMs) = 0;
 };
+
+}  // namespace orvo

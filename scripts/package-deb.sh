@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Builds the Linux programs in build-deb/ and leaves the Debian package there
-# (orvo-fm_<version>_amd64.deb: orvo-fm with its desktop entry and icon, and
-# orvo-cli; the library dependencies come from dpkg-shlibdeps).
+# Leaves the Debian package of the Linux build in build-deb/ (orvo-fm_<version>_amd64.deb:
+# orvo-fm with its desktop entry and icon, and orvo-cli; the library dependencies
+# come from dpkg-shlibdeps). It builds a release build in build-deb/, or packs the
+# build named by BUILD_DIR (scripts/test.sh packs the one it has just tested).
 # Install with: sudo apt-get install ./build-deb/orvo-fm_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF
-cmake --build build-deb -j"$(nproc)" --target orvo-fm orvo-cli
-(cd build-deb && cpack -G DEB >/dev/null)
+build="${BUILD_DIR:-build-deb}"
+if [ "$build" = build-deb ]; then
+    cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF
+fi
+cmake --build "$build" -j"$(nproc)" --target orvo-fm orvo-cli
+mkdir -p build-deb
+rm -f build-deb/orvo-fm_*.deb
+(cd "$build" && cpack -G DEB -B "$PWD/cpack-deb" >/dev/null)
+mv "$build"/cpack-deb/orvo-fm_*.deb build-deb/
 ls -l build-deb/orvo-fm_*.deb

@@ -6,9 +6,15 @@
 # Three sets, each in a folder of its own: 1x (the desktop's font at scale 1), 2x
 # (QT_SCALE_FACTOR=2) and 14pt (a 14-point font at scale 1).
 # Usage: scripts/screenshot.sh [DIR]   (default: $TMPDIR/orvo-fm-screenshots)
+#        scripts/screenshot.sh --windows [DIR]   (the Windows build under wine)
 # BUILD_DIR chooses the build folder (build); it is built first when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# --windows: the Windows build under wine and Xvfb, COM5 mapped to the emulator.
+if [ "${1:-}" = "--windows" ]; then
+    out="$(realpath -m "${2:-${TMPDIR:-/tmp}/orvo-fm-screenshots/windows}")"
+    FORM_ONLY=1 SCREENSHOT_DIR="$out" exec scripts/test-windows.sh
+fi
 dir="$(realpath -m "${1:-${TMPDIR:-/tmp}/orvo-fm-screenshots}")"
 mkdir -p "$dir"
 build="${BUILD_DIR:-build}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once plain, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer. Then the serial component's
-# tests under ThreadSanitizer, and the fuzz target for a minute on its corpus.
+# tests under ThreadSanitizer, the fuzz target for a minute on its corpus, the
+# Debian package installed and started, and the Windows build under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -40,3 +41,21 @@ build-fuzz/tests/fuzz/protocol-fuzz -max_total_time=60 -timeout=10 -print_final_
     exit 1
 }
 grep -E '^#[0-9]+[[:space:]]+DONE|^Done|^stat::' build-fuzz/fuzz.log
+
+# The Debian package of the build just tested, installed and started.
+BUILD_DIR=build scripts/package-deb.sh
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --reinstall ./build-deb/orvo-fm_*.deb
+orvo-cli --help >/dev/null
+orvo-fm --help >/dev/null
+if ldd /usr/bin/orvo-fm /usr/bin/orvo-cli | grep 'not found'; then
+    echo "package: a library the programs need did not come with the package" >&2
+    exit 1
+fi
+test -f /usr/share/applications/orvo-fm.desktop
+echo "package: orvo-fm installed from build-deb/ and started"
+
+# The Windows leg: the cross-built programs and tests under wine, orvo-cli.exe
+# against the emulator on COM5, the zip and the installer.
+scripts/test-windows.sh

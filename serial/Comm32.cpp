@@ -10,6 +10,8 @@
 #include "serial/Misc.h"
 #include "serial/SystemLine.h"
 
+namespace orvo {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -577,3 +579,5 @@ void TComm32::DeliverHangup(uint64_t generation) {
     auto handler = OnRequestHangup;
     handler(this);
 }
+
+}  // namespace orvo

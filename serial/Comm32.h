@@ -26,6 +26,8 @@
 
 #include "protocol/Port.h"
 
+namespace orvo {
+
 // A port that cannot be opened. Error() is the system's errno value for the
 // reason (EBUSY also when another program holds the port's lock), 0 when there is
 // no system reason.
@@ -223,3 +225,5 @@ class TComm32 : public QObject, public IPort {
     // Read by the reader thread after every read from the line.
     std::atomic<ReplyFraming> framing_{ReplyFraming::QuietGap};
 };
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 
 #include "serial/SystemLine.h"
 
+namespace orvo {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcSerial, "orvo.serial", QtInfoMsg)
@@ -139,3 +141,5 @@ std::string SystemErrorLineWithText(const std::string& text, const char* prefix)
 void DebugOutput(const std::string& text) {
     qCDebug(lcSerial, "%s", text.c_str());
 }
+
+}  // namespace orvo

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace orvo {
+
 // The process-wide log name consulted by CommLog. Empty means "no log".
 void SetCommLogName(const std::string& name);
 std::string CommLogName();
@@ -40,3 +42,5 @@ std::string FormatLastError(int code);
 // Debugger-style output: texts that are not meant for the log file ("Time to Exit").
 // Goes to the "orvo.serial" debug logging category, which is off by default.
 void DebugOutput(const std::string& text);
+
+}  // namespace orvo

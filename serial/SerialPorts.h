@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 // The serial ports that can be opened now and are not held by another program, as
 // device paths: the candidates in devDir, probed. On Windows the candidates are the
 // COM ports of the registry's serial map, by number, and devDir is not used.
@@ -37,3 +39,5 @@ std::string PortOpenFailureReason(const std::string& port, int error);
 // the device behind it ("Prolific USB-to-Serial Comm Port (COM5) (067b:2303)");
 // empty when the system names none. (Linux reads this from sysfs in the app layer.)
 std::string SystemPortDescription(const std::string& port);
+
+}  // namespace orvo

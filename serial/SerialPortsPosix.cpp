@@ -16,6 +16,8 @@
 #include "serial/Misc.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 const char* const kFamilies[] = {"ttyUSB", "ttyACM", "rfcomm", "ttyS"};
@@ -161,3 +163,5 @@ std::string PortOpenFailureReason(const std::string& port, int error) {
             return "Порт " + port + ": " + FormatLastError(error);
     }
 }
+
+}  // namespace orvo

@@ -13,6 +13,8 @@
 #include "serial/SerialPorts.h"
 #include "serial/WinText.h"
 
+namespace orvo {
+
 namespace {
 
 // The number of "COM12"; 0 for names of another form (they sort last).
@@ -119,6 +121,12 @@ std::vector<std::string> ListSerialPorts(const std::string& devDir) {
     return ProbeSerialPorts(SerialPortCandidates(devDir));
 }
 
+// COM port names are already stable: a device keeps its number.
+std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
+                                         const std::string& /*devDir*/) {
+    return ports;
+}
+
 std::string SystemPortDescription(const std::string& port) {
     HDEVINFO set = ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
@@ -181,3 +189,5 @@ std::string PortOpenFailureReason(const std::string& port, int error) {
             return "Порт " + port + ": " + FormatLastError(error);
     }
 }
+
+}  // namespace orvo

@@ -12,6 +12,8 @@
 
 #include "serial/Comm32.h"
 
+namespace orvo {
+
 namespace serial_system {
 
 // An event two threads can wait on together with the line: once set it stays set
@@ -108,3 +110,5 @@ void CloseLogFile(int file);
 std::string ErrnoText(int code);
 
 }  // namespace serial_system
+
+}  // namespace orvo

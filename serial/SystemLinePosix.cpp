@@ -18,6 +18,8 @@
 #include "serial/Misc.h"
 #include "serial/SystemLine.h"
 
+namespace orvo {
+
 namespace serial_system {
 
 namespace {
@@ -431,3 +433,5 @@ std::string ErrnoText(int code) {
 }
 
 }  // namespace serial_system
+
+}  // namespace orvo

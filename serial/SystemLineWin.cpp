@@ -1,7 +1,13 @@
 // The serial line on Windows: a COM port opened exclusively and overlapped, set
-// with SetCommState and SetCommTimeouts; the reader waits with WaitCommEvent
-// (EV_RXCHAR, EV_ERR) beside the stop event, the writer with an overlapped
-// WriteFile beside it.
+// with SetCommState and SetCommTimeouts; the reader waits for the first byte with
+// an overlapped one-byte ReadFile beside the stop event, then takes what the driver
+// holds; the writer waits for an overlapped WriteFile beside the stop event.
+//
+// The reader does not wait with WaitCommEvent: under wine (our test bed) a pending
+// WaitCommEvent on a COM port ends "aborted" again and again while the line is
+// idle, and a read with ReadIntervalTimeout = ReadTotalTimeoutMultiplier = MAXDWORD
+// waits its whole total time instead of returning with the first byte. A read
+// without time-outs for one byte behaves the same on Windows and under wine.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -16,6 +22,8 @@
 #include "serial/SystemLine.h"
 #include "serial/WinText.h"
 
+namespace orvo {
+
 namespace serial_system {
 
 namespace {
@@ -24,10 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr DWORD kWaitTimeoutResult = WAIT_TIMEOUT;  // 258, logged for a write time-out
 constexpr DWORD kDriverQueueSize = 4096;
-// A wait that ends "aborted" while the port still answers is retried (wine ends
-// about one wait in 120 so, with nothing lost); this many in a row without a byte
-// in between mean the port is gone.
-constexpr int kAbortedWaitsTolerated = 50;
 
 const char kInvalidHandleText[] =
     "ERROR_INVALID_HANDLE, Likely that the Service Provider has closed the port.";
@@ -61,7 +65,9 @@ bool IsRemovalError(DWORD err) {
            err == ERROR_DEVICE_NOT_CONNECTED || err == ERROR_GEN_FAILURE;
 }
 
-int ErrnoForOpenFailure(DWORD err) {
+}  // namespace
+
+int OpenFailureReason(unsigned long err) {
     switch (err) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
@@ -81,6 +87,13 @@ int ErrnoForOpenFailure(DWORD err) {
             return EIO;
     }
 }
+
+bool RunningUnderWine() {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+namespace {
 
 void ConfigureLine(HANDLE h, uint32_t baudRate, uint32_t bits) {
     if (!::SetupComm(h, kDriverQueueSize, kDriverQueueSize)) {
@@ -112,11 +125,11 @@ void ConfigureLine(HANDLE h, uint32_t baudRate, uint32_t bits) {
     if (!::SetCommState(h, &dcb)) {
         CommLog(Win32ErrorLine(::GetLastError(), "SetCommState: "));
     }
-    // A read returns at once with what the driver holds: the reader waits with
-    // WaitCommEvent, and only reads what is there. Writes have no driver limit:
-    // the writer bounds its own wait.
+    // No time-outs: a read ends when it has the bytes it asked for. The reader
+    // asks for one byte and waits for it, then for exactly what the driver holds.
+    // Writes have no driver limit either: the writer bounds its own wait.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
     timeouts.WriteTotalTimeoutMultiplier = 0;
@@ -128,9 +141,6 @@ void ConfigureLine(HANDLE h, uint32_t baudRate, uint32_t bits) {
     // take the lines from them only. Ports without modem lines refuse them.
     (void)::EscapeCommFunction(h, SETDTR);
     (void)::EscapeCommFunction(h, SETRTS);
-    if (!::SetCommMask(h, EV_RXCHAR | EV_ERR)) {
-        CommLog(Win32ErrorLine(::GetLastError(), "SetCommMask: "));
-    }
     (void)::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
 }
 
@@ -138,17 +148,15 @@ void ConfigureLine(HANDLE h, uint32_t baudRate, uint32_t bits) {
 
 struct Line::Native {
     HANDLE port = INVALID_HANDLE_VALUE;
-    OVERLAPPED waitOv{};
     OVERLAPPED readOv{};
     OVERLAPPED writeOv{};
-    DWORD eventMask = 0;
-    bool waitPending = false;
-    int abortedWaits = 0;
+    uint8_t first = 0;  // the byte a pending read waits for
+    bool readPending = false;
     bool countersKept = true;
     LineErrorCounters counters;
 
     ~Native() {
-        for (OVERLAPPED* ov : {&waitOv, &readOv, &writeOv}) {
+        for (OVERLAPPED* ov : {&readOv, &writeOv}) {
             if (ov->hEvent != nullptr) {
                 ::CloseHandle(ov->hEvent);
             }
@@ -232,21 +240,20 @@ Line::Line(std::unique_ptr<Native> native) : native_(std::move(native)) {}
 
 Line::~Line() {
     Native& n = *native_;
-    if (n.waitPending) {
-        // The pending wait writes into waitOv: end it and see it end before the
-        // structure goes.
-        (void)::SetCommMask(n.port, 0);
-        (void)::CancelIoEx(n.port, &n.waitOv);
+    if (n.readPending) {
+        // The pending read writes into `first` and readOv: end it and see it end
+        // before they go.
+        (void)::CancelIoEx(n.port, &n.readOv);
         DWORD ignored = 0;
-        (void)::GetOverlappedResult(n.port, &n.waitOv, &ignored, TRUE);
-        n.waitPending = false;
+        (void)::GetOverlappedResult(n.port, &n.readOv, &ignored, TRUE);
+        n.readPending = false;
     }
     ::CloseHandle(n.port);
 }
 
 std::unique_ptr<Line> Line::Open(const std::string& path, uint32_t baudRate, uint32_t bits) {
     auto native = std::make_unique<Native>();
-    for (OVERLAPPED* ov : {&native->waitOv, &native->readOv, &native->writeOv}) {
+    for (OVERLAPPED* ov : {&native->readOv, &native->writeOv}) {
         ov->hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (ov->hEvent == nullptr) {
             CommLog(Win32ErrorLine(::GetLastError(), "Unable to CreateEvent: "));
@@ -260,7 +267,7 @@ std::unique_ptr<Line> Line::Open(const std::string& path, uint32_t baudRate, uin
         const DWORD err = ::GetLastError();
         const std::string prefix = "Unable to open " + path + ": ";
         CommLog(Win32ErrorLine(err, prefix.c_str()));
-        const int reason = ErrnoForOpenFailure(err);
+        const int reason = OpenFailureReason(err);
         if (reason == EBUSY) {
             CommLog(path + " is held by another program");
         }
@@ -281,46 +288,45 @@ std::unique_ptr<Line> Line::Open(const std::string& path, uint32_t baudRate, uin
 Line::ReadResult Line::Read(uint8_t* buffer, std::size_t capacity, int ms, const Event& stop) {
     Native& n = *native_;
     ReadResult result;
-    const auto lost = [&result](DWORD err, const char* prefix) {
+    const auto lost = [&result](DWORD err) {
         if (err == ERROR_INVALID_HANDLE) {
             CommLog(kInvalidHandleText);
             result.status = ReadStatus::Failed;
         } else {
+            // A removed adapter ends the pending read so (ERROR_OPERATION_ABORTED,
+            // ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_DEVICE_REMOVED, ...):
+            // the line is lost as when a tty hangs up.
             result.status = ReadStatus::Lost;
-            result.failure = Win32ErrorLine(err, prefix);
+            result.failure = Win32ErrorLine(
+                err, IsRemovalError(err) ? "Unable to HandleReadEvent: the device is gone: "
+                                         : "Unexpected ReadFile error: ");
         }
         return result;
     };
+    if (capacity == 0) {
+        return result;
+    }
 
-    long queued = 0;
-    if (!n.waitPending) {
+    std::size_t got = 0;
+    if (!n.readPending) {
         if (stop.IsSet()) {
             result.status = ReadStatus::Stop;
             return result;
         }
-        queued = n.Queued();
-        if (queued < 0) {
-            return lost(::GetLastError(), "Unexpected ReadFile error: ");
-        }
-        if (queued == 0) {
-            ::ResetEvent(n.waitOv.hEvent);
-            n.eventMask = 0;
-            if (!::WaitCommEvent(n.port, &n.eventMask, &n.waitOv)) {
-                const DWORD err = ::GetLastError();
-                if (err != ERROR_IO_PENDING) {
-                    return lost(err, "WaitCommEvent: ");
-                }
-                n.waitPending = true;
-            } else {
-                queued = n.Queued();  // the event came at once
-                if (queued <= 0) {
-                    return result;
-                }
+        ::ResetEvent(n.readOv.hEvent);
+        DWORD one = 0;
+        if (::ReadFile(n.port, &n.first, 1, &one, &n.readOv)) {
+            got = one;  // a byte was there already
+        } else {
+            const DWORD err = ::GetLastError();
+            if (err != ERROR_IO_PENDING) {
+                return lost(err);
             }
+            n.readPending = true;
         }
     }
-    if (n.waitPending) {
-        HANDLE both[2] = {H(stop.handle_), n.waitOv.hEvent};
+    if (n.readPending) {
+        HANDLE both[2] = {H(stop.handle_), n.readOv.hEvent};
         const DWORD r = ::WaitForMultipleObjects(2, both, FALSE, WaitMs(ms));
         if (r == WAIT_OBJECT_0) {
             result.status = ReadStatus::Stop;
@@ -334,49 +340,37 @@ Line::ReadResult Line::Read(uint8_t* buffer, std::size_t capacity, int ms, const
             result.status = ReadStatus::Failed;
             return result;
         }
-        DWORD ignored = 0;
-        const bool ok = ::GetOverlappedResult(n.port, &n.waitOv, &ignored, FALSE);
-        const DWORD err = ok ? ERROR_SUCCESS : ::GetLastError();
-        n.waitPending = false;
+        DWORD one = 0;
+        const bool ok = ::GetOverlappedResult(n.port, &n.readOv, &one, FALSE);
+        n.readPending = false;
         if (!ok) {
-            // Wine ends a wait "aborted" now and then with nothing lost; a removed
-            // adapter ends it so too, but then the port answers no more.
-            if (err == ERROR_OPERATION_ABORTED && n.Queued() >= 0 &&
-                ++n.abortedWaits <= kAbortedWaitsTolerated) {
-                return result;  // Timeout: the caller waits again
-            }
-            return lost(err, "Unexpected ReadFile error: ");
+            return lost(::GetLastError());
         }
-        queued = n.Queued();
-        if (queued < 0) {
-            return lost(::GetLastError(), "Unexpected ReadFile error: ");
-        }
-        if (queued == 0) {
-            return result;  // a line event without data: the caller looks at the counters
-        }
-    }
-
-    if (queued <= 0) {
-        return result;
-    }
-    const DWORD want =
-        static_cast<DWORD>(std::min<std::size_t>(capacity, static_cast<std::size_t>(queued)));
-    ::ResetEvent(n.readOv.hEvent);
-    DWORD got = 0;
-    if (!::ReadFile(n.port, buffer, want, &got, &n.readOv)) {
-        DWORD err = ::GetLastError();
-        if (err != ERROR_IO_PENDING) {
-            return lost(err, "Unexpected ReadFile error: ");
-        }
-        // The bytes are in the driver: the read completes without waiting for more.
-        if (!::GetOverlappedResult(n.port, &n.readOv, &got, TRUE)) {
-            return lost(::GetLastError(), "Unexpected ReadFile error: ");
-        }
+        got = one;
     }
     if (got == 0) {
         return result;
     }
-    n.abortedWaits = 0;
+    buffer[0] = n.first;
+
+    // The rest of what has arrived: exactly what the driver holds, so the read
+    // ends at once.
+    const long queued = n.Queued();
+    if (queued > 0 && capacity > 1) {
+        const DWORD want = static_cast<DWORD>(
+            std::min<std::size_t>(capacity - 1, static_cast<std::size_t>(queued)));
+        ::ResetEvent(n.readOv.hEvent);
+        DWORD more = 0;
+        if (!::ReadFile(n.port, buffer + 1, want, &more, &n.readOv)) {
+            const DWORD err = ::GetLastError();
+            if (err != ERROR_IO_PENDING || !::GetOverlappedResult(n.port, &n.readOv, &more, TRUE)) {
+                // The byte in hand still reaches the owner; the failure shows
+                // again on the next read.
+                more = 0;
+            }
+        }
+        got += more;
+    }
     result.status = ReadStatus::Data;
     result.count = got;
     return result;
@@ -450,6 +444,12 @@ CountersState Line::ReadErrorCounters(LineErrorCounters& out) {
     Native& n = *native_;
     if (!n.countersKept) {
         return CountersState::NotKept;
+    }
+    // While a read is pending the counters are those the last completed read
+    // brought (each one asks the driver, and counts its errors).
+    if (n.readPending) {
+        out = n.counters;
+        return CountersState::Counted;
     }
     if (n.Queued() < 0) {
         const DWORD err = ::GetLastError();
@@ -570,3 +570,5 @@ std::wstring DeviceNameFor(const std::string& port) {
 }
 
 }  // namespace serial_system
+
+}  // namespace orvo

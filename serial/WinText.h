@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace orvo {
+
 namespace serial_system {
 
 std::wstring Widen(const std::string& utf8);
@@ -13,5 +15,13 @@ std::string Win32ErrorText(unsigned long code);
 // "COM5" (any case) or "\\.\COM5" becomes the device name "\\.\COM5"; anything
 // else is taken as the system's name for the device as it is.
 std::wstring DeviceNameFor(const std::string& port);
+// The errno-style reason Line::Open reports for CreateFileW's error: ENOENT (no
+// such port), EBUSY (held by another program: Windows answers "access denied"),
+// EACCES, else EIO.
+int OpenFailureReason(unsigned long win32Error);
+// True when the program runs under wine (which opens a COM port more than once).
+bool RunningUnderWine();
 
 }  // namespace serial_system
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace orvo {
+
 TAboutForm::TAboutForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint) {
@@ -27,3 +29,5 @@ TAboutForm::TAboutForm(QWidget* owner)
     AboutOkBtn->setDefault(true);
     connect(AboutOkBtn, &QPushButton::clicked, this, [this] { done(1); });
 }
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 
 #include "ui/FormPlacement.h"
 
+namespace orvo {
+
 class TAboutForm : public TCenteredDialog {
     Q_OBJECT
   public:
@@ -10,3 +12,5 @@ class TAboutForm : public TCenteredDialog {
 
     QPushButton* AboutOkBtn;
 };
+
+}  // namespace orvo

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace orvo {
+
 const char* const kNoDisplayMessage =
     "orvo-fm: no display found; run it under xvfb-run, e.g. xvfb-run -a orvo-fm --port /dev/pts/N";
 
@@ -71,3 +73,5 @@ bool DisplayAvailable(const std::function<const char*(const char*)>& getenv,
     }
     return false;
 }
+
+}  // namespace orvo

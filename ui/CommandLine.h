@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvo {
+
 struct ProgramOptions {
     // Extra serial devices offered first in the settings dialog (--port PATH, repeatable).
     std::vector<std::string> ports;
@@ -31,3 +33,5 @@ bool DisplayAvailable(const std::function<const char*(const char*)>& getenv,
 
 extern const char* const kNoDisplayMessage;
 extern const char* const kUsageText;
+
+}  // namespace orvo

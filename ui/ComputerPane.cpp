@@ -14,6 +14,8 @@
 #include "ui/DragData.h"
 #include "ui/FormPlacement.h"
 
+namespace orvo {
+
 namespace {
 
 // The style's folder and file symbols, the same as in the phone pane.
@@ -242,3 +244,5 @@ TShellList::~TShellList() {
     setModel(nullptr);
     delete model_;
 }
+
+}  // namespace orvo

@@ -14,6 +14,8 @@
 class QAbstractFileIconProvider;
 class QFileSystemModel;
 
+namespace orvo {
+
 class TShellList : public QTreeView, public IComputerPane {
     Q_OBJECT
   public:
@@ -69,3 +71,5 @@ class TShellList : public QTreeView, public IComputerPane {
     // Tells when the folder shown is removed: the pane goes to the nearest one above.
     QFileSystemWatcher folderWatch_;
 };
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+namespace orvo {
+
 const char* const kPhoneNamesMimeType = "application/x-orvo-phone-names";
 
 QStringList LocalPaths(const QMimeData* data) {
@@ -44,3 +46,5 @@ std::vector<Bytes> PhoneNames(const QMimeData* data) {
     }
     return names;
 }
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 
 class QMimeData;
 
+namespace orvo {
+
 // The MIME type of phone names (CP1251 bytes) dragged out of the phone pane.
 extern const char* const kPhoneNamesMimeType;
 
@@ -18,3 +20,5 @@ QStringList LocalPaths(const QMimeData* data);
 QMimeData* PhoneNamesMimeData(const std::vector<Bytes>& names);
 // The phone names the data carries; empty when it carries none.
 std::vector<Bytes> PhoneNames(const QMimeData* data);
+
+}  // namespace orvo

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvo {
+
 TFileExistForm::TFileExistForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
@@ -45,3 +47,5 @@ int TFileExistForm::Ask(const QString& oldName, QString& newName) {
     newName = NewName->text();
     return result;
 }
+
+}  // namespace orvo

@@ -6,6 +6,8 @@
 
 class QLineEdit;
 
+namespace orvo {
+
 class TFileExistForm : public TCenteredDialog {
     Q_OBJECT
   public:
@@ -27,3 +29,5 @@ class TFileExistForm : public TCenteredDialog {
     // puts the edited text into newName.
     int Ask(const QString& oldName, QString& newName);
 };
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 
+namespace orvo {
+
 TFormAction::TFormAction(const QString& text, QObject* parent) : QAction(text, parent) {}
 
 void TFormAction::SetHint(const QString& hint) {
@@ -99,3 +101,5 @@ QString KeyList(const QList<KeyListEntry>& entries, int width) {
     }
     return text + line;
 }
+
+}  // namespace orvo

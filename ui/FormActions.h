@@ -12,6 +12,8 @@
 
 class QAbstractButton;
 
+namespace orvo {
+
 class TFormAction : public QAction {
     Q_OBJECT
   public:
@@ -50,3 +52,5 @@ KeyListEntry KeyEntryOf(const TFormAction* action);
 // The key list: "keys - words" entries in order, joined by "; " (the same entry
 // once), in lines of at most width characters, ended with ".".
 QString KeyList(const QList<KeyListEntry>& entries, int width = 75);
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 #include <QWindow>
 #include <cmath>
 
+namespace orvo {
+
 TCenteredDialog::TCenteredDialog(QWidget* owner, Qt::WindowFlags flags)
     : QDialog(nullptr, flags), owner_(owner) {}
 
@@ -91,3 +93,5 @@ void UseReportView(QTreeView* view) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
 }
+
+}  // namespace orvo

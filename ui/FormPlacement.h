@@ -9,6 +9,8 @@ class QLabel;
 class QTreeView;
 class QPushButton;
 
+namespace orvo {
+
 class TCenteredDialog : public QDialog {
     Q_OBJECT
   public:
@@ -44,3 +46,5 @@ void SetHint(QWidget* widget, const QString& hint);
 
 // A flat report list: no tree decoration, whole rows, several rows selectable.
 void UseReportView(QTreeView* view);
+
+}  // namespace orvo

@@ -46,6 +46,8 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
+namespace orvo {
+
 namespace {
 
 // Message boxes are not children of the main window (a disabled main window would
@@ -439,7 +441,7 @@ void TForm1::FormCreate() {
         }
         std::string reason;
         if (link_->Open(Comm321->CommPort, Comm321->BaudRate, reason)) {
-            ::InitialisePhone(session_);
+            orvo::InitialisePhone(session_);
             break;
         }
         MessageBox(reason.empty() ? tr("Невозможно открыть порт").toStdString()
@@ -558,27 +560,27 @@ void TForm1::TraceLine1Click(bool on) {
 
 // The operation buttons: each turns the panes' selections into a job.
 void TForm1::CopyToPhoneBtnClick() {
-    Guarded([this] { ::UploadSelectedFiles(session_); });
+    Guarded([this] { orvo::UploadSelectedFiles(session_); });
 }
 
 void TForm1::CopyToCompBtnClick() {
-    Guarded([this] { ::DownloadSelectedFiles(session_); });
+    Guarded([this] { orvo::DownloadSelectedFiles(session_); });
 }
 
 void TForm1::DeleteBtnClick() {
-    Guarded([this] { ::EraseSelectedFiles(session_); });
+    Guarded([this] { orvo::EraseSelectedFiles(session_); });
 }
 
 void TForm1::RenameBtnClick() {
-    Guarded([this] { ::RenameSelectedFile(session_); });
+    Guarded([this] { orvo::RenameSelectedFile(session_); });
 }
 
 void TForm1::RescanBtnClick() {
-    Guarded([this] { ::RereadFolder(session_); });
+    Guarded([this] { orvo::RereadFolder(session_); });
 }
 
 void TForm1::CompileJava1Click() {
-    Guarded([this] { ::RebuildJavaRegistry(session_); });
+    Guarded([this] { orvo::RebuildJavaRegistry(session_); });
 }
 
 void TForm1::ParentCompBtnClick() {
@@ -586,19 +588,15 @@ void TForm1::ParentCompBtnClick() {
 }
 
 void TForm1::ParentPhoneBtnClick() {
-    Guarded([this] { ::OpenParentFolder(session_); });
+    Guarded([this] { orvo::OpenParentFolder(session_); });
 }
 
 void TForm1::ListPhoneDblClick() {
-    Guarded([this] { ::OpenSelectedFolder(session_); });
+    Guarded([this] { orvo::OpenSelectedFolder(session_); });
 }
 
 void TForm1::Timer1Timer() {
-    Guarded([this] { ::WatchdogExpired(session_); });
-}
-
-void TForm1::SetManualClock(bool manual) {
-    Timer1->blockSignals(manual);
+    Guarded([this] { orvo::WatchdogExpired(session_); });
 }
 
 void TForm1::Guarded(const std::function<void()>& handler) {
@@ -794,7 +792,7 @@ void TForm1::OpenPhoneItem() {
             return;
         ListPhone->clearSelection();
         ListPhone->SetSelected(row, true);
-        ::OpenSelectedFolder(session_);
+        orvo::OpenSelectedFolder(session_);
     });
 }
 
@@ -828,7 +826,7 @@ void TForm1::UploadDropped(const QStringList& paths) {
         WorkList work = SelectedComputerFiles(session_);
         work.localPaths.clear();
         for (const QString& p : paths) work.localPaths.push_back(p.toStdString());
-        ::UploadFiles(session_, std::move(work));
+        orvo::UploadFiles(session_, std::move(work));
     });
 }
 
@@ -854,7 +852,7 @@ void TForm1::DownloadDropped(const std::vector<Bytes>& names, const QString& fol
             if (session_.Source)
                 session_.Source->Refresh();
         };
-        ::DownloadFiles(session_, std::move(work));
+        orvo::DownloadFiles(session_, std::move(work));
     });
 }
 
@@ -926,3 +924,5 @@ QString TForm1::IdleStatus() const {
     }
     return Words(session_.MainWindow.StatusText);
 }
+
+}  // namespace orvo

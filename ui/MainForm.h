@@ -21,6 +21,9 @@ class QToolButton;
 class QMenu;
 class QPushButton;
 class QTimer;
+
+namespace orvo {
+
 class PhoneLink;
 class TAboutForm;
 class TComm32;
@@ -146,10 +149,6 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // The pane the keyboard was in last (where it returns after an operation).
     QWidget* LastPane() const { return lastPane_; }
 
-    // The program's grip on the clock: when manual, Timer1 still runs as the
-    // watchdog model says but its expiry is not acted on; a test calls Timer1Timer.
-    void SetManualClock(bool manual);
-
     // Size of the client area between menu and status bar that the design positions
     // refer to; anchored controls keep their distances to its edges.
     static constexpr int kDesignWidth = 592;
@@ -210,3 +209,5 @@ class TForm1 : public QMainWindow, public IUserInterface {
 
 // Shows a message box with one OK button over owner (which may be disabled).
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption);
+
+}  // namespace orvo

@@ -13,6 +13,8 @@
 #include "engine/PhoneJobs.h"
 #include "ui/MainForm.h"
 
+namespace orvo {
+
 namespace {
 
 // Captions of the jobs' dialogs and boxes, translated when they are shown.
@@ -226,3 +228,5 @@ void TPhoneJobsMenu::ShowSummary(const QString& caption, const QString& done,
         this, [this, caption, text = lastSummary] { ShowMessageBox(&form_, text, caption); },
         Qt::QueuedConnection);
 }
+
+}  // namespace orvo

@@ -12,6 +12,9 @@
 #include "engine/Session.h"
 
 class QAction;
+
+namespace orvo {
+
 class TForm1;
 class BackupManifest;
 
@@ -52,3 +55,5 @@ class TPhoneJobsMenu : public QObject {
     TForm1& form_;
     std::unique_ptr<BackupManifest> manifest_;  // the running backup's list
 };
+
+}  // namespace orvo

@@ -15,6 +15,8 @@
 #include "ui/DragData.h"
 #include "ui/FormPlacement.h"
 
+namespace orvo {
+
 TPhoneRows::TPhoneRows(QObject* parent)
     : QAbstractTableModel(parent),
       collator_(QLocale(QLocale::English, QLocale::UnitedStates)),
@@ -44,7 +46,7 @@ void TPhoneRows::Clear() {
 
 int TPhoneRows::Add(const Bytes& caption, const std::string& sizeText, int image) {
     BeginFilling();
-    Row row{caption, ::DisplayText(caption), QString::fromStdString(sizeText), image};
+    Row row{caption, orvo::DisplayText(caption), QString::fromStdString(sizeText), image};
     // Binary search for the first row that sorts after the new caption.
     std::size_t lo = 0;
     std::size_t hi = rows_.size();
@@ -146,7 +148,7 @@ TPhoneList::TPhoneList(QWidget* parent) : QTreeView(parent), rows_(new TPhoneRow
 }
 
 QString TPhoneList::DisplayText(const Bytes& caption) {
-    return ::DisplayText(caption);
+    return orvo::DisplayText(caption);
 }
 
 void TPhoneList::Clear() {
@@ -275,3 +277,5 @@ void TPhoneList::startDrag(Qt::DropActions) {
     drag->setMimeData(PhoneNamesMimeData(names));
     drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
+
+}  // namespace orvo

@@ -14,6 +14,8 @@
 
 #include "engine/Session.h"
 
+namespace orvo {
+
 class TPhoneRows : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -102,3 +104,5 @@ class TPhoneList : public QTreeView, public IPhonePane {
     QModelIndex Index(int index) const;
     TPhoneRows* rows_;
 };
+
+}  // namespace orvo

@@ -13,6 +13,8 @@
 #include "engine/FileOperations.h"
 #include "engine/Session.h"
 
+namespace orvo {
+
 namespace {
 
 QProgressBar* MakeBar(QWidget* parent, int left, int top, int width, int height, const char* name) {
@@ -136,7 +138,7 @@ void TProcessForm::Render(const ProgressModel& model) {
 
 void TProcessForm::AbortBtnClick() {
     try {
-        ::RequestAbort(session_);
+        orvo::RequestAbort(session_);
     } catch (const std::exception& e) {
         QMessageBox box(QMessageBox::NoIcon, tr("Ошибка"), QString::fromUtf8(e.what()),
                         QMessageBox::Ok, this);
@@ -147,3 +149,5 @@ void TProcessForm::AbortBtnClick() {
 void TProcessForm::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
+
+}  // namespace orvo

@@ -12,6 +12,9 @@
 #include "ui/FormPlacement.h"
 
 class QProgressBar;
+
+namespace orvo {
+
 struct Session;
 struct ProgressModel;
 
@@ -53,3 +56,5 @@ class TProcessForm : public TCenteredDialog, public IProgressSink {
     TransferMeter meter_;
     QTimer* rateTimer_;
 };
+
+}  // namespace orvo

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace orvo {
+
 TRenameForm::TRenameForm(QWidget* owner)
     : TCenteredDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint) {
@@ -32,3 +34,5 @@ int TRenameForm::Ask(QString& name) {
         name = RenName->text();
     return result;
 }
+
+}  // namespace orvo

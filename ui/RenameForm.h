@@ -5,6 +5,8 @@
 
 class QLineEdit;
 
+namespace orvo {
+
 class TRenameForm : public TCenteredDialog {
     Q_OBJECT
   public:
@@ -18,3 +20,5 @@ class TRenameForm : public TCenteredDialog {
     // the edited text into name on OK.
     int Ask(QString& name);
 };
+
+}  // namespace orvo

@@ -18,6 +18,8 @@
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 
+namespace orvo {
+
 namespace {
 
 constexpr int kDescriptionRole = Qt::UserRole + 1;
@@ -249,3 +251,5 @@ void TSettingsForm::CancelSetBtnClick() {
 void TSettingsForm::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
+
+}  // namespace orvo

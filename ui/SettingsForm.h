@@ -15,6 +15,9 @@
 
 class QComboBox;
 class QToolButton;
+
+namespace orvo {
+
 class TComm32;
 
 class TSettingsForm : public TCenteredDialog {
@@ -77,3 +80,5 @@ class TSettingsForm : public TCenteredDialog {
     bool preselected_ = false;  // the remembered port was chosen
     bool userChose_ = false;    // the user picked or typed a port
 };
+
+}  // namespace orvo

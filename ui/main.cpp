@@ -16,6 +16,8 @@
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
 
+using namespace orvo;
+
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv, argv + argc);
     const ProgramOptions options = ParseCommandLine(args);

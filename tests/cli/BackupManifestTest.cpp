@@ -9,6 +9,8 @@
 #include "app/MessageTexts.h"
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 TEST(BackupManifest, ResumeTrustsOnlyListedFilesWhoseBytesAreUnchanged) {
     QTemporaryDir dir;
     std::string error;

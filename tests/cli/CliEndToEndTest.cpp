@@ -10,6 +10,8 @@
 
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 namespace {
 
 class CliTest : public ::testing::Test {

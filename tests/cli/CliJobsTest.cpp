@@ -13,6 +13,8 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/SmallDisk.h"
 
+using namespace orvo;
+
 namespace {
 
 // Every file below dir (relative path -> bytes).

@@ -12,6 +12,8 @@
 
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 namespace {
 
 class CliLanguage : public ::testing::Test {

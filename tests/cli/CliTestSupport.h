@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+namespace orvo {
+
 class Emulator {
   public:
     ~Emulator() { Kill(); }
@@ -122,3 +124,5 @@ inline std::string HostBytes(const QString& transcript) {
     }
     return out;
 }
+
+}  // namespace orvo

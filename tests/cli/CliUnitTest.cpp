@@ -9,6 +9,8 @@
 #include "cli/Outcome.h"
 #include "engine/FolderCache.h"
 
+using namespace orvo;
+
 TEST(FolderPaths, MatchTheStandardFolderNamesNotTheSlashes) {
     auto root = SeedStandardFolders();
     PhoneNode* menu = FindFolderByPath(root.get(), "Images/OnOff/Menu Images");

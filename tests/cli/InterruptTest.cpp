@@ -21,6 +21,8 @@
 #include "protocol/TraceFormat.h"
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 namespace {
 
 // Polls until done() holds; false after ms.

@@ -11,6 +11,8 @@
 #include "app/MessageTexts.h"
 #include "app/TransferMeter.h"
 
+using namespace orvo;
+
 namespace {
 
 bool HasCyrillic(const QString& text) {

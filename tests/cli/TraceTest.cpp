@@ -15,6 +15,8 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tools/emulator/PhoneEmulatorReplay.h"
 
+using namespace orvo;
+
 namespace {
 
 // The emulator in --replay mode: its status and stderr once it has ended.

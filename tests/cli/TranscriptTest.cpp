@@ -14,6 +14,8 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/Fakes.h"
 
+using namespace orvo;
+
 namespace {
 
 // One start of the program: settings, "Старт", the caching pass, a double-click

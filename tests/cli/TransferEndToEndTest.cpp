@@ -8,6 +8,8 @@
 
 #include "tests/cli/CliTestSupport.h"
 
+using namespace orvo;
+
 namespace {
 
 // Random bytes strewn with the phone's replies and the read marker, one of them

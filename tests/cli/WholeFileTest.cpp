@@ -9,6 +9,8 @@
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/SmallDisk.h"
 
+using namespace orvo;
+
 namespace {
 
 QStringList Entries(const QString& dir) {

@@ -14,6 +14,8 @@
 #include "engine/ReceiveHandler.h"
 #include "engine/Session.h"
 
+namespace orvo {
+
 namespace prototest {
 
 // A private folder for the files of one test, removed afterwards.
@@ -69,3 +71,5 @@ inline void CountingBatchStep(Session&) {
 }
 
 }  // namespace prototest
+
+}  // namespace orvo

@@ -42,6 +42,8 @@
 #include "tests/support/Fakes.h"
 #include "tools/emulator/PhoneEmulator.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -15,6 +15,8 @@
 #include "serial/Misc.h"
 #include "tests/serial/PtyFixture.h"
 
+using namespace orvo;
+
 using namespace serial_test;
 using Clock = std::chrono::steady_clock;
 

@@ -21,6 +21,8 @@
 
 #include "serial/Comm32.h"
 
+namespace orvo {
+
 namespace serial_test {
 
 constexpr int kWaitMs = 10000;
@@ -208,3 +210,5 @@ inline std::string EveryByteValue(int repeats) {
 }
 
 }  // namespace serial_test
+
+}  // namespace orvo

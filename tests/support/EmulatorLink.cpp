@@ -2,6 +2,8 @@
 
 #include "engine/ReceiveHandler.h"
 
+namespace orvo {
+
 EmulatorLink::EmulatorLink(Session& s) : s_(s) {
     phone.Output = [this](const std::string& chunk) { pending.push_back(chunk); };
 }
@@ -40,3 +42,5 @@ EmulatorRig::EmulatorRig() {
     s.PhonePane = &pane;
     s.Source = &source;
 }
+
+}  // namespace orvo

@@ -9,6 +9,8 @@
 #include "tests/support/Fakes.h"
 #include "tools/emulator/PhoneEmulator.h"
 
+namespace orvo {
+
 class EmulatorLink : public IPort {
   public:
     explicit EmulatorLink(Session& s);
@@ -41,3 +43,5 @@ struct EmulatorRig {
     FakeComputerPane source;
     PhoneEmulator& phone() { return link.phone; }
 };
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace orvo {
+
 bool RecordingPort::Write(const void* data, uint16_t length) {
     writes.emplace_back(static_cast<const char*>(data), length);
     return true;
@@ -158,3 +160,5 @@ std::string GetFile(const std::string& path) {
     all << in.rdbuf();
     return all.str();
 }
+
+}  // namespace orvo

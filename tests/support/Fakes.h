@@ -14,6 +14,8 @@
 
 class PhoneEmulator;
 
+namespace orvo {
+
 // A state without replies of its own: the engine leaves what arrives in the buffer,
 // so a test can look at it.
 constexpr OperationState kUnscannedState = static_cast<OperationState>(7);
@@ -135,3 +137,5 @@ struct TestRig {
 // missing).
 void PutFile(const std::string& path, const std::string& data);
 std::string GetFile(const std::string& path);
+
+}  // namespace orvo

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace orvo {
+
 namespace {
 const char kFiller[] = "/.filler";
 }
@@ -63,3 +65,5 @@ void SmallDisk::Fill(std::size_t) {}
 void SmallDisk::Free() {}
 
 #endif
+
+}  // namespace orvo

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace orvo {
+
 class SmallDisk {
   public:
     explicit SmallDisk(std::size_t bytes);
@@ -28,3 +30,5 @@ class SmallDisk {
     if (!(disk).Mounted())                                                             \
     GTEST_SKIP() << "a small tmpfs cannot be mounted here (the test needs root); the " \
                     "full-disk case is not checked"
+
+}  // namespace orvo

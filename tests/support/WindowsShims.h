@@ -7,7 +7,6 @@
 #include <direct.h>
 #include <io.h>
 #include <stdlib.h>
-#include <windows.h>
 
 #include <cstring>
 #include <random>

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -27,6 +29,8 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
+namespace orvo {
+
 // What a screen reader hears of a widget: its accessible name and description.
 inline QString AccessibleName(QObject* o) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
@@ -37,10 +41,22 @@ inline QString AccessibleDescription(QObject* o) {
     return a ? a->text(QAccessible::Description) : QString();
 }
 
-// The window's child of that object name and type, or null.
+// The widget or action of that object name and type under root (the tests find
+// the window's parts by their names); a missing one ends the test program.
 template <class T>
-T* Named(QObject* root, const char* name) {
-    return root->findChild<T*>(QString::fromLatin1(name));
+T* Named(const QObject* root, const char* name) {
+    T* found = root->findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        std::fprintf(stderr, "no object named %s of the type asked for\n", name);
+        std::abort();
+    }
+    return found;
+}
+
+// The window's watchdog runs as the program's but its expiry is not acted on: a
+// test gives the expiries itself (Timer1Timer). The program's clock when false.
+inline void ManualClock(TForm1& form, bool manual) {
+    form.Timer1->blockSignals(manual);
 }
 
 // Runs the event loop until cond holds or ms have passed.
@@ -224,7 +240,7 @@ struct ProgramRig {
         o.ports = ports.empty() ? std::vector<std::string>{emulator.pty} : ports;
         form = std::make_unique<TForm1>(o);
         form->OnExit = [this] { exited = true; };
-        form->SetManualClock(true);
+        ManualClock(*form, true);
         port = std::make_unique<RecordingPort>(form->Comm321);
         form->session().Port = port.get();
         // The watchdog's expiries are the test's to give, except the quiet time
@@ -261,7 +277,11 @@ struct ProgramRig {
     QElapsedTimer quiet;
 
     Session& s() { return form->session(); }
-    TPhoneList* pane() { return form->ListPhone; }
+    template <class T>
+    T* Get(const char* name) {
+        return Named<T>(form.get(), name);
+    }
+    TPhoneList* pane() { return Get<TPhoneList>("ListPhone"); }
     std::vector<std::string> Captions() {
         std::vector<std::string> out;
         for (int i = 0; i < pane()->Count(); ++i) {
@@ -304,3 +324,5 @@ inline std::string CachingPassListings() {
     }
     return out;
 }
+
+}  // namespace orvo

@@ -47,6 +47,8 @@
 #define PHONE_EMULATOR_PATH "phone-emulator"
 #endif
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

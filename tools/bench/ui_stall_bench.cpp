@@ -28,6 +28,8 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ComputerPane.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -10,6 +10,11 @@
 
 #include "protocol/TraceFormat.h"
 
+// The emulator keeps its own code outside the project namespace.
+using orvo::EscapeTraceBytes;
+using orvo::ParseTrace;
+using orvo::TraceRecord;
+
 // The programs take a block of received bytes once the line has been quiet this
 // long, so a recorded block's time is that much after the phone's last byte.
 constexpr long long kTraceBlockWaitMicros = 25000;

@@ -28,6 +28,8 @@
 #include "ui/RenameForm.h"
 #include "ui/SettingsForm.h"
 
+using namespace orvo;
+
 namespace {
 
 void Save(QWidget* w, const QDir& dir, const char* file) {

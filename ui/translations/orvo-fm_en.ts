@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
-    <name>TAboutForm</name>
+    <name>orvo::TAboutForm</name>
     <message>
         <source>О программе</source>
         <translation>About</translation>
@@ -21,7 +21,7 @@
     </message>
 </context>
 <context>
-    <name>TFileExistForm</name>
+    <name>orvo::TFileExistForm</name>
     <message>
         <source>Файл существует</source>
         <translation>File exists</translation>
@@ -56,7 +56,7 @@
     </message>
 </context>
 <context>
-    <name>TForm1</name>
+    <name>orvo::TForm1</name>
     <message>
         <source>Перейти в папку выше на компьютере</source>
         <translation>Go to the parent folder on the computer</translation>
@@ -378,7 +378,7 @@ Files can be dragged between the panes, and from other programs onto the phone p
     </message>
 </context>
 <context>
-    <name>TPhoneJobsMenu</name>
+    <name>orvo::TPhoneJobsMenu</name>
     <message>
         <source>Резервная копия телефона</source>
         <translation>Phone backup</translation>
@@ -485,7 +485,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TProcessForm</name>
+    <name>orvo::TProcessForm</name>
     <message>
         <source>Передача данных...</source>
         <translation>Transferring data...</translation>
@@ -524,7 +524,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TRenameForm</name>
+    <name>orvo::TRenameForm</name>
     <message>
         <source>Переименовать</source>
         <translation>Rename</translation>
@@ -543,7 +543,7 @@ Not done (%1):</translation>
     </message>
 </context>
 <context>
-    <name>TSettingsForm</name>
+    <name>orvo::TSettingsForm</name>
     <message>
         <source>Выберите ваш COM порт</source>
         <translation>Choose your COM port</translation>

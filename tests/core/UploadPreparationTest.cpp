@@ -17,6 +17,8 @@
 #include "phonefs/PhoneTree.h"
 #include "tests/support/Fakes.h"
 
+using namespace orvo;
+
 namespace fs = std::filesystem;
 
 namespace {

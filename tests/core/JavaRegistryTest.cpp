@@ -1,14 +1,15 @@
 // Rebuilding "suites.utf" and "suitesName.utf" from the java folder's list.
-#include "engine/JavaRegistry.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "engine/FolderCache.h"
+#include "engine/JavaRegistry.h"
 #include "engine/ReceiveHandler.h"
 #include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "tests/support/Fakes.h"
+
+using namespace orvo;
 
 namespace {
 

@@ -1,10 +1,12 @@
 // Names between the phone's UTF-8 and the model's CP1251.
-#include "phonefs/CodePage.h"
-
 #include <gtest/gtest.h>
+
+#include "phonefs/CodePage.h"
 #ifndef _WIN32
 #include <iconv.h>
 #endif
+
+using namespace orvo;
 
 namespace {
 

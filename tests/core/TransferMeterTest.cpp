@@ -8,6 +8,8 @@
 #include "app/PortDescriptions.h"
 #include "app/TransferMeter.h"
 
+using namespace orvo;
+
 namespace {
 
 TEST(TransferMeter, SpeedAndTimeLeftFollowTheCountsAndTheClock) {

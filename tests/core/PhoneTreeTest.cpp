@@ -1,11 +1,12 @@
 // The phone folder tree: names, lists, cuts, the pane and the Rescan button.
-#include "phonefs/PhoneTree.h"
-
 #include <gtest/gtest.h>
 #include <pthread.h>
 
 #include "engine/Navigation.h"
+#include "phonefs/PhoneTree.h"
 #include "tests/support/Fakes.h"
+
+using namespace orvo;
 
 namespace {
 

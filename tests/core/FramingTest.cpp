@@ -1,7 +1,9 @@
 // Where the serial component may hand the phone's bytes over before the quiet gap.
+#include <gtest/gtest.h>
+
 #include "protocol/Framing.h"
 
-#include <gtest/gtest.h>
+using namespace orvo;
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 std::string Repeat(const std::string& s, int n) {
@@ -81,7 +83,7 @@ TEST(StartUp, SilentPhoneGetsTwelveResetsThenSettingsAgain) {
     ASSERT_TRUE(WaitUntil([&] { return rig.port->sent == "ATZ\r\n"; }));
     // Waking: the window takes no input, the watchdog runs at one second.
     EXPECT_FALSE(rig.form->isEnabled());
-    EXPECT_EQ(rig.form->StatusPanel->text().toStdString(), "Инициализируем телефон");
+    EXPECT_EQ(rig.Get<QLabel>("StatusPanel")->text().toStdString(), "Инициализируем телефон");
     EXPECT_TRUE(rig.form->Timer1->isActive());
     EXPECT_EQ(rig.form->Timer1->interval(), 1000);
 
@@ -189,7 +191,7 @@ TEST(StartUp, SettingsMenuClosesThePortAndANewStartRebuildsTheTree) {
         ModalAnswerer::Press(w, "Start");
     });
     const int portsAtStart = rig.form->SettingsForm->SelCom->count();
-    rig.form->Settings1->trigger();
+    rig.Get<QAction>("Settings1")->trigger();
     // The reset goes out; the pass follows once the line is quiet after its answer.
     ASSERT_TRUE(WaitUntil([&] { return rig.port->sent.size() >= 5; }));
     ASSERT_TRUE(rig.WaitReady());

@@ -8,6 +8,8 @@
 #include "ui/ComputerPane.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 class Navigation : public ::testing::Test {
@@ -40,12 +42,12 @@ TEST_F(Navigation, IntoFoldersAndBackWithoutTalkingToThePhone) {
     // The model keeps the phone's names in CP1251; the row gives back those bytes.
     EXPECT_EQ(rig.pane()->Caption(rig.Row("Звонок.mid")), "\xC7\xE2\xEE\xED\xEE\xEA.mid");
 
-    rig.form->ParentPhoneBtn->click();
+    rig.Get<QPushButton>("ParentPhoneBtn")->click();
     EXPECT_EQ(Folder(), "Sounds");
-    rig.form->ParentPhoneBtn->click();
+    rig.Get<QPushButton>("ParentPhoneBtn")->click();
     EXPECT_EQ(rig.s().CurrentFolder, rig.s().PhoneTree.get());
     EXPECT_EQ(rig.Captions(), root);
-    rig.form->ParentPhoneBtn->click();  // at the root: nothing
+    rig.Get<QPushButton>("ParentPhoneBtn")->click();  // at the root: nothing
     EXPECT_EQ(rig.s().CurrentFolder, rig.s().PhoneTree.get());
     EXPECT_EQ(rig.Captions(), root);
     EXPECT_EQ(rig.port->sent, "");
@@ -68,7 +70,7 @@ TEST_F(Navigation, RescanRelistsAFolderAndRecachesAtTheRoot) {
     DoubleClickRow("Sounds");
     DoubleClickRow("My Sounds");
     rig.port->sent.clear();
-    rig.form->RescanBtn->click();
+    rig.Get<QPushButton>("RescanBtn")->click();
     EXPECT_FALSE(rig.form->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return rig.form->isEnabled(); }));
     EXPECT_EQ(rig.port->sent, "AT+FSDL=\"T\"\r\n");
@@ -77,15 +79,15 @@ TEST_F(Navigation, RescanRelistsAFolderAndRecachesAtTheRoot) {
     EXPECT_FALSE(rig.form->ProcessForm->isVisible());
 
     // A container folder is not re-read.
-    rig.form->ParentPhoneBtn->click();
+    rig.Get<QPushButton>("ParentPhoneBtn")->click();
     rig.port->sent.clear();
-    rig.form->RescanBtn->click();
+    rig.Get<QPushButton>("RescanBtn")->click();
     EXPECT_EQ(rig.port->sent, "");
     EXPECT_TRUE(rig.form->isEnabled());
 
-    rig.form->ParentPhoneBtn->click();
+    rig.Get<QPushButton>("ParentPhoneBtn")->click();
     const PhoneNode* before = rig.s().PhoneTree.get();
-    rig.form->RescanBtn->click();
+    rig.Get<QPushButton>("RescanBtn")->click();
     ASSERT_TRUE(WaitUntil([&] { return rig.s().PhoneTree.get() != before; }));
     ASSERT_TRUE(rig.WaitReady());
     EXPECT_EQ(rig.port->sent, CachingPassListings());
@@ -94,27 +96,28 @@ TEST_F(Navigation, RescanRelistsAFolderAndRecachesAtTheRoot) {
 
 TEST_F(Navigation, WideningKeepsThePhonePaneWidth) {
     TForm1& f = *rig.form;
-    const int sourceWidth = f.Source->width();
-    const int deleteX = f.DeleteBtn->x();
+    const int sourceWidth = Named<TShellList>(&f, "Source")->width();
+    const int deleteX = Named<QPushButton>(&f, "DeleteBtn")->x();
     f.resize(1200, 600);
     ASSERT_TRUE(WaitUntil([&] { return f.width() == 1200; }));
     QWidget* client = f.centralWidget();
-    EXPECT_EQ(f.ListPhone->width(), 368);
-    EXPECT_EQ(f.ListPhone->geometry().right(), client->width() - 1);
-    EXPECT_EQ(f.ParentPhoneBtn->width(), 369);
-    EXPECT_EQ(f.Source->width(), sourceWidth + 600);
-    EXPECT_EQ(f.DeleteBtn->x(), deleteX + 600);
-    EXPECT_EQ(f.DeleteBtn->width(), 65);
-    EXPECT_EQ(f.CopyToPhoneBtn->x(), 0);
-    EXPECT_EQ(f.CopyToPhoneBtn->width(), 97 + client->width() - TForm1::kDesignWidth);
+    EXPECT_EQ(Named<TPhoneList>(&f, "ListPhone")->width(), 368);
+    EXPECT_EQ(Named<TPhoneList>(&f, "ListPhone")->geometry().right(), client->width() - 1);
+    EXPECT_EQ(Named<QPushButton>(&f, "ParentPhoneBtn")->width(), 369);
+    EXPECT_EQ(Named<TShellList>(&f, "Source")->width(), sourceWidth + 600);
+    EXPECT_EQ(Named<QPushButton>(&f, "DeleteBtn")->x(), deleteX + 600);
+    EXPECT_EQ(Named<QPushButton>(&f, "DeleteBtn")->width(), 65);
+    EXPECT_EQ(Named<QPushButton>(&f, "CopyToPhoneBtn")->x(), 0);
+    EXPECT_EQ(Named<QPushButton>(&f, "CopyToPhoneBtn")->width(),
+              97 + client->width() - TForm1::kDesignWidth);
     // Taller: both panes grow, the buttons move down.
-    const int paneHeight = f.ListPhone->height();
-    const int buttonsY = f.RescanBtn->y();
+    const int paneHeight = Named<TPhoneList>(&f, "ListPhone")->height();
+    const int buttonsY = Named<QPushButton>(&f, "RescanBtn")->y();
     f.resize(1200, 700);
     ASSERT_TRUE(WaitUntil([&] { return f.height() == 700; }));
-    EXPECT_EQ(f.ListPhone->height(), paneHeight + 100);
-    EXPECT_EQ(f.Source->height(), paneHeight + 100);
-    EXPECT_EQ(f.RescanBtn->y(), buttonsY + 100);
+    EXPECT_EQ(Named<TPhoneList>(&f, "ListPhone")->height(), paneHeight + 100);
+    EXPECT_EQ(Named<TShellList>(&f, "Source")->height(), paneHeight + 100);
+    EXPECT_EQ(Named<QPushButton>(&f, "RescanBtn")->y(), buttonsY + 100);
     // The size limits.
     f.resize(2000, 2000);
     EXPECT_TRUE(WaitUntil([&] { return f.size() == QSize(1200, 840); })) << f.width();
@@ -123,14 +126,14 @@ TEST_F(Navigation, WideningKeepsThePhonePaneWidth) {
 }
 
 TEST_F(Navigation, ComputerPaneGoesUpToTheRootAndNoFurther) {
-    TShellList* source = rig.form->Source;
+    TShellList* source = rig.Get<TShellList>("Source");
     EXPECT_EQ(source->FolderPath(), QDir::homePath().toStdString());
     ASSERT_TRUE(source->SetFolder(QStringLiteral("/usr/share")));
-    rig.form->ParentCompBtn->click();
+    rig.Get<QPushButton>("ParentCompBtn")->click();
     EXPECT_EQ(source->FolderPath(), "/usr");
-    rig.form->ParentCompBtn->click();
+    rig.Get<QPushButton>("ParentCompBtn")->click();
     EXPECT_EQ(source->FolderPath(), "/");
-    rig.form->ParentCompBtn->click();
+    rig.Get<QPushButton>("ParentCompBtn")->click();
     EXPECT_EQ(source->FolderPath(), "/");
 }
 

@@ -24,6 +24,8 @@
 #include "ui/DragData.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 // Repeatable bytes of every value.
@@ -181,7 +183,7 @@ class FileOpsE2E : public ::testing::Test {
     // Opens the phone folder at path from the root, by double-clicks as the user does.
     void OpenPhoneFolder(const std::vector<std::string>& path) {
         for (int i = 0; i < 4 && rig.s().CurrentFolder != rig.s().PhoneTree.get(); ++i)
-            rig.form->ParentPhoneBtn->click();
+            rig.Get<QPushButton>("ParentPhoneBtn")->click();
         for (const std::string& name : path) {
             const int row = rig.Row(name);
             ASSERT_GE(row, 0) << name;
@@ -202,7 +204,7 @@ class FileOpsE2E : public ::testing::Test {
     // Shows a computer folder in the left pane once it is read and sorted.
     void ShowOnComputer(const std::string& dir) {
         ASSERT_EQ(dir.rfind(pcDir, 0), 0u);
-        TShellList* source = rig.form->Source;
+        TShellList* source = rig.Get<TShellList>("Source");
         ASSERT_TRUE(source->SetFolder(QString::fromStdString(dir))) << dir;
         const int count = int(
             QDir(QString::fromStdString(dir))
@@ -221,7 +223,7 @@ class FileOpsE2E : public ::testing::Test {
         })) << dir;
     }
     void SelectOnComputer(const std::vector<std::string>& names) {
-        TShellList* source = rig.form->Source;
+        TShellList* source = rig.Get<TShellList>("Source");
         source->clearSelection();
         std::set<std::string> wanted(names.begin(), names.end());
         for (int i = 0; i < source->Count(); ++i) {
@@ -234,7 +236,7 @@ class FileOpsE2E : public ::testing::Test {
     }
     std::vector<std::string> SelectedOnComputer() {
         std::vector<std::string> names;
-        TShellList* source = rig.form->Source;
+        TShellList* source = rig.Get<TShellList>("Source");
         for (int i = 0; i < source->Count(); ++i) {
             if (source->Selected(i))
                 names.push_back(QFileInfo(QString::fromStdString(source->ItemPath(i)))
@@ -346,13 +348,13 @@ TEST_F(FileOpsE2E, SlowPhoneFillsEveryFolderWithItsOwnFiles) {
                                     QStringLiteral("--reset-delay"), QStringLiteral("1500")}));
     rig.answers.Then(ModalAnswerer::Start());
     rig.Make();
-    rig.form->SetManualClock(false);  // the real watchdog: resets, then the quiet wait
+    ManualClock(*rig.form, false);  // the real watchdog: resets, then the quiet wait
     ASSERT_TRUE(rig.WaitReady(30000));
     EXPECT_EQ(Occurrences(rig.port->sent, "ATZ\r\n"), 2);
     EXPECT_EQ(rig.port->sent.substr(rig.port->sent.find("AT+FSDL")), CachingPassListings());
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{"settings"});
     EXPECT_NE(rig.Row("root.txt"), -1);
-    rig.form->SetManualClock(true);
+    ManualClock(*rig.form, true);
     OpenPhoneFolder({"Sounds", "My Sounds"});
     EXPECT_EQ(rig.Captions(), std::vector<std::string>{"ring.mid"});
     OpenPhoneFolder({"Sounds", "Voice"});
@@ -391,7 +393,7 @@ TEST_F(FileOpsE2E, ExtraPromptsNeverMakeAWriteCarryMore) {
 
     OpenPhoneFolder({"java"});
     Mark();
-    Run(rig.form->CompileJavaBtn);
+    Run(rig.Get<QPushButton>("CompileJavaBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_EQ(Occurrences(Sent(), "Brindlewort"), 1);
     auto files = OnPhone("java");
@@ -403,10 +405,10 @@ TEST_F(FileOpsE2E, ExtraPromptsNeverMakeAWriteCarryMore) {
     ShowOnComputer(pcDir + "/up");
     SelectOnComputer({"pic.bin"});
     rig.answers.Then(Exists("FexOverwriteBtn"));
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     SelectOnPhone({"r.bin"});
     rig.answers.Then(RenameTo("s.bin"));
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{"exist", "rename"}));
     files = OnPhone("Images/My Images");
     EXPECT_TRUE(files["pic.bin"] == Filler(1300, 35));
@@ -433,7 +435,7 @@ TEST_F(FileOpsE2E, RefusedWriteBackKeepsTheFileInTheRescueFolder) {
     rig.answers.Then(ModalAnswerer::Ok());
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     const std::string kept = data.path().toStdString() + "/orvo-fm/rescued/photo.jpg";
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{
                                     "rename", "box:Ошибка:Ошибка записи файла\r\nПамять заполнена",
@@ -468,7 +470,7 @@ TEST_F(FileOpsE2E, CopyToPhoneTakesTheLargestFileAndRefusesOneByteMore) {
     SelectOnComputer({"a-first.bin", "b-exact.bin", "c-over.bin", "d-last.bin"});
     Mark();
     rig.answers.Then(ModalAnswerer::Ok());
-    Run(rig.form->CopyToPhoneBtn, 90000);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"), 90000);
 
     EXPECT_EQ(rig.answers.seen,
               std::vector<std::string>{"box:Ошибка::Файл " + overPath + " слишком большой"});
@@ -505,7 +507,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     ShowOnComputer(pcDir + "/java");
     SelectOnComputer({"game.jar", "GAME.JAR"});
     Mark();
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     auto files = OnPhone("java");
     EXPECT_EQ(Names(files), (std::vector<std::string>{"GAME.JAR", "game_suite.jar"}));
@@ -521,7 +523,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     ShowOnComputer(pcDir + "/melody");
     SelectOnComputer({"a-bare.mid", "b-headed.mid"});
     Mark();
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_NE(Sent().find("AT+FSFW=-1,\"melody03.mel\",424,\" \",936,"), std::string::npos)
         << Sent().substr(0, 200);
@@ -543,7 +545,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     ShowOnComputer(pcDir + "/long");
     SelectOnComputer({"abcdefghijklmnopqrstuvwxyz.mid", "short-name.mid", "Длинное имя мелодии.mid",
                       "Мелодия.mid"});
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     files = OnPhone("Sounds/My Sounds");
     EXPECT_EQ(files,
               (std::map<std::string, std::string>{{"abcdefghijklmnopqrstuvwx.mid", "MThd tune"},
@@ -567,7 +569,7 @@ TEST_F(FileOpsE2E, CopyToPhoneFollowsEachFolderRule) {
     rig.answers.Then(Exists("FexOverwriteBtn", {}, &offered));
     rig.answers.Then(Exists("FexCancel", {}, &offered));
     Mark();
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{"exist", "exist", "exist"}));
     EXPECT_EQ(offered, (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
     const std::string sent = Sent();
@@ -616,7 +618,7 @@ TEST_F(FileOpsE2E, AbortStopsAfterTheFileInProgress) {
             longStatus = rig.form->ProcessForm->LongStatus->text().toStdString();
         });
     };
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     rig.port->onWrite = nullptr;
     EXPECT_TRUE(clicked);
     EXPECT_EQ(longStatus, "Завершение текущей операции");
@@ -651,7 +653,7 @@ TEST_F(FileOpsE2E, CopyToComputerBringsEveryByteAndStopsAtAReadOnlyFolder) {
     for (const auto& [name, data] : phoneFiles) all.push_back(name);
     SelectOnPhone(all);
     Mark();
-    Run(rig.form->CopyToCompBtn);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 5);
     for (const auto& [name, data] : phoneFiles) {
@@ -664,12 +666,12 @@ TEST_F(FileOpsE2E, CopyToComputerBringsEveryByteAndStopsAtAReadOnlyFolder) {
     // A folder nobody can create files in: the batch ends at the first file and
     // the rows stay selected.
     ASSERT_FALSE(QFile(QStringLiteral("/proc/sys/fs/orvo-probe")).open(QIODevice::WriteOnly));
-    ASSERT_TRUE(rig.form->Source->SetFolder(QStringLiteral("/proc/sys/fs")));
-    ASSERT_EQ(rig.form->Source->FolderPath(), "/proc/sys/fs");
+    ASSERT_TRUE(rig.Get<TShellList>("Source")->SetFolder(QStringLiteral("/proc/sys/fs")));
+    ASSERT_EQ(rig.Get<TShellList>("Source")->FolderPath(), "/proc/sys/fs");
     SelectOnPhone({"lines.bin", "ok.bin"});
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
-    Run(rig.form->CopyToCompBtn);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{"box:Ошибка:Диск только для чтения"});
     EXPECT_EQ(Occurrences(Sent(), "AT+FSFR"), 0);
     EXPECT_EQ(SelectedOnPhone(), (std::vector<std::string>{"lines.bin", "ok.bin"}));
@@ -702,7 +704,7 @@ TEST_F(FileOpsE2E, CopyToComputerJoinsBlocksThatArriveInPieces) {
     ShowOnComputer(pcDir);
     SelectOnPhone({"Привет.bin", "text.bin"});
     Mark();
-    Run(rig.form->CopyToCompBtn);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     for (const auto& [name, data] : phoneFiles) {
         EXPECT_TRUE(ReadAll(pcDir + "/" + name) == data) << name;
@@ -725,7 +727,7 @@ TEST_F(FileOpsE2E, MarkerTextInsideABlockThatArrivesInPiecesIsFileData) {
     ShowOnComputer(pcDir);
     SelectOnPhone({"marker.bin"});
     Mark();
-    Run(rig.form->CopyToCompBtn, 10000);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"), 10000);
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_TRUE(ReadAll(pcDir + "/marker.bin") == data);
     EXPECT_EQ(Occurrences(Sent(), "##>\r\n"), 3);  // one per block of 1030 bytes
@@ -742,7 +744,7 @@ TEST_F(FileOpsE2E, ChecksumMismatchIsReportedAndTheBatchGoesOn) {
     rig.answers.Then(ModalAnswerer::Ok());
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
-    Run(rig.form->CopyToCompBtn);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"));
     const std::string crc = "box:Error:CRC Error While Reading File\r\nФайл " + pcDir;
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{crc + "/one.bin не сохранён",
                                                           crc + "/two.bin не сохранён"}));
@@ -768,7 +770,7 @@ TEST_F(FileOpsE2E, FailedReadKeepsTheFileOnTheComputer) {
     SelectOnPhone({"song.bin"});
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
-    Run(rig.form->CopyToCompBtn);
+    Run(rig.Get<QPushButton>("CopyToCompBtn"));
     EXPECT_EQ(rig.answers.seen,
               std::vector<std::string>{"box:Ошибка:Ошибка чтения файла\r\nФайл не найден"});
     EXPECT_EQ(QDir(QString::fromStdString(pcDir))
@@ -815,7 +817,7 @@ TEST_F(FileOpsE2E, PulledCableEndsADownloadAtOnceAndStartConnectsAgain) {
     ShowOnComputer(pcDir + "/down");
     SelectOnPhone({"big.bin"});
     Mark();
-    rig.form->CopyToCompBtn->click();
+    rig.Get<QPushButton>("CopyToCompBtn")->click();
     // A few blocks in: the transfer is under way.
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 4; }));
     ASSERT_EQ(rig.s().CurrentOperation, OperationState::Reading);
@@ -881,7 +883,7 @@ TEST_F(FileOpsE2E, ClosingTheWindowMidTransferAsksFirst) {
     // "Нет": the transfer goes on to its end.
     SelectOnPhone({"first.bin"});
     Mark();
-    rig.form->CopyToCompBtn->click();
+    rig.Get<QPushButton>("CopyToCompBtn")->click();
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "No"); });
     EXPECT_FALSE(rig.form->close());
@@ -894,7 +896,7 @@ TEST_F(FileOpsE2E, ClosingTheWindowMidTransferAsksFirst) {
     // "Да": the port is closed, the partial file is gone and the window closes.
     SelectOnPhone({"second.bin"});
     Mark();
-    rig.form->CopyToCompBtn->click();
+    rig.Get<QPushButton>("CopyToCompBtn")->click();
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "Yes"); });
     EXPECT_TRUE(rig.form->close());
@@ -918,16 +920,16 @@ TEST_F(FileOpsE2E, ExitFromTheMenuMidTransferAsksFirst) {
     ShowOnComputer(pcDir + "/down");
     SelectOnPhone({"big.bin"});
     Mark();
-    rig.form->CopyToCompBtn->click();
+    rig.Get<QPushButton>("CopyToCompBtn")->click();
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
 
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "No"); });
-    rig.form->Exit1->trigger();
+    rig.Get<QAction>("Exit1")->trigger();
     EXPECT_FALSE(rig.exited);
     EXPECT_EQ(rig.s().CurrentOperation, OperationState::Reading);
 
     rig.answers.Then([](QWidget* w) { ModalAnswerer::Press(w, "Yes"); });
-    rig.form->Exit1->trigger();
+    rig.Get<QAction>("Exit1")->trigger();
     EXPECT_TRUE(rig.exited);
     const std::string question = "box:Подтверждение:Операция не завершена. Выйти?";
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{question, question}));
@@ -945,7 +947,7 @@ TEST_F(FileOpsE2E, ASignalMidTransferEndsItWithoutTheQuestion) {
     ShowOnComputer(pcDir + "/down");
     SelectOnPhone({"big.bin"});
     Mark();
-    rig.form->CopyToCompBtn->click();
+    rig.Get<QPushButton>("CopyToCompBtn")->click();
     ASSERT_TRUE(PumpUntil([&] { return Occurrences(Sent(), "##>") >= 2; }));
     EXPECT_EQ(FolderNames(pcDir + "/down").size(), 2u);  // keep.txt and the partial file
 
@@ -967,7 +969,7 @@ TEST_F(FileOpsE2E, DeleteErasesOneFileAfterEachAnswer) {
     OpenPhoneFolder({"Images", "My Images"});
     SelectOnPhone({"x1.bin", "x2.bin", "x3.bin"});
     Mark();
-    Run(rig.form->DeleteBtn);
+    Run(rig.Get<QPushButton>("DeleteBtn"));
     const std::string ok = "OK\r\n";
     EXPECT_EQ(Turns(), (std::vector<Turn>{{'H', "AT+FSCD=\"R\"\r\n"},
                                           {'P', ok},
@@ -996,7 +998,8 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     // A folder row: nothing is asked and nothing sent.
     SelectOnPhone({"java"});
     Mark();
-    rig.form->RenameBtn->click();  // a question would be answered before click() returns
+    rig.Get<QPushButton>("RenameBtn")
+        ->click();  // a question would be answered before click() returns
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     EXPECT_EQ(Sent(), "");
     EXPECT_TRUE(Ready());
@@ -1006,7 +1009,7 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     SelectOnPhone({"a.txt"});
     rig.answers.Then(RenameTo("new.txt"));
     Mark();
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{"rename"});
     std::string sent = Sent();
     EXPECT_EQ(sent.rfind("AT+FSCD=\"R\"\r\nAT+FSFR=-1,\"a.txt\"\r\n", 0), 0u) << sent;
@@ -1021,7 +1024,7 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     rig.answers.Then(RenameTo("b.txt"));
     rig.answers.Then(Exists("FexOverwriteBtn"));
     Mark();
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{"rename", "exist"}));
     sent = Sent();
     EXPECT_EQ(Occurrences(sent, "AT+FSCD"), 1);
@@ -1037,7 +1040,7 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     rig.answers.Then(RenameTo("b.txt"));
     rig.answers.Then(Exists("FexCancel"));
     Mark();
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     EXPECT_EQ(rig.answers.seen, (std::vector<std::string>{"rename", "exist"}));
     sent = Sent();
     EXPECT_NE(sent.find("AT+FSFR=-1,\"c.txt\""), std::string::npos);
@@ -1051,7 +1054,7 @@ TEST_F(FileOpsE2E, RenameWritesTheFileBackUnderTheChosenName) {
     SelectOnPhone({"c.txt"});
     rig.answers.Then(RenameTo("Письмо.txt"));
     Mark();
-    Run(rig.form->RenameBtn);
+    Run(rig.Get<QPushButton>("RenameBtn"));
     EXPECT_NE(Sent().find("AT+FSFW=-1,\"Письмо.txt\","), std::string::npos);
     EXPECT_EQ(OnPhone("Images/My Images"),
               (std::map<std::string, std::string>{{"b.txt", a}, {"Письмо.txt", c}}));
@@ -1072,7 +1075,7 @@ TEST_F(FileOpsE2E, CompileJavaWritesTheRegistryFiles) {
     ASSERT_TRUE(Start());
     OpenPhoneFolder({"java"});
     Mark();
-    Run(rig.form->CompileJavaBtn);
+    Run(rig.Get<QPushButton>("CompileJavaBtn"));
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
     const std::string sent = Sent();
     EXPECT_EQ(sent.rfind("AT+FSCD=\"`\"\r\nAT+FSFE=-1,\"suites.utf\"\r\n"
@@ -1108,7 +1111,7 @@ TEST_F(FileOpsE2E, FullMemoryDuringAWriteEndsTheBatchAndTheProgramGoesOn) {
     SelectOnComputer({"p1.bin", "p2.bin", "p3.bin"});
     rig.answers.Then(ModalAnswerer::Ok());
     Mark();
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     EXPECT_EQ(rig.answers.seen,
               std::vector<std::string>{"box:Ошибка:Ошибка записи файла\r\nПамять заполнена"});
     const std::string sent = Sent();
@@ -1123,7 +1126,7 @@ TEST_F(FileOpsE2E, FullMemoryDuringAWriteEndsTheBatchAndTheProgramGoesOn) {
     // Ready for the next operation.
     SelectOnPhone({"p1.bin"});
     Mark();
-    Run(rig.form->DeleteBtn);
+    Run(rig.Get<QPushButton>("DeleteBtn"));
     EXPECT_EQ(Sent(), "AT+FSCD=\"R\"\r\nAT+FSFE=-1,\"p1.bin\"\r\n");
     EXPECT_TRUE(OnPhone("Images/My Images").empty());
     EXPECT_EQ(rig.answers.seen, std::vector<std::string>{});
@@ -1168,7 +1171,7 @@ TEST_F(FileOpsE2E, DropsCopyBetweenThePanesAsTheButtonsDo) {
 
     // Phone rows dropped on an empty place of the computer pane land in its folder.
     std::unique_ptr<QMimeData> names(PhoneNamesMimeData({"pic.bin"}));
-    TShellList* source = rig.form->Source;
+    TShellList* source = rig.Get<TShellList>("Source");
     ASSERT_TRUE(Drop(source, names.get(), QPoint(10, source->viewport()->height() - 4)));
     ASSERT_TRUE(PumpUntil(
         [&] { return Ready() && QFile::exists(QString::fromStdString(pcDir + "/down/pic.bin")); }));
@@ -1199,7 +1202,7 @@ TEST_F(FileOpsE2E, DropsCopyBetweenThePanesAsTheButtonsDo) {
     ShowOnComputer(pcDir + "/desktop");
     SelectOnComputer({"drop.bin"});
     Mark();
-    Run(rig.form->CopyToPhoneBtn);
+    Run(rig.Get<QPushButton>("CopyToPhoneBtn"));
     EXPECT_EQ(rig.answers.seen, afterDrop);
     EXPECT_EQ(Sent(), sentByDrop);
 }

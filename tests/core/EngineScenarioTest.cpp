@@ -7,6 +7,8 @@
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/EmulatorLink.h"
 
+using namespace orvo;
+
 namespace {
 
 using prototest::CountingBatchStep;

@@ -12,6 +12,8 @@
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
 
+using namespace orvo;
+
 namespace {
 
 std::string Contents(const QString& path) {
@@ -23,8 +25,8 @@ std::string Contents(const QString& path) {
 
 TEST(TraceMenu, RecordsIntoTheDataFolderAndNamesTheFileWhenTurnedOff) {
     TForm1 form;  // never shown: no port is opened
-    QAction* item = form.TraceLine1;
-    ASSERT_TRUE(form.Help1->actions().contains(item));
+    QAction* item = Named<QAction>(&form, "TraceLine1");
+    ASSERT_TRUE(Named<QMenu>(&form, "Help1")->actions().contains(item));
     EXPECT_EQ(item->text(), QStringLiteral("Записывать обмен с телефоном"));
     EXPECT_TRUE(item->isCheckable());
     EXPECT_FALSE(item->isChecked());
@@ -54,7 +56,7 @@ TEST(TraceMenu, TraceOptionTurnsItOnFromTheStartAndAnUnwritableFileIsRefused) {
     ASSERT_TRUE(given.error.empty());
     {
         TForm1 form(given);
-        EXPECT_TRUE(form.TraceLine1->isChecked());
+        EXPECT_TRUE(Named<QAction>(&form, "TraceLine1")->isChecked());
         EXPECT_TRUE(QFile::exists(dir.filePath("line.txt")));
     }
 
@@ -65,11 +67,11 @@ TEST(TraceMenu, TraceOptionTurnsItOnFromTheStartAndAnUnwritableFileIsRefused) {
     ProgramOptions o;
     o.trace = dir.filePath("blocker/line.txt").toStdString();
     TForm1 form(o);
-    EXPECT_FALSE(form.TraceLine1->isChecked());
+    EXPECT_FALSE(Named<QAction>(&form, "TraceLine1")->isChecked());
     ModalAnswerer answers;
     answers.Then(ModalAnswerer::Ok());
-    form.TraceLine1->trigger();
-    EXPECT_FALSE(form.TraceLine1->isChecked());
+    Named<QAction>(&form, "TraceLine1")->trigger();
+    EXPECT_FALSE(Named<QAction>(&form, "TraceLine1")->isChecked());
     ASSERT_EQ(answers.seen.size(), 1u);
     EXPECT_EQ(answers.seen[0].rfind("box:Ошибка:Невозможно записать файл " + o.trace, 0), 0u)
         << answers.seen[0];

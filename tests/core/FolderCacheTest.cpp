@@ -1,6 +1,4 @@
 // The standard folders and the caching pass that lists them all after connecting.
-#include "engine/FolderCache.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,11 +7,14 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/FolderCache.h"
 #include "engine/Navigation.h"
 #include "engine/ReplyEngine.h"
 #include "phonefs/PhoneTree.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
+
+using namespace orvo;
 
 namespace {
 

@@ -1,10 +1,11 @@
-#include "engine/Replies.h"
-
 #include <gtest/gtest.h>
 
+#include "engine/Replies.h"
 #include "phonefs/PhoneTree.h"
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
+
+using namespace orvo;
 
 namespace {
 

@@ -1,6 +1,4 @@
 // The download's temporary file: private until complete, then one rename.
-#include "engine/LocalFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/LocalFile.h"
 #include "tests/core/ProtoTestUtil.h"
+
+using namespace orvo;
 
 namespace {
 

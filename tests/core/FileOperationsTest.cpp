@@ -23,6 +23,8 @@
 #include "phonefs/PhoneTree.h"
 #include "tests/support/EmulatorLink.h"
 
+using namespace orvo;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 #include "tests/ui/UiTestSupport.h"
 #include "ui/PhoneJobsMenu.h"
 
+using namespace orvo;
+
 namespace {
 
 void Write(const QString& path, const QByteArray& bytes) {

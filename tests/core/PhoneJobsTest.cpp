@@ -1,8 +1,6 @@
 // The whole-phone jobs against the in-process emulator: a backup into a folder of
 // the computer (with a counting store in place of the manifest), writing a backup
 // back, and what ends such a job early.
-#include "engine/PhoneJobs.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -14,9 +12,12 @@
 
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
+#include "engine/PhoneJobs.h"
 #include "engine/ReceiveHandler.h"
 #include "phonefs/BackupNames.h"
 #include "tests/support/EmulatorLink.h"
+
+using namespace orvo;
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include "tests/core/ProtoTestUtil.h"
 #include "tests/support/Fakes.h"
 
+using namespace orvo;
+
 namespace {
 
 using prototest::CountingBatchStep;

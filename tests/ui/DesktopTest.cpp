@@ -33,6 +33,8 @@
 #include "ui/PhoneJobsMenu.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -89,11 +91,11 @@ TEST_F(Desktop, KeysMoveThroughThePhoneFolders) {
 
     // Tab goes to the other pane and back.
     Key(pane, Qt::Key_Tab);
-    EXPECT_TRUE(rig.form->Source->hasFocus());
-    Key(rig.form->Source, Qt::Key_Tab);
+    EXPECT_TRUE(rig.Get<TShellList>("Source")->hasFocus());
+    Key(rig.Get<TShellList>("Source"), Qt::Key_Tab);
     EXPECT_TRUE(pane->hasFocus());
     Key(pane, Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_TRUE(rig.form->Source->hasFocus());
+    EXPECT_TRUE(rig.Get<TShellList>("Source")->hasFocus());
 }
 
 TEST_F(Desktop, KeysStartThePhonePaneOperationsAndFocusComesBack) {
@@ -137,10 +139,10 @@ TEST_F(Desktop, KeysStartThePhonePaneOperationsAndFocusComesBack) {
     ASSERT_TRUE(WaitUntil([&] { return pane->hasFocus(); }, 5000));
     rig.s().EnableMainWindow(false);
     rig.s().EnableMainWindow(true);  // queues the return to the phone pane
-    rig.form->Source->setFocus();
+    rig.Get<TShellList>("Source")->setFocus();
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(rig.form->Source->hasFocus());
-    rig.form->ListPhone->setFocus();
+    EXPECT_TRUE(rig.Get<TShellList>("Source")->hasFocus());
+    rig.Get<TPhoneList>("ListPhone")->setFocus();
 
     // The context menu lists the pane's operations with their keys.
     std::set<QString> keys;
@@ -152,34 +154,44 @@ TEST_F(Desktop, KeysStartThePhonePaneOperationsAndFocusComesBack) {
 
 TEST_F(Desktop, ScreenReadersHearWhichPaneAndWhichControl) {
     TForm1& f = *rig.form;
-    EXPECT_EQ(AccessibleName(f.Source), QStringLiteral("Компьютер"));
-    EXPECT_EQ(AccessibleName(f.ListPhone), QStringLiteral("Телефон: /"));
+    EXPECT_EQ(AccessibleName(Named<TShellList>(&f, "Source")), QStringLiteral("Компьютер"));
+    EXPECT_EQ(AccessibleName(Named<TPhoneList>(&f, "ListPhone")), QStringLiteral("Телефон: /"));
     Cursor("Sounds");
     Key(rig.pane(), Qt::Key_Return);
     Cursor("My Sounds");
     Key(rig.pane(), Qt::Key_Return);
     EXPECT_TRUE(WaitUntil(
-        [&] { return AccessibleName(f.ListPhone) == QStringLiteral("Телефон: Sounds/My Sounds"); },
+        [&] {
+            return AccessibleName(Named<TPhoneList>(&f, "ListPhone")) ==
+                   QStringLiteral("Телефон: Sounds/My Sounds");
+        },
         5000));
 
     // Every control of the window has a name of its own; the captions stay.
     std::set<QString> names;
-    for (QWidget* w :
-         {static_cast<QWidget*>(f.ParentCompBtn), static_cast<QWidget*>(f.ParentPhoneBtn),
-          static_cast<QWidget*>(f.CopyToPhoneBtn), static_cast<QWidget*>(f.CopyToCompBtn),
-          static_cast<QWidget*>(f.RenameBtn), static_cast<QWidget*>(f.CompileJavaBtn),
-          static_cast<QWidget*>(f.RescanBtn), static_cast<QWidget*>(f.DeleteBtn),
-          static_cast<QWidget*>(f.Source), static_cast<QWidget*>(f.ListPhone),
-          static_cast<QWidget*>(f.PathEdit), static_cast<QWidget*>(f.HomeBtn)}) {
+    for (QWidget* w : {static_cast<QWidget*>(Named<QPushButton>(&f, "ParentCompBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "ParentPhoneBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "CopyToPhoneBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "CopyToCompBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "RenameBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "CompileJavaBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "RescanBtn")),
+                       static_cast<QWidget*>(Named<QPushButton>(&f, "DeleteBtn")),
+                       static_cast<QWidget*>(Named<TShellList>(&f, "Source")),
+                       static_cast<QWidget*>(Named<TPhoneList>(&f, "ListPhone")),
+                       static_cast<QWidget*>(Named<QLineEdit>(&f, "PathEdit")),
+                       static_cast<QWidget*>(Named<QToolButton>(&f, "HomeBtn"))}) {
         const QString name = AccessibleName(w);
         EXPECT_FALSE(name.isEmpty()) << w->objectName().toStdString();
         EXPECT_TRUE(names.insert(name).second) << name.toStdString();
         EXPECT_FALSE(AccessibleDescription(w).isEmpty()) << w->objectName().toStdString();
     }
-    EXPECT_EQ(f.ParentCompBtn->text(), QStringLiteral("Назад"));
-    EXPECT_EQ(f.ParentPhoneBtn->text(), QStringLiteral("Назад"));
-    EXPECT_TRUE(AccessibleName(f.ParentCompBtn).contains(QStringLiteral("компьютер")));
-    EXPECT_TRUE(AccessibleName(f.ParentPhoneBtn).contains(QStringLiteral("телефон")));
+    EXPECT_EQ(Named<QPushButton>(&f, "ParentCompBtn")->text(), QStringLiteral("Назад"));
+    EXPECT_EQ(Named<QPushButton>(&f, "ParentPhoneBtn")->text(), QStringLiteral("Назад"));
+    EXPECT_TRUE(AccessibleName(Named<QPushButton>(&f, "ParentCompBtn"))
+                    .contains(QStringLiteral("компьютер")));
+    EXPECT_TRUE(AccessibleName(Named<QPushButton>(&f, "ParentPhoneBtn"))
+                    .contains(QStringLiteral("телефон")));
 
     // The dialogs' inputs and bars.
     EXPECT_FALSE(AccessibleName(f.RenameForm->RenName).isEmpty());
@@ -195,18 +207,22 @@ TEST_F(Desktop, ScreenReadersHearWhichPaneAndWhichControl) {
 
 TEST_F(Desktop, StatusBarShowsThePortAndTheSelection) {
     TForm1& f = *rig.form;
-    EXPECT_EQ(f.StatusPanel->text().toStdString(), "Порт " + rig.emulator.pty + ", 115200 бит/с");
+    EXPECT_EQ(Named<QLabel>(&f, "StatusPanel")->text().toStdString(),
+              "Порт " + rig.emulator.pty + ", 115200 бит/с");
     // A screen reader hears what the panels show.
-    EXPECT_EQ(AccessibleName(f.StatusPanel), f.StatusPanel->text());
+    EXPECT_EQ(AccessibleName(Named<QLabel>(&f, "StatusPanel")),
+              Named<QLabel>(&f, "StatusPanel")->text());
     rig.pane()->clearSelection();
     rig.pane()->SetSelected(rig.Row("readme.txt"), true);
     rig.pane()->SetSelected(rig.Row("tricky.bin"), true);
     const long long total = std::stoll(rig.pane()->SizeText(rig.Row("readme.txt"))) +
                             std::stoll(rig.pane()->SizeText(rig.Row("tricky.bin")));
-    EXPECT_EQ(f.SelectionPanel->text().toStdString(), "Выделено: 2, " + FormatBytes(total));
-    EXPECT_EQ(AccessibleName(f.SelectionPanel).toStdString(), "Выделено: 2, " + FormatBytes(total));
+    EXPECT_EQ(Named<QLabel>(&f, "SelectionPanel")->text().toStdString(),
+              "Выделено: 2, " + FormatBytes(total));
+    EXPECT_EQ(AccessibleName(Named<QLabel>(&f, "SelectionPanel")).toStdString(),
+              "Выделено: 2, " + FormatBytes(total));
     rig.pane()->clearSelection();
-    EXPECT_EQ(f.SelectionPanel->text(), QString());
+    EXPECT_EQ(Named<QLabel>(&f, "SelectionPanel")->text(), QString());
 }
 
 TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
@@ -220,10 +236,10 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
     TForm1 form;
     form.OnExit = [] {};
-    form.SetManualClock(true);
-    TShellList* pane = form.Source;
+    ManualClock(form, true);
+    TShellList* pane = Named<TShellList>(&form, "Source");
     ASSERT_TRUE(pane->SetFolder(dir.path()));
-    EXPECT_EQ(form.PathEdit->text(), QDir::cleanPath(dir.path()));
+    EXPECT_EQ(Named<QLineEdit>(&form, "PathEdit")->text(), QDir::cleanPath(dir.path()));
     ASSERT_TRUE(WaitUntil([&] { return pane->Loaded() && pane->Count() == 2; }));
 
     ModalAnswerer answers;  // the settings dialog at the start is left with "Выход"
@@ -251,25 +267,26 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     Key(pane, Qt::Key_Return);
     EXPECT_EQ(pane->FolderPath(),
               QDir::cleanPath(dir.filePath(QStringLiteral("sub"))).toStdString());
-    EXPECT_EQ(form.PathEdit->text(), QDir::cleanPath(dir.filePath(QStringLiteral("sub"))));
+    EXPECT_EQ(Named<QLineEdit>(&form, "PathEdit")->text(),
+              QDir::cleanPath(dir.filePath(QStringLiteral("sub"))));
     Key(pane, Qt::Key_Backspace);
     EXPECT_EQ(pane->FolderPath(), QDir::cleanPath(dir.path()).toStdString());
-    form.PathEdit->setFocus();
-    form.PathEdit->setText(QStringLiteral("/usr"));
-    Key(form.PathEdit, Qt::Key_Return);
+    Named<QLineEdit>(&form, "PathEdit")->setFocus();
+    Named<QLineEdit>(&form, "PathEdit")->setText(QStringLiteral("/usr"));
+    Key(Named<QLineEdit>(&form, "PathEdit"), Qt::Key_Return);
     EXPECT_EQ(pane->FolderPath(), "/usr");
-    form.HomeBtn->click();
+    Named<QToolButton>(&form, "HomeBtn")->click();
     EXPECT_EQ(pane->FolderPath(), QDir::homePath().toStdString());
 
     // A path that is no folder: a message, and the pane stays where it was.
     answers.Then(ModalAnswerer::Ok());
-    form.PathEdit->setFocus();
-    form.PathEdit->setText(dir.filePath(QStringLiteral("shown.txt")));
-    Key(form.PathEdit, Qt::Key_Return);
+    Named<QLineEdit>(&form, "PathEdit")->setFocus();
+    Named<QLineEdit>(&form, "PathEdit")->setText(dir.filePath(QStringLiteral("shown.txt")));
+    Key(Named<QLineEdit>(&form, "PathEdit"), Qt::Key_Return);
     ASSERT_EQ(answers.seen.size(), 2u);
     EXPECT_EQ(answers.seen[1].rfind("box:Ошибка:", 0), 0u);
     EXPECT_EQ(pane->FolderPath(), QDir::homePath().toStdString());
-    EXPECT_EQ(form.PathEdit->text(), QDir::homePath());
+    EXPECT_EQ(Named<QLineEdit>(&form, "PathEdit")->text(), QDir::homePath());
 
     // The folder shown is removed: the pane goes to the folder above it.
     const QString sub2 = dir.filePath(QStringLiteral("sub"));
@@ -277,7 +294,7 @@ TEST(ComputerPane, HiddenFilesPathBarAndChangesOnDisk) {
     ASSERT_TRUE(QDir(sub2).removeRecursively());
     EXPECT_TRUE(WaitUntil(
         [&] { return pane->FolderPath() == QDir::cleanPath(dir.path()).toStdString(); }, 10000));
-    EXPECT_EQ(form.PathEdit->text(), QDir::cleanPath(dir.path()));
+    EXPECT_EQ(Named<QLineEdit>(&form, "PathEdit")->text(), QDir::cleanPath(dir.path()));
 }
 
 TEST(Dialogs, ProgressLinesGiveBytesSpeedAndTimeLeft) {
@@ -403,7 +420,7 @@ TEST(Scale, ALargerFontGrowsTheDesignAndCutsNothing) {
     {
         TForm1 form;
         form.OnExit = [] {};
-        form.SetManualClock(true);
+        ManualClock(form, true);
         EXPECT_GT(form.minimumWidth(), 600);
         // The controls at the grown design size of the client area.
         QWidget* client = form.centralWidget();
@@ -432,9 +449,10 @@ TEST(Scale, ALargerFontGrowsTheDesignAndCutsNothing) {
         ASSERT_TRUE(WaitUntil([&] { return form.ExitRequested(); }));
         form.resize(form.minimumSize());
         ASSERT_TRUE(WaitUntil([&] { return form.size() == form.minimumSize(); }));
-        const QRect panel(form.StatusPanel->mapTo(&form, QPoint(0, 0)), form.StatusPanel->size());
+        const QRect panel(Named<QLabel>(&form, "StatusPanel")->mapTo(&form, QPoint(0, 0)),
+                          Named<QLabel>(&form, "StatusPanel")->size());
         EXPECT_LE(panel.bottom(), form.height() - 1);
-        EXPECT_GE(form.StatusPanel->height(), QFontMetrics(big).height());
+        EXPECT_GE(Named<QLabel>(&form, "StatusPanel")->height(), QFontMetrics(big).height());
         EXPECT_GE(form.centralWidget()->height(), Design(TForm1::kDesignHeight));
         TComm32 comm;
         TSettingsForm settings(nullptr, comm, {"/dev/first"},
@@ -483,15 +501,17 @@ std::vector<std::string> JobAndTraceItems(const TForm1& form) {
         return menu->actions().contains(item) ? item->text().toStdString()
                                               : std::string("<not in menu>");
     };
-    return {in(form.FileMenu, form.PhoneJobs->Backup1), in(form.FileMenu, form.PhoneJobs->Restore1),
-            in(form.Actions1, form.PhoneJobs->InstallJava1), in(form.Help1, form.TraceLine1)};
+    return {in(Named<QMenu>(&form, "FileMenu"), Named<QAction>(&form, "Backup1")),
+            in(Named<QMenu>(&form, "FileMenu"), Named<QAction>(&form, "Restore1")),
+            in(Named<QMenu>(&form, "Actions1"), Named<QAction>(&form, "InstallJava1")),
+            in(Named<QMenu>(&form, "Help1"), Named<QAction>(&form, "TraceLine1"))};
 }
 
 TEST(Translation, EnglishOnlyWhenAskedFor) {
     {
         TForm1 form;
-        EXPECT_EQ(form.ParentCompBtn->text(), QStringLiteral("Назад"));
-        EXPECT_EQ(form.FileMenu->title(), QStringLiteral("Файл"));
+        EXPECT_EQ(Named<QPushButton>(&form, "ParentCompBtn")->text(), QStringLiteral("Назад"));
+        EXPECT_EQ(Named<QMenu>(&form, "FileMenu")->title(), QStringLiteral("Файл"));
         EXPECT_EQ(JobAndTraceItems(form),
                   (std::vector<std::string>{"Резервная копия телефона…", "Восстановить…",
                                             "Установить Java-приложение…",
@@ -502,10 +522,11 @@ TEST(Translation, EnglishOnlyWhenAskedFor) {
     QCoreApplication::installTranslator(&english);
     {
         TForm1 form;
-        EXPECT_EQ(form.ParentCompBtn->text(), QStringLiteral("Back"));
-        EXPECT_EQ(form.CopyToPhoneBtn->text(), QStringLiteral("Copy -->"));
-        EXPECT_EQ(form.FileMenu->title(), QStringLiteral("File"));
-        EXPECT_EQ(AccessibleName(form.ParentPhoneBtn), QStringLiteral("Back, phone"));
+        EXPECT_EQ(Named<QPushButton>(&form, "ParentCompBtn")->text(), QStringLiteral("Back"));
+        EXPECT_EQ(Named<QPushButton>(&form, "CopyToPhoneBtn")->text(), QStringLiteral("Copy -->"));
+        EXPECT_EQ(Named<QMenu>(&form, "FileMenu")->title(), QStringLiteral("File"));
+        EXPECT_EQ(AccessibleName(Named<QPushButton>(&form, "ParentPhoneBtn")),
+                  QStringLiteral("Back, phone"));
         EXPECT_EQ(form.SettingsForm->Start->text(), QStringLiteral("Start"));
         EXPECT_EQ(JobAndTraceItems(form),
                   (std::vector<std::string>{"Back up the phone…", "Restore…",
@@ -513,12 +534,12 @@ TEST(Translation, EnglishOnlyWhenAskedFor) {
                                             "Record the exchange with the phone"}));
 
         // The boxes too: the trace's closing box and a job's summary.
-        form.TraceLine1->trigger();
-        ASSERT_TRUE(form.TraceLine1->isChecked());
-        const std::string trace = form.TraceLine1->statusTip().toStdString();
+        Named<QAction>(&form, "TraceLine1")->trigger();
+        ASSERT_TRUE(Named<QAction>(&form, "TraceLine1")->isChecked());
+        const std::string trace = Named<QAction>(&form, "TraceLine1")->statusTip().toStdString();
         ModalAnswerer answers;
         answers.Then(ModalAnswerer::Ok());
-        form.TraceLine1->trigger();
+        Named<QAction>(&form, "TraceLine1")->trigger();
         EXPECT_EQ(answers.seen,
                   (std::vector<std::string>{
                       "box:Information:The exchange with the phone is recorded in the file\r\n" +

@@ -1,9 +1,10 @@
-#include "protocol/CRC.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "protocol/CRC.h"
 #include "tests/core/ProtoTestUtil.h"
+
+using namespace orvo;
 
 namespace {
 

@@ -31,6 +31,8 @@
 #include "ui/FormActions.h"
 #include "ui/ProcessForm.h"
 
+using namespace orvo;
+
 namespace {
 
 // Runs fn once the dialog is up (a modal dialog blocks the caller).
@@ -268,7 +270,7 @@ class MainWindowAlone : public ::testing::Test {
   protected:
     void SetUp() override {
         form.OnExit = [] {};
-        form.SetManualClock(true);
+        ManualClock(form, true);
     }
     TForm1 form;
 };
@@ -290,16 +292,23 @@ TEST_F(MainWindowAlone, ControlsSitAtTheirDesignPlaces) {
     QResizeEvent resized(design, design);
     QApplication::sendEvent(client, &resized);
     const std::vector<std::tuple<QWidget*, QString, QRect>> controls = {
-        {form.Source, QString(), QRect(0, 24, 217, 281)},
-        {form.ListPhone, QString(), QRect(224, 24, 368, 281)},
-        {form.ParentCompBtn, QStringLiteral("Назад"), QRect(0, 0, 214, 17)},
-        {form.ParentPhoneBtn, QStringLiteral("Назад"), QRect(224, 0, 369, 17)},
-        {form.CopyToPhoneBtn, QStringLiteral("Копировать -->"), QRect(0, 312, 97, 20)},
-        {form.CopyToCompBtn, QStringLiteral("<-- Копия"), QRect(232, 312, 65, 20)},
-        {form.RenameBtn, QStringLiteral("Переимен."), QRect(304, 312, 65, 20)},
-        {form.CompileJavaBtn, QStringLiteral("Compile Java"), QRect(376, 312, 65, 20)},
-        {form.RescanBtn, QStringLiteral("Перечитать"), QRect(448, 312, 65, 20)},
-        {form.DeleteBtn, QStringLiteral("Удалить"), QRect(520, 312, 65, 20)},
+        {Named<TShellList>(&form, "Source"), QString(), QRect(0, 24, 217, 281)},
+        {Named<TPhoneList>(&form, "ListPhone"), QString(), QRect(224, 24, 368, 281)},
+        {Named<QPushButton>(&form, "ParentCompBtn"), QStringLiteral("Назад"), QRect(0, 0, 214, 17)},
+        {Named<QPushButton>(&form, "ParentPhoneBtn"), QStringLiteral("Назад"),
+         QRect(224, 0, 369, 17)},
+        {Named<QPushButton>(&form, "CopyToPhoneBtn"), QStringLiteral("Копировать -->"),
+         QRect(0, 312, 97, 20)},
+        {Named<QPushButton>(&form, "CopyToCompBtn"), QStringLiteral("<-- Копия"),
+         QRect(232, 312, 65, 20)},
+        {Named<QPushButton>(&form, "RenameBtn"), QStringLiteral("Переимен."),
+         QRect(304, 312, 65, 20)},
+        {Named<QPushButton>(&form, "CompileJavaBtn"), QStringLiteral("Compile Java"),
+         QRect(376, 312, 65, 20)},
+        {Named<QPushButton>(&form, "RescanBtn"), QStringLiteral("Перечитать"),
+         QRect(448, 312, 65, 20)},
+        {Named<QPushButton>(&form, "DeleteBtn"), QStringLiteral("Удалить"),
+         QRect(520, 312, 65, 20)},
     };
     for (const auto& [widget, caption, place] : controls) {
         EXPECT_EQ(widget->geometry(), place) << widget->objectName().toStdString();
@@ -311,10 +320,12 @@ TEST_F(MainWindowAlone, ControlsSitAtTheirDesignPlaces) {
                 << caption.toStdString();
         }
     }
-    EXPECT_EQ(form.ListPhone->model()->headerData(0, Qt::Horizontal).toString(),
-              QStringLiteral("Name"));
-    EXPECT_EQ(form.ListPhone->model()->headerData(1, Qt::Horizontal).toString(),
-              QStringLiteral("Size"));
+    EXPECT_EQ(
+        Named<TPhoneList>(&form, "ListPhone")->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("Name"));
+    EXPECT_EQ(
+        Named<TPhoneList>(&form, "ListPhone")->model()->headerData(1, Qt::Horizontal).toString(),
+        QStringLiteral("Size"));
     EXPECT_EQ(form.Comm321->CommPort, "COM3");
     EXPECT_EQ(form.Comm321->BaudRate, 115200u);
     EXPECT_EQ(form.Comm321->Bits, 8);
@@ -328,22 +339,22 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
     };
     EXPECT_EQ(texts(form.menuBar()->actions()),
               (std::vector<std::string>{"Файл", "Действия", "Помощь"}));
-    EXPECT_EQ(texts(form.FileMenu->actions()),
+    EXPECT_EQ(texts(Named<QMenu>(&form, "FileMenu")->actions()),
               (std::vector<std::string>{"Установки", "Резервная копия телефона…", "Восстановить…",
                                         "", "Выход"}));
-    EXPECT_EQ(texts(form.Actions1->actions()),
+    EXPECT_EQ(texts(Named<QMenu>(&form, "Actions1")->actions()),
               (std::vector<std::string>{"CompileJava", "Установить Java-приложение…"}));
-    EXPECT_EQ(texts(form.Help1->actions()),
+    EXPECT_EQ(texts(Named<QMenu>(&form, "Help1")->actions()),
               (std::vector<std::string>{"Помощь", "Записывать обмен с телефоном", "О программе"}));
     EXPECT_EQ(Named<QAction>(&form, "CompileJava1")->statusTip(),
               QStringLiteral("Компилировать JAVA"));
-    EXPECT_TRUE(form.Settings1->statusTip().isEmpty());
-    EXPECT_TRUE(form.Exit1->statusTip().isEmpty());
+    EXPECT_TRUE(Named<QAction>(&form, "Settings1")->statusTip().isEmpty());
+    EXPECT_TRUE(Named<QAction>(&form, "Exit1")->statusTip().isEmpty());
 
     // "Выход" ends the program at once: no dialog, nothing sent, no port opened.
     bool ended = false;
     form.OnExit = [&] { ended = true; };
-    form.Exit1->trigger();
+    Named<QAction>(&form, "Exit1")->trigger();
     EXPECT_TRUE(ended);
     EXPECT_TRUE(form.ExitRequested());
     EXPECT_FALSE(form.Comm321->IsOpen());
@@ -352,14 +363,14 @@ TEST_F(MainWindowAlone, MenuItemsInOrder) {
 TEST_F(MainWindowAlone, EachOperationIsOneActionThatItsButtonAndMenusShow) {
     // Button, action, and the menu the action is in (a pane's context menu or "Действия").
     const std::vector<std::tuple<const char*, const char*, QWidget*>> operations = {
-        {"ParentCompBtn", "UpComp1", form.Source},
-        {"HomeBtn", "HomeComp1", form.Source},
-        {"CopyToPhoneBtn", "CopyToPhone1", form.Source},
-        {"ParentPhoneBtn", "UpPhone1", form.ListPhone},
-        {"CopyToCompBtn", "CopyToComp1", form.ListPhone},
-        {"RenameBtn", "RenamePhone1", form.ListPhone},
-        {"RescanBtn", "RereadPhone1", form.ListPhone},
-        {"DeleteBtn", "DeletePhone1", form.ListPhone},
+        {"ParentCompBtn", "UpComp1", Named<TShellList>(&form, "Source")},
+        {"HomeBtn", "HomeComp1", Named<TShellList>(&form, "Source")},
+        {"CopyToPhoneBtn", "CopyToPhone1", Named<TShellList>(&form, "Source")},
+        {"ParentPhoneBtn", "UpPhone1", Named<TPhoneList>(&form, "ListPhone")},
+        {"CopyToCompBtn", "CopyToComp1", Named<TPhoneList>(&form, "ListPhone")},
+        {"RenameBtn", "RenamePhone1", Named<TPhoneList>(&form, "ListPhone")},
+        {"RescanBtn", "RereadPhone1", Named<TPhoneList>(&form, "ListPhone")},
+        {"DeleteBtn", "DeletePhone1", Named<TPhoneList>(&form, "ListPhone")},
         {"CompileJavaBtn", "CompileJava1", Named<QMenu>(&form, "Actions1")},
     };
     for (const auto& [buttonName, actionName, menu] : operations) {
@@ -505,11 +516,12 @@ TEST_F(MainWindowAlone, TimerFollowsTheWatchdogModel) {
 
 TEST_F(MainWindowAlone, ModelsReachTheWidgets) {
     Session& s = form.session();
-    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Orvo"));
+    EXPECT_EQ(Named<QLabel>(&form, "StatusPanel")->text(), QStringLiteral("Orvo"));
     s.EnableMainWindow(false);
     s.SetStatusText(Text(MessageId::RereadingCurrentFolder));
     EXPECT_FALSE(form.isEnabled());
-    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Перечитываем текущую папку"));
+    EXPECT_EQ(Named<QLabel>(&form, "StatusPanel")->text(),
+              QStringLiteral("Перечитываем текущую папку"));
     s.ShowProgress();
     EXPECT_TRUE(form.ProcessForm->isVisible());
     EXPECT_TRUE(form.ProcessForm->isEnabled());  // usable while the main window is not
@@ -520,20 +532,26 @@ TEST_F(MainWindowAlone, ModelsReachTheWidgets) {
 }
 
 TEST_F(MainWindowAlone, HintsAndStatusPanel) {
-    EXPECT_EQ(form.ParentCompBtn->toolTip(), QStringLiteral("На каталог выше"));
-    EXPECT_EQ(form.ParentCompBtn->statusTip(), QStringLiteral("Переход в надкаталог"));
-    EXPECT_EQ(form.CopyToPhoneBtn->toolTip(), QStringLiteral("Копировать на правую панель"));
-    EXPECT_EQ(form.CopyToPhoneBtn->statusTip(), QStringLiteral("Копировать на правую панель"));
-    EXPECT_EQ(form.DeleteBtn->statusTip(), QStringLiteral("Удалить выделенные файлы"));
-    EXPECT_EQ(form.About1->statusTip(), QStringLiteral("Информация о программе"));
-    EXPECT_TRUE(form.RescanBtn->toolTip().isEmpty());
+    EXPECT_EQ(Named<QPushButton>(&form, "ParentCompBtn")->toolTip(),
+              QStringLiteral("На каталог выше"));
+    EXPECT_EQ(Named<QPushButton>(&form, "ParentCompBtn")->statusTip(),
+              QStringLiteral("Переход в надкаталог"));
+    EXPECT_EQ(Named<QPushButton>(&form, "CopyToPhoneBtn")->toolTip(),
+              QStringLiteral("Копировать на правую панель"));
+    EXPECT_EQ(Named<QPushButton>(&form, "CopyToPhoneBtn")->statusTip(),
+              QStringLiteral("Копировать на правую панель"));
+    EXPECT_EQ(Named<QPushButton>(&form, "DeleteBtn")->statusTip(),
+              QStringLiteral("Удалить выделенные файлы"));
+    EXPECT_EQ(Named<QAction>(&form, "About1")->statusTip(),
+              QStringLiteral("Информация о программе"));
+    EXPECT_TRUE(Named<QPushButton>(&form, "RescanBtn")->toolTip().isEmpty());
 
     QStatusTipEvent over(QStringLiteral("Переход в надкаталог"));
     QApplication::sendEvent(&form, &over);
-    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Переход в надкаталог"));
+    EXPECT_EQ(Named<QLabel>(&form, "StatusPanel")->text(), QStringLiteral("Переход в надкаталог"));
     QStatusTipEvent away{QString()};
     QApplication::sendEvent(&form, &away);
-    EXPECT_EQ(form.StatusPanel->text(), QStringLiteral("Orvo"));
+    EXPECT_EQ(Named<QLabel>(&form, "StatusPanel")->text(), QStringLiteral("Orvo"));
     EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
 }
 
