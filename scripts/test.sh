@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once plain, once with
 # AddressSanitizer and UndefinedBehaviorSanitizer. Then the serial component's
-# tests under ThreadSanitizer, the fuzz target for a minute on its corpus, and the
-# Debian package installed and started.
+# tests under ThreadSanitizer, the fuzz target for a minute on its corpus, the
+# Debian package installed and started, and the Windows build under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -56,3 +56,6 @@ fi
 test -f /usr/share/applications/orvo-fm.desktop
 echo "package: orvo-fm installed from build-deb/ and started"
 
+# The Windows leg: the cross-built programs and tests under wine, orvo-cli.exe
+# against the emulator on COM5, the zip and the installer.
+scripts/test-windows.sh
