@@ -168,6 +168,26 @@ constexpr Row kRows[] = {
      QT_TRANSLATE_NOOP("Messages", "Нет файла %1")},
     {MessageId::BackupFileChanged, "backup_file_changed", "file",
      QT_TRANSLATE_NOOP("Messages", "Файл %1 изменился после резервного копирования")},
+    {MessageId::PortNoAccess, "port_no_access", "port",
+     QT_TRANSLATE_NOOP("Messages",
+                       "Нет доступа к порту %1: добавьте учётную запись в группу dialout и войдите "
+                       "в систему заново (см. docs/serial-access.md)")},
+    {MessageId::PortNoAccessWindows, "port_no_access_windows", "port",
+     QT_TRANSLATE_NOOP("Messages",
+                       "Нет доступа к порту %1: у учётной записи нет прав на это устройство; "
+                       "проверьте его в диспетчере устройств или спросите администратора "
+                       "компьютера")},
+    {MessageId::PortBusy, "port_busy", "port",
+     QT_TRANSLATE_NOOP("Messages",
+                       "Порт %1 занят другой программой: закройте её и нажмите \"Старт\"")},
+    {MessageId::PortNotFound, "port_not_found", "port",
+     QT_TRANSLATE_NOOP("Messages",
+                       "Порт %1 не найден: устройство отключено или пропало. Проверьте кабель и "
+                       "выберите порт снова")},
+    {MessageId::PortNotSerial, "port_not_serial", "port",
+     QT_TRANSLATE_NOOP("Messages", "%1 не последовательный порт: выберите другой порт")},
+    {MessageId::PortFailed, "port_failed", "port,reason",
+     QT_TRANSLATE_NOOP("Messages", "Порт %1: %2")},
     {MessageId::StatusIdle, "status_idle", "", QT_TRANSLATE_NOOP("Messages", "Idle")},
     {MessageId::InitialisingPhone, "initialising_phone", "",
      QT_TRANSLATE_NOOP("Messages", "Инициализируем телефон")},

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QStandardPaths>
 
+#include "app/MessageTexts.h"
 #include "engine/FileOperations.h"
 #include "engine/FolderCache.h"
 #include "engine/ReceiveHandler.h"
@@ -56,7 +57,7 @@ bool PhoneLink::Open(const std::string& port, uint32_t baud, std::string& reason
             return true;
         }
     } catch (const ECommsError& e) {
-        reason = PortOpenFailureReason(port, e.Error());
+        reason = WordsUtf8(PortOpenFailureReason(port, e.Error()));
     } catch (const std::exception&) {
     }
     // A component left half open would refuse the next Open.

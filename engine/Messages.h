@@ -117,6 +117,14 @@ enum class MessageId {
     BackupFileMissing,       // file
     BackupFileChanged,       // file
 
+    // The port cannot be opened.
+    PortNoAccess,         // port
+    PortNoAccessWindows,  // port
+    PortBusy,             // port
+    PortNotFound,         // port
+    PortNotSerial,        // port
+    PortFailed,           // port, the system's reason
+
     // Progress and status lines.
     StatusIdle,
     InitialisingPhone,

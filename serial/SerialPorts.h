@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Messages.h"
+
 namespace orvo {
 
 // The serial ports that can be opened now and are not held by another program, as
@@ -31,9 +33,9 @@ std::vector<std::string> SerialPortCandidates(const std::string& devDir = "/dev"
 std::vector<std::string> ProbeSerialPorts(const std::vector<std::string>& candidates);
 
 // Why port could not be opened and what to do, for the errno value the serial
-// component reported (ECommsError::Error()): one line of text for the user, empty
-// when there is nothing to add.
-std::string PortOpenFailureReason(const std::string& port, int error);
+// component reported (ECommsError::Error()): one line for the user (phrased by
+// the front end), empty when there is nothing to add.
+Text PortOpenFailureReason(const std::string& port, int error);
 
 // Windows: the device manager's friendly name of a COM port and the USB ids of
 // the device behind it ("Prolific USB-to-Serial Comm Port (COM5) (067b:2303)");

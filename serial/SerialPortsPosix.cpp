@@ -140,27 +140,23 @@ std::vector<std::string> WithStableNames(const std::vector<std::string>& ports,
     return out;
 }
 
-std::string PortOpenFailureReason(const std::string& port, int error) {
+Text PortOpenFailureReason(const std::string& port, int error) {
     switch (error) {
         case 0:
-            return std::string();
+            return Text();
         case EACCES:
         case EPERM:
-            return "Нет доступа к порту " + port +
-                   ": добавьте учётную запись в группу dialout и войдите в систему заново "
-                   "(см. docs/serial-access.md)";
+            return Text(MessageId::PortNoAccess, {port});
         case EBUSY:
-            return "Порт " + port + " занят другой программой: закройте её и нажмите \"Старт\"";
+            return Text(MessageId::PortBusy, {port});
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return "Порт " + port +
-                   " не найден: устройство отключено или пропало. Проверьте кабель и "
-                   "выберите порт снова";
+            return Text(MessageId::PortNotFound, {port});
         case ENOTTY:
-            return port + " не последовательный порт: выберите другой порт";
+            return Text(MessageId::PortNotSerial, {port});
         default:
-            return "Порт " + port + ": " + FormatLastError(error);
+            return Text(MessageId::PortFailed, {port, FormatLastError(error)});
     }
 }
 

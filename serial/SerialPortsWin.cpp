@@ -166,27 +166,23 @@ std::string SystemPortDescription(const std::string& port) {
     return text;
 }
 
-std::string PortOpenFailureReason(const std::string& port, int error) {
+Text PortOpenFailureReason(const std::string& port, int error) {
     switch (error) {
         case 0:
-            return std::string();
+            return Text();
         case EACCES:
         case EPERM:
-            return "Нет доступа к порту " + port +
-                   ": у учётной записи нет прав на это устройство; проверьте его в диспетчере "
-                   "устройств или спросите администратора компьютера";
+            return Text(MessageId::PortNoAccessWindows, {port});
         case EBUSY:
-            return "Порт " + port + " занят другой программой: закройте её и нажмите \"Старт\"";
+            return Text(MessageId::PortBusy, {port});
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return "Порт " + port +
-                   " не найден: устройство отключено или пропало. Проверьте кабель и "
-                   "выберите порт снова";
+            return Text(MessageId::PortNotFound, {port});
         case ENOTTY:
-            return port + " не последовательный порт: выберите другой порт";
+            return Text(MessageId::PortNotSerial, {port});
         default:
-            return "Порт " + port + ": " + FormatLastError(error);
+            return Text(MessageId::PortFailed, {port, FormatLastError(error)});
     }
 }
 

@@ -463,5 +463,29 @@ The file %1 was not saved</translation>
         <source>Файл &quot;%1&quot; не скопирован: имя %2 занято устройством</source>
         <translation>The file &quot;%1&quot; was not copied: the name %2 belongs to a device</translation>
     </message>
+    <message>
+        <source>Нет доступа к порту %1: добавьте учётную запись в группу dialout и войдите в систему заново (см. docs/serial-access.md)</source>
+        <translation>No access to the port %1: add your account to the group dialout and log in again (see docs/serial-access.md)</translation>
+    </message>
+    <message>
+        <source>Нет доступа к порту %1: у учётной записи нет прав на это устройство; проверьте его в диспетчере устройств или спросите администратора компьютера</source>
+        <translation>No access to the port %1: your account has no rights to this device; check it in the Device Manager or ask the computer&apos;s administrator</translation>
+    </message>
+    <message>
+        <source>Порт %1 занят другой программой: закройте её и нажмите &quot;Старт&quot;</source>
+        <translation>The port %1 is held by another program: close it and press &quot;Start&quot;</translation>
+    </message>
+    <message>
+        <source>Порт %1 не найден: устройство отключено или пропало. Проверьте кабель и выберите порт снова</source>
+        <translation>The port %1 was not found: the device is unplugged or gone. Check the cable and choose the port again</translation>
+    </message>
+    <message>
+        <source>%1 не последовательный порт: выберите другой порт</source>
+        <translation>%1 is not a serial port: choose another port</translation>
+    </message>
+    <message>
+        <source>Порт %1: %2</source>
+        <translation>Port %1: %2</translation>
+    </message>
 </context>
 </TS>

@@ -140,4 +140,10 @@ TEST_F(CliLanguage, LangChoosesAndJsonCarriesTheIdAndArguments) {
     EXPECT_EQ(error["status"].toInt(), 1);
 
     EXPECT_EQ(RunCli({"--lang", "de", "tree"}).status, 2);
+
+    // The port's own failure is said in the same language.
+    CliProcess port;
+    port.Start({"--port", "/nonexistent/tty", "tree"}, dir.path(), Locale("C"));
+    ExpectEnglishLine(port.Finish(), 3,
+                      "The port /nonexistent/tty was not found: the device is unplugged or gone");
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/MessageTexts.h"
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 #include "tests/serial/PtyFixture.h"
@@ -104,24 +105,24 @@ TEST(SerialPortsTest, ListingProbesOnlyTheDevicesFound) {
 
 TEST(SerialPortsTest, OpenFailureReasonsNameThePortAndWhatToDo) {
     const std::string port = "/dev/ttyUSB0";
-    const std::string access = PortOpenFailureReason(port, EACCES);
+    const std::string access = WordsUtf8(PortOpenFailureReason(port, EACCES));
     EXPECT_EQ(access,
               "Нет доступа к порту /dev/ttyUSB0: добавьте учётную запись в группу dialout и "
               "войдите в систему заново (см. docs/serial-access.md)");
-    EXPECT_EQ(PortOpenFailureReason(port, EPERM), access);
-    EXPECT_EQ(PortOpenFailureReason(port, EBUSY),
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, EPERM)), access);
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, EBUSY)),
               "Порт /dev/ttyUSB0 занят другой программой: закройте её и нажмите \"Старт\"");
-    const std::string gone = PortOpenFailureReason(port, ENOENT);
+    const std::string gone = WordsUtf8(PortOpenFailureReason(port, ENOENT));
     EXPECT_EQ(gone,
               "Порт /dev/ttyUSB0 не найден: устройство отключено или пропало. Проверьте кабель "
               "и выберите порт снова");
-    EXPECT_EQ(PortOpenFailureReason(port, ENODEV), gone);
-    EXPECT_EQ(PortOpenFailureReason(port, ENXIO), gone);
-    EXPECT_EQ(PortOpenFailureReason(port, ENOTTY),
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, ENODEV)), gone);
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, ENXIO)), gone);
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, ENOTTY)),
               "/dev/ttyUSB0 не последовательный порт: выберите другой порт");
     // Any other reason is given in the system's words; no reason, no text.
-    EXPECT_EQ(PortOpenFailureReason(port, EIO), "Порт /dev/ttyUSB0: Input/output error");
-    EXPECT_EQ(PortOpenFailureReason(port, 0), "");
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, EIO)), "Порт /dev/ttyUSB0: Input/output error");
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason(port, 0)), "");
 }
 
 TEST(SerialPortsTest, ProbeKeepsFreePortsInOrderAndSkipsBusyMissingAndNonTerminals) {

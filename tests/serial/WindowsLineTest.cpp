@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MessageTexts.h"
 #include "serial/Comm32.h"
 #include "serial/SerialPorts.h"
 #ifdef _WIN32
@@ -190,12 +191,14 @@ TEST_F(WindowsLineTest, PortSearchListsTheMappedPortsThatAreFree) {
         EXPECT_EQ(std::find(free.begin(), free.end(), portA), free.end());
     EXPECT_NE(std::find(free.begin(), free.end(), portB), free.end());
 
-    EXPECT_EQ(PortOpenFailureReason("COM5", EBUSY),
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason("COM5", EBUSY)),
               "Порт COM5 занят другой программой: закройте её и нажмите \"Старт\"");
-    EXPECT_EQ(PortOpenFailureReason("COM5", ENOENT),
+    EXPECT_EQ(WordsUtf8(PortOpenFailureReason("COM5", ENOENT)),
               "Порт COM5 не найден: устройство отключено или пропало. Проверьте кабель и "
               "выберите порт снова");
-    EXPECT_EQ(PortOpenFailureReason("COM5", EACCES).rfind("Нет доступа к порту COM5: ", 0), 0u);
+    EXPECT_EQ(
+        WordsUtf8(PortOpenFailureReason("COM5", EACCES)).rfind("Нет доступа к порту COM5: ", 0),
+        0u);
 }
 
 }  // namespace
