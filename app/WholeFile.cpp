@@ -1,9 +1,9 @@
 #include "app/WholeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QObject>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -93,7 +93,8 @@ bool SaveSettings(const QString& path, const QList<QPair<QString, QString>>& val
         whole = back.value(at.key()) == at.value();
     QFile in(draft);
     if (!whole || !in.open(QIODevice::ReadOnly)) {
-        error = path + ": " + QObject::tr("не удалось подготовить файл настроек");
+        error = path + ": " +
+                QCoreApplication::translate("Messages", "не удалось подготовить файл настроек");
         return false;
     }
     return SaveWholeFile(path, in.readAll(), error);

@@ -54,10 +54,10 @@ void CliUi::Fail(const std::string& item, const Message& message, int status) {
                  text.c_str());
 }
 
-int CliUi::FileExistDialog(const std::string& oldName, std::string& proposal) {
+ModalResult CliUi::FileExistDialog(const std::string& oldName, std::string& proposal) {
     switch (conflict_) {
         case Conflict::Overwrite:
-            return 5;
+            return ModalResult::Overwrite;
         case Conflict::RenameTo:
             // Asked again: the name given is taken too.
             if (lastAsked_ == oldName)
@@ -65,22 +65,22 @@ int CliUi::FileExistDialog(const std::string& oldName, std::string& proposal) {
             lastAsked_ = oldName;
             proposal = renameTo_;
             renamedTo.push_back(renameTo_);
-            return 1;
+            return ModalResult::Ok;
         case Conflict::Skip:
             skipped.push_back(currentItem ? currentItem() : oldName);
-            return 2;
+            return ModalResult::Cancel;
         case Conflict::Fail:
             break;
     }
     Fail(currentItem ? currentItem() : oldName,
          "\"" + proposal + "\" is already on the phone (use --overwrite, --skip or --rename-to)",
          kExitRefused);
-    return 2;
+    return ModalResult::Cancel;
 }
 
-int CliUi::RenameDialog(std::string& name) {
+ModalResult CliUi::RenameDialog(std::string& name) {
     name = newName;
-    return 1;
+    return ModalResult::Ok;
 }
 
 void CliUi::ProgressChanged() {

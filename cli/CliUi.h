@@ -32,8 +32,8 @@ class CliUi : public IUserInterface, public IProgressSink {
 
     void MessageBox(const std::string& text, const std::string& caption) override;
     void Report(const Message& message) override;
-    int FileExistDialog(const std::string& oldName, std::string& newName) override;
-    int RenameDialog(std::string& name) override;
+    ModalResult FileExistDialog(const std::string& oldName, std::string& newName) override;
+    ModalResult RenameDialog(std::string& name) override;
     void ProgressChanged() override;
     void TransferProgressed(const TransferProgress& progress) override;
     void RestartConnection() override { lineLost = true; }

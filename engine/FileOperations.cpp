@@ -413,7 +413,7 @@ void RenameFile(Session& s, const Bytes& oldName) {
     }
     std::string edited = oldUtf8;
     const uint32_t link = s.LinkEpoch;
-    if (!s.Ui || s.Ui->RenameDialog(edited) != 1 || s.LinkEpoch != link)
+    if (!s.Ui || s.Ui->RenameDialog(edited) != ModalResult::Ok || s.LinkEpoch != link)
         return;
     Bytes newName;
     if (!TakeNewName(s, edited, newName) || s.LinkEpoch != link)
@@ -432,18 +432,18 @@ void RenameFile(Session& s, const Bytes& oldName) {
     // The new name may be taken: ask until it is free or the user gives in.
     std::string proposal = edited;
     while (HasFile(s.CurrentFolder, newName) && proposal != oldUtf8) {
-        const int answer = s.Ui->FileExistDialog(oldUtf8, proposal);
+        const ModalResult answer = s.Ui->FileExistDialog(oldUtf8, proposal);
         if (s.LinkEpoch != link)
             break;
-        if (answer == 1) {
+        if (answer == ModalResult::Ok) {
             if (!TakeNewName(s, proposal, newName)) {
                 RemoveRenameTempFile(s);
                 return;
             }
-        } else if (answer == 5 && proposal == oldUtf8) {
+        } else if (answer == ModalResult::Overwrite && proposal == oldUtf8) {
             newName = oldName;
             break;
-        } else if (answer == 5) {
+        } else if (answer == ModalResult::Overwrite) {
             s.RenameOverwrite = 1;
             RemoveFile(newName, s.CurrentFolder);
         } else {

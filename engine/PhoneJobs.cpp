@@ -528,16 +528,17 @@ void InstallJava(Session& s, const std::string& jad, const std::string& jarGiven
             Utf8ToAnsi(name, ansi);
             while (HasFile(java, ansi)) {
                 std::string proposal = name;
-                const int answer = s.Ui ? s.Ui->FileExistDialog(name, proposal) : 2;
-                if (answer == 5)
+                const ModalResult answer =
+                    s.Ui ? s.Ui->FileExistDialog(name, proposal) : ModalResult::Cancel;
+                if (answer == ModalResult::Overwrite)
                     break;
                 const std::string other = NameOnPhone(*java, proposal);
-                if (answer == 1 && FitsThePhone(other)) {
+                if (answer == ModalResult::Ok && FitsThePhone(other)) {
                     name = other;
                     Utf8ToAnsi(name, ansi);
                     continue;
                 }
-                if (answer == 1) {
+                if (answer == ModalResult::Ok) {
                     Note(s, "java/" + proposal,
                          Message(MessageKind::Refused, MessageId::NameNotForPhone, {proposal}));
                     return;

@@ -87,6 +87,9 @@ class IComputerPane {
     virtual void Refresh() = 0;
 };
 
+// How a modal dialog was closed; the numbers are the dialogs' own results.
+enum class ModalResult { Ok = 1, Cancel = 2, Overwrite = 5 };
+
 // Modal dialogs and notifications of the user interface. Texts are UTF-8.
 class IUserInterface {
   public:
@@ -97,11 +100,11 @@ class IUserInterface {
     // A message of the core: the front end phrases it in its language and shows it
     // as a message box, unless it does more with it.
     virtual void Report(const Message& message) = 0;
-    // The file-exists dialog: shows oldName, offers newName for editing. Returns the
-    // modal result (1 OK, 2 Cancel or closed, 5 "Перезаписать"); newName gets the edited text.
-    virtual int FileExistDialog(const std::string& oldName, std::string& newName) = 0;
-    // The rename dialog: shows name for editing. Returns the modal result (1 OK, 2 otherwise).
-    virtual int RenameDialog(std::string& name) = 0;
+    // The file-exists dialog: shows oldName, offers newName for editing. Returns Ok,
+    // Cancel (also when closed) or Overwrite ("Перезаписать"); newName gets the edited text.
+    virtual ModalResult FileExistDialog(const std::string& oldName, std::string& newName) = 0;
+    // The rename dialog: shows name for editing. Returns Ok, or Cancel otherwise.
+    virtual ModalResult RenameDialog(std::string& name) = 0;
     // The progress dialog or the main window's enabled state or status text changed
     // in the session's models: render them.
     virtual void ProgressChanged() {}

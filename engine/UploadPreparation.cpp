@@ -171,10 +171,12 @@ void PrepareNextUpload(Session& s) {
         const std::string shownName = utf8;
         std::string proposal = utf8;
         while (!melody && HasFile(folder, name)) {
-            const int result = asNamed ? 5 : s.Ui ? s.Ui->FileExistDialog(shownName, proposal) : 2;
+            const ModalResult result = asNamed ? ModalResult::Overwrite
+                                       : s.Ui  ? s.Ui->FileExistDialog(shownName, proposal)
+                                               : ModalResult::Cancel;
             if (s.LinkEpoch != link)
                 return;
-            if (result == 1) {
+            if (result == ModalResult::Ok) {
                 const std::string candidateUtf8 = NameOnPhone(*folder, proposal);
                 Bytes candidate;
                 if (PhoneNameFor(candidateUtf8, candidate)) {
@@ -186,7 +188,7 @@ void PrepareNextUpload(Session& s) {
                 }
                 continue;
             }
-            if (result == 5) {
+            if (result == ModalResult::Overwrite) {
                 // Erase the phone's file first; the engine brings us back here and
                 // the same computer file, first in the work again, finds its name free.
                 s.GiveBackLocalPath(path);

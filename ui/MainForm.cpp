@@ -631,18 +631,19 @@ void TForm1::Report(const Message& message) {
     ReturnFocus();
 }
 
-int TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
+ModalResult TForm1::FileExistDialog(const std::string& oldName, std::string& newName) {
     QString edited = QString::fromStdString(newName);
-    const int result = FileExistForm->Ask(QString::fromStdString(oldName), edited);
+    const auto result =
+        static_cast<ModalResult>(FileExistForm->Ask(QString::fromStdString(oldName), edited));
     newName = edited.toStdString();
     ReturnFocus();
     return result;
 }
 
-int TForm1::RenameDialog(std::string& name) {
+ModalResult TForm1::RenameDialog(std::string& name) {
     QString edited = QString::fromStdString(name);
-    const int result = RenameForm->Ask(edited);
-    if (result == 1)
+    const auto result = static_cast<ModalResult>(RenameForm->Ask(edited));
+    if (result == ModalResult::Ok)
         name = edited.toStdString();
     ReturnFocus();
     return result;

@@ -110,8 +110,8 @@ class TForm1 : public QMainWindow, public IUserInterface {
     // IUserInterface
     void MessageBox(const std::string& text, const std::string& caption) override;
     void Report(const Message& message) override;
-    int FileExistDialog(const std::string& oldName, std::string& newName) override;
-    int RenameDialog(std::string& name) override;
+    ModalResult FileExistDialog(const std::string& oldName, std::string& newName) override;
+    ModalResult RenameDialog(std::string& name) override;
     void ProgressChanged() override;
     void MainWindowChanged() override;
     void RestartConnection() override;

@@ -8,6 +8,10 @@
         <translation>Error</translation>
     </message>
     <message>
+        <source>не удалось подготовить файл настроек</source>
+        <translation>the settings file could not be prepared</translation>
+    </message>
+    <message>
         <source>Ошибка:</source>
         <translation>Error:</translation>
     </message>

@@ -34,7 +34,7 @@ std::string ExpectedWrite(const std::string& name, const std::string& stream) {
 // as a nested event loop would.
 struct BusyDialogUi : FakeUi {
     std::function<void()> whileOpen;
-    int FileExistDialog(const std::string& oldName, std::string& newName) override {
+    ModalResult FileExistDialog(const std::string& oldName, std::string& newName) override {
         if (whileOpen)
             whileOpen();
         return FakeUi::FileExistDialog(oldName, newName);

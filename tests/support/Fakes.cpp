@@ -30,29 +30,31 @@ void FakeUi::Report(const Message& message) {
     MessageBox(WordsUtf8(message), CaptionWords(message).toStdString());
 }
 
-int FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {
+ModalResult FakeUi::FileExistDialog(const std::string& oldName, std::string& newName) {
     existShown.emplace_back(oldName, newName);
     if (onDialog)
         onDialog();
     if (existAnswers.empty())
-        return 2;
+        return ModalResult::Cancel;
     ExistAnswer a = existAnswers.front();
     existAnswers.pop_front();
-    if (a.result == 1 && !a.newName.empty())
+    const auto result = static_cast<ModalResult>(a.result);
+    if (result == ModalResult::Ok && !a.newName.empty())
         newName = a.newName;
-    return a.result;
+    return result;
 }
 
-int FakeUi::RenameDialog(std::string& name) {
+ModalResult FakeUi::RenameDialog(std::string& name) {
     if (onDialog)
         onDialog();
     if (renameAnswers.empty())
-        return 2;
+        return ModalResult::Cancel;
     auto a = renameAnswers.front();
     renameAnswers.pop_front();
-    if (a.first == 1)
+    const auto result = static_cast<ModalResult>(a.first);
+    if (result == ModalResult::Ok)
         name = a.second;
-    return a.first;
+    return result;
 }
 
 namespace {

@@ -49,8 +49,8 @@ class FakeUi : public IUserInterface {
   public:
     void MessageBox(const std::string& text, const std::string& caption) override;
     void Report(const Message& message) override;
-    int FileExistDialog(const std::string& oldName, std::string& newName) override;
-    int RenameDialog(std::string& name) override;
+    ModalResult FileExistDialog(const std::string& oldName, std::string& newName) override;
+    ModalResult RenameDialog(std::string& name) override;
     void RestartConnection() override { ++restartCount; }
 
     std::vector<ShownMessage> messages;
