@@ -10,7 +10,11 @@
 #include <filesystem>
 #include <vector>
 
+#endif
+
 namespace orvo {
+
+#ifdef __linux__
 
 namespace {
 const char kFiller[] = "/.filler";
